@@ -1,0 +1,29 @@
+// CreateDriverRegistrar: the registrar class for the running platform.
+#include "driver_registrar.h"
+
+#include <string.h>
+
+CDriverRegistrar* CreateDriverRegistrar(int preferVxd)
+{
+    OSVERSIONINFOA version;
+    memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExA(&version))
+        return NULL;
+
+    DWORD major = version.dwMajorVersion;
+    DWORD minor = version.dwMinorVersion;
+    switch (version.dwPlatformId) {
+    case VER_PLATFORM_WIN32_WINDOWS: {
+        int win98OrLater = major > 4 || (major == 4 && minor > 0);
+        if (!win98OrLater || preferVxd)
+            return new CVxdRegistrar;
+        return new CWin98SysRegistrar;
+    }
+    case VER_PLATFORM_WIN32_NT:
+        // NT has no VxD loader: asking for it there yields nothing.
+        return preferVxd ? NULL : new CNtServiceRegistrar;
+    default:
+        return NULL;
+    }
+}

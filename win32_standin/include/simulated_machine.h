@@ -1,0 +1,128 @@
+// The simulated machine behind the Win32 stand-in: what tests set up and inspect. One machine per
+// process, reset between tests. Only the native tests include this header; production code sees
+// nothing but <windows.h>.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// Case-insensitive ordering, as the registry, the service database and the file system compare.
+struct NoCase {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
+
+struct RegValue {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    bool operator==(const RegValue& other) const { return type == other.type && data == other.data; }
+};
+
+// A key's full path from its root, e.g. "HKLM\System\CurrentControlSet\Services\WinDriver".
+struct RegKey {
+    std::map<std::string, RegValue, NoCase> values;
+    bool operator==(const RegKey& other) const { return values == other.values; }
+};
+
+struct Service {
+    std::string displayName;
+    std::string imagePath;
+    std::string loadOrderGroup;
+    DWORD serviceType = SERVICE_KERNEL_DRIVER;
+    DWORD startType = SERVICE_DEMAND_START;
+    DWORD errorControl = SERVICE_ERROR_NORMAL;
+    DWORD state = SERVICE_STOPPED;
+    bool markedForDeletion = false;
+    // Driver behaviour: a non-zero startError makes StartServiceA fail with that code; stopAnswer is
+    // the state the driver reports after a stop control (SERVICE_STOP_PENDING for a slow driver).
+    DWORD startError = 0;
+    DWORD stopAnswer = SERVICE_STOPPED;
+    bool operator==(const Service& o) const;
+};
+
+struct FileEntry {
+    bool directory = false;
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+    bool operator==(const FileEntry& o) const { return directory == o.directory && attributes == o.attributes; }
+};
+
+// One device-control request received by the VxD loader device.
+struct LoaderRequest {
+    DWORD code = 0;
+    std::vector<BYTE> input;  // exactly the inSize bytes the caller passed
+    bool hadOutputBuffer = false;
+    DWORD outSize = 0;
+    BOOL result = FALSE;
+};
+
+struct VxdLoader {
+    bool present = true;                       // "\\.\VXDLDR" can be opened
+    std::map<std::string, int> loaded;          // load count per upper-case base name (WINDRVR)
+    bool acceptEveryUnload = false;             // a loader that never runs out of unloads
+    DWORD loadError = 0;                        // non-zero: every load request fails with it
+    std::vector<LoaderRequest> requests;
+};
+
+struct Machine {
+    OSVERSIONINFOA version{};                   // what GetVersionExA reports
+    std::string windowsDir = "C:\\WINDOWS";
+    std::string systemDir = "C:\\WINDOWS\\system32";
+    std::string currentDir = "C:\\";
+
+    std::map<std::string, RegKey, NoCase> registry;  // every key by full path, "HKLM\..." form
+    bool scmAvailable = true;                          // OpenSCManagerA succeeds
+    std::map<std::string, Service, NoCase> services;
+    std::map<std::string, FileEntry, NoCase> files;    // full paths; "C:" style drive roots too
+    VxdLoader vxd;
+
+    DWORD sleptMs = 0;
+    std::vector<std::string> calls;             // every stand-in call by function name, in order
+};
+
+Machine& machine();
+
+// Back to a fresh machine: Windows XP (platform 2, 5.1), drive C: with C:\WINDOWS,
+// C:\WINDOWS\system32 and C:\WINDOWS\system32\drivers, an empty HKLM\System\CurrentControlSet\Services
+// key, no services, a present VxD loader with nothing loaded, no failures armed, no open handles.
+void Reset();
+
+void SetVersion(DWORD platformId, DWORD major, DWORD minor);
+void SetVersionQueryFails(bool fails);
+
+// Failure injection. An armed call returns its failure value (NULL, FALSE, INVALID_HANDLE_VALUE,
+// INVALID_FILE_ATTRIBUTES, 0, or the registry functions' error result) and reports `error` through
+// GetLastError (the registry functions return it instead). A failing close still releases the
+// handle, so that open-handle counts judge only the caller.
+void FailCall(const char* function, DWORD error, int occurrence = 1);  // the occurrence-th call of it
+void FailCallAt(size_t index, DWORD error);                             // the index-th call (0-based) of all
+void ClearFailures();
+
+// Open handles of every kind (registry keys, service-manager and service handles, file handles).
+size_t OpenHandleCount();
+std::vector<std::string> OpenHandleDescriptions();
+// How many times CloseServiceHandle/RegCloseKey/CloseHandle were called on a handle that was not
+// open (double closes and closes of garbage).
+size_t BadCloseCount();
+
+// Registry and service conveniences for tests.
+bool KeyExists(const std::string& fullPath);
+const RegValue* FindValue(const std::string& keyFullPath, const std::string& valueName);
+void AddDirectory(const std::string& path);
+void AddFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
+
+// Everything a registrar or the programs can change, for before/after comparisons.
+struct Snapshot {
+    std::map<std::string, RegKey, NoCase> registry;
+    std::map<std::string, Service, NoCase> services;
+    std::map<std::string, FileEntry, NoCase> files;
+    std::map<std::string, int> loaded;
+    bool operator==(const Snapshot& o) const;
+    bool operator!=(const Snapshot& o) const { return !(*this == o); }
+};
+Snapshot TakeSnapshot();
+
+}  // namespace sim
