@@ -1,0 +1,112 @@
+// Test tool run under Wine by the scenario scripts: creates, starts, stops and deletes a kernel
+// driver service and reports a service's state, all through the service control manager.
+//
+//   svcctl create NAME PATH [START]   kernel-driver service, start type START (default 3, demand)
+//   svcctl start NAME | stop NAME | delete NAME
+//   svcctl state NAME                 prints RUNNING, STOPPED, START_PENDING, ... or MISSING
+//
+// Prints one line; exit code 0 when the call succeeded, 1 when the system refused it (the line
+// carries the error code), 2 for a usage error.
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+class CServiceHandle {
+ public:
+  explicit CServiceHandle(SC_HANDLE handle) : m_handle(handle) {}
+  ~CServiceHandle() {
+    if (m_handle)
+      CloseServiceHandle(m_handle);
+  }
+  CServiceHandle(const CServiceHandle &) = delete;
+  CServiceHandle &operator=(const CServiceHandle &) = delete;
+  SC_HANDLE Get() const { return m_handle; }
+
+ private:
+  SC_HANDLE m_handle;
+};
+
+const char *StateName(DWORD state) {
+  switch (state) {
+    case SERVICE_STOPPED: return "STOPPED";
+    case SERVICE_START_PENDING: return "START_PENDING";
+    case SERVICE_STOP_PENDING: return "STOP_PENDING";
+    case SERVICE_RUNNING: return "RUNNING";
+    case SERVICE_CONTINUE_PENDING: return "CONTINUE_PENDING";
+    case SERVICE_PAUSE_PENDING: return "PAUSE_PENDING";
+    case SERVICE_PAUSED: return "PAUSED";
+    default: return "UNKNOWN";
+  }
+}
+
+int Fail(const char *what, const char *name) {
+  printf("%s %s: error %lu\n", what, name, GetLastError());
+  return 1;
+}
+
+int Usage() {
+  printf("usage: svcctl create NAME PATH [START] | start NAME | stop NAME | delete NAME | state NAME\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc < 3)
+    return Usage();
+  const char *command = argv[1];
+  const char *name = argv[2];
+
+  CServiceHandle manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS));
+  if (!manager.Get())
+    return Fail("OpenSCManager", name);
+
+  if (strcmp(command, "create") == 0) {
+    if (argc < 4)
+      return Usage();
+    DWORD start = argc > 4 ? strtoul(argv[4], NULL, 10) : SERVICE_DEMAND_START;
+    CServiceHandle service(CreateServiceA(manager.Get(), name, name, SERVICE_ALL_ACCESS,
+                                          SERVICE_KERNEL_DRIVER, start, SERVICE_ERROR_NORMAL,
+                                          argv[3], NULL, NULL, NULL, NULL, NULL));
+    if (!service.Get())
+      return Fail("create", name);
+    printf("create %s: ok\n", name);
+    return 0;
+  }
+
+  CServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS));
+  if (!service.Get()) {
+    if (strcmp(command, "state") == 0 && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
+      printf("MISSING\n");
+      return 0;
+    }
+    return Fail("open", name);
+  }
+
+  if (strcmp(command, "state") == 0) {
+    SERVICE_STATUS status;
+    if (!QueryServiceStatus(service.Get(), &status))
+      return Fail("query", name);
+    printf("%s\n", StateName(status.dwCurrentState));
+    return 0;
+  }
+  if (strcmp(command, "start") == 0) {
+    if (!StartServiceA(service.Get(), 0, NULL))
+      return Fail("start", name);
+  } else if (strcmp(command, "stop") == 0) {
+    SERVICE_STATUS status;
+    if (!ControlService(service.Get(), SERVICE_CONTROL_STOP, &status))
+      return Fail("stop", name);
+  } else if (strcmp(command, "delete") == 0) {
+    if (!DeleteService(service.Get()))
+      return Fail("delete", name);
+  } else {
+    return Usage();
+  }
+  printf("%s %s: ok\n", command, name);
+  return 0;
+}
