@@ -41,6 +41,15 @@ struct Service {
     // the state the driver reports after a stop control (SERVICE_STOP_PENDING for a slow driver).
     DWORD startError = 0;
     DWORD stopAnswer = SERVICE_STOPPED;
+    // What CreateServiceA was given beyond the fields above (null strings read as empty).
+    DWORD createAccess = 0;
+    bool tagRequested = false;
+    std::string dependencies;
+    std::string account;
+    std::string password;
+    // Successful starts, and the argument count of the last StartServiceA call.
+    int startCount = 0;
+    DWORD lastStartArgc = 0;
     bool operator==(const Service& o) const;
 };
 
@@ -59,12 +68,30 @@ struct LoaderRequest {
     BOOL result = FALSE;
 };
 
+// One CreateFileA call that opened (or tried to open) "\\.\VXDLDR".
+struct DeviceOpen {
+    DWORD access = 0;
+    DWORD shareMode = 0;
+    bool securityNull = true;
+    DWORD disposition = 0;
+    DWORD flags = 0;
+    bool templateNull = true;
+};
+
 struct VxdLoader {
     bool present = true;                       // "\\.\VXDLDR" can be opened
     std::map<std::string, int> loaded;          // load count per upper-case base name (WINDRVR)
     bool acceptEveryUnload = false;             // a loader that never runs out of unloads
     DWORD loadError = 0;                        // non-zero: every load request fails with it
     std::vector<LoaderRequest> requests;
+    std::vector<DeviceOpen> opens;
+};
+
+// One OpenSCManagerA call; machine and database are "(null)" when passed as null.
+struct ScmOpen {
+    std::string machineName;
+    std::string databaseName;
+    DWORD access = 0;
 };
 
 struct Machine {
@@ -76,6 +103,7 @@ struct Machine {
     std::map<std::string, RegKey, NoCase> registry;  // every key by full path, "HKLM\..." form
     bool scmAvailable = true;                          // OpenSCManagerA succeeds
     std::map<std::string, Service, NoCase> services;
+    std::vector<ScmOpen> scmOpens;
     std::map<std::string, FileEntry, NoCase> files;    // full paths; "C:" style drive roots too
     VxdLoader vxd;
 
@@ -96,7 +124,11 @@ void SetVersionQueryFails(bool fails);
 // Failure injection. An armed call returns its failure value (NULL, FALSE, INVALID_HANDLE_VALUE,
 // INVALID_FILE_ATTRIBUTES, 0, or the registry functions' error result) and reports `error` through
 // GetLastError (the registry functions return it instead). A failing close still releases the
-// handle, so that open-handle counts judge only the caller.
+// handle, so that open-handle counts judge only the caller. An armed call has no other effect,
+// except that a failing DeviceIoControl is still recorded among the loader's requests.
+// FailCall counts from the moment it is armed (occurrence 1 is the next call of `function`);
+// FailCallAt uses the index the call gets in Machine::calls. GetLastError and SetLastError are
+// neither logged nor failable.
 void FailCall(const char* function, DWORD error, int occurrence = 1);  // the occurrence-th call of it
 void FailCallAt(size_t index, DWORD error);                             // the index-th call (0-based) of all
 void ClearFailures();

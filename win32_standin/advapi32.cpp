@@ -1,0 +1,558 @@
+// The advapi32 side of the stand-in: the registry (keys by full path, compared without regard to
+// case) and the service control manager with its kernel-driver services.
+#include "machine_internal.h"
+
+#include <string.h>
+
+using sim::machine;
+using namespace sim::detail;
+
+namespace {
+
+const DWORD kServiceInterrogate = 0x0080;
+const LSTATUS kRpcServerUnavailable = 1722;
+const DWORD kDatabaseDoesNotExist = 1065;
+const size_t kMaxKeyNameLength = 255;
+const size_t kMaxServiceNameLength = 256;
+
+// ---------------------------------------------------------------------------------------------
+// Registry
+
+const char* RootName(HKEY key)
+{
+    if (key == HKEY_LOCAL_MACHINE)
+        return "HKLM";
+    if (key == HKEY_CURRENT_USER)
+        return "HKCU";
+    if (key == HKEY_CLASSES_ROOT)
+        return "HKCR";
+    if (key == HKEY_USERS)
+        return "HKU";
+    return nullptr;
+}
+
+bool IsNinetyFive() { return machine().version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS; }
+
+// The full path behind `key`, a predefined root or an open key handle.
+LSTATUS ResolveKey(HKEY key, std::string* path, bool* isRoot, DWORD* access)
+{
+    const char* root = RootName(key);
+    if (root != nullptr) {
+        *path = root;
+        *isRoot = true;
+        *access = KEY_ALL_ACCESS;
+        return ERROR_SUCCESS;
+    }
+    HandleEntry* entry = FindHandle(key, kRegKeyHandle);
+    if (entry == nullptr)
+        return ERROR_INVALID_HANDLE;
+    if (machine().registry.count(entry->target) == 0)
+        return ERROR_KEY_DELETED;
+    *path = entry->target;
+    *isRoot = false;
+    *access = entry->access;
+    return ERROR_SUCCESS;
+}
+
+// Splits a relative key path. A leading backslash, an empty name inside the path and a name longer
+// than 255 characters are refused as Windows refuses them; one trailing backslash is tolerated.
+LSTATUS SplitSubKey(const char* subKey, std::vector<std::string>* parts)
+{
+    parts->clear();
+    if (subKey == nullptr || subKey[0] == '\0')
+        return ERROR_SUCCESS;
+    if (subKey[0] == '\\')
+        return ERROR_BAD_PATHNAME;
+    std::string text(subKey);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\\', start);
+        if (end == std::string::npos)
+            end = text.size();
+        if (end == start)
+            return ERROR_BAD_PATHNAME;
+        if (end - start > kMaxKeyNameLength)
+            return ERROR_INVALID_PARAMETER;
+        parts->push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return ERROR_SUCCESS;
+}
+
+bool HasSubkeys(const std::string& path)
+{
+    std::string prefix = path + "\\";
+    auto it = machine().registry.lower_bound(prefix);
+    return it != machine().registry.end() && StartsWithNoCase(it->first, prefix);
+}
+
+void DeleteTree(const std::string& path)
+{
+    std::string prefix = path + "\\";
+    auto& registry = machine().registry;
+    auto it = registry.lower_bound(prefix);
+    while (it != registry.end() && StartsWithNoCase(it->first, prefix))
+        it = registry.erase(it);
+    registry.erase(path);
+}
+
+LSTATUS OpenOrCreateKey(HKEY key, LPCSTR subKey, REGSAM access, bool create, PHKEY result,
+                        LPDWORD disposition)
+{
+    if (result == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    std::string path;
+    bool isRoot;
+    DWORD parentAccess;
+    LSTATUS status = ResolveKey(key, &path, &isRoot, &parentAccess);
+    if (status != ERROR_SUCCESS)
+        return status;
+    std::vector<std::string> parts;
+    status = SplitSubKey(subKey, &parts);
+    if (status != ERROR_SUCCESS)
+        return status;
+    auto& registry = machine().registry;
+    bool created = false;
+    for (const std::string& part : parts) {
+        path += "\\" + part;
+        if (registry.count(path) == 0) {
+            if (!create)
+                return ERROR_FILE_NOT_FOUND;
+            registry[path];
+            created = true;
+        }
+    }
+    if (parts.empty() && isRoot) {
+        *result = key;  // opening a root again gives the root
+    } else {
+        auto stored = registry.find(path);
+        *result = static_cast<HKEY>(OpenHandle(kRegKeyHandle, stored->first, access));
+    }
+    if (disposition != nullptr)
+        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    return ERROR_SUCCESS;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Service control manager
+
+sim::Service* ServiceOf(HandleEntry* entry)
+{
+    auto it = machine().services.find(entry->target);
+    return it == machine().services.end() ? nullptr : &it->second;
+}
+
+// The open service handle `handle` with `access` granted; sets the error and returns null otherwise.
+HandleEntry* ServiceHandle(SC_HANDLE handle, DWORD access)
+{
+    HandleEntry* entry = FindHandle(handle, kServiceHandle);
+    if (entry == nullptr || ServiceOf(entry) == nullptr) {
+        SetError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if ((entry->access & access) != access) {
+        SetError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return entry;
+}
+
+void FillStatus(const sim::Service& service, LPSERVICE_STATUS status)
+{
+    memset(status, 0, sizeof *status);
+    status->dwServiceType = service.serviceType;
+    status->dwCurrentState = service.state;
+    status->dwControlsAccepted = service.state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0;
+}
+
+bool ValidServiceName(const char* name)
+{
+    size_t length = name == nullptr ? 0 : strlen(name);
+    return length != 0 && length <= kMaxServiceNameLength && strpbrk(name, "\\/") == nullptr;
+}
+
+// A service marked for deletion goes away once it is stopped and its last handle is closed.
+void CollectService(const std::string& name)
+{
+    auto it = machine().services.find(name);
+    if (it != machine().services.end() && it->second.markedForDeletion &&
+        it->second.state == SERVICE_STOPPED && OpenHandlesTo(kServiceHandle, it->first) == 0)
+        machine().services.erase(it);
+}
+
+}  // namespace
+
+extern "C" {
+
+LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
+                        REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
+                        LPDWORD disposition)
+{
+    (void)reserved, (void)className, (void)options, (void)security;
+    DWORD error;
+    if (EnterCall("RegCreateKeyExA", &error))
+        return static_cast<LSTATUS>(error);
+    return OpenOrCreateKey(key, subKey, access, true, result, disposition);
+}
+
+LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
+{
+    (void)options;
+    DWORD error;
+    if (EnterCall("RegOpenKeyExA", &error))
+        return static_cast<LSTATUS>(error);
+    return OpenOrCreateKey(key, subKey, access, false, result, nullptr);
+}
+
+LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
+                       DWORD size)
+{
+    (void)reserved;
+    DWORD error;
+    if (EnterCall("RegSetValueExA", &error))
+        return static_cast<LSTATUS>(error);
+    std::string path;
+    bool isRoot;
+    DWORD access;
+    LSTATUS status = ResolveKey(key, &path, &isRoot, &access);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (isRoot || (access & KEY_SET_VALUE) == 0)
+        return ERROR_ACCESS_DENIED;
+    if (data == nullptr && size != 0)
+        return ERROR_NOACCESS;
+    sim::RegValue value;
+    value.type = type;
+    if (size != 0)
+        value.data.assign(data, data + size);  // reads exactly the bytes the caller claims
+    machine().registry[path].values[valueName == nullptr ? "" : valueName] = value;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                         LPDWORD size)
+{
+    (void)reserved;
+    DWORD error;
+    if (EnterCall("RegQueryValueExA", &error))
+        return static_cast<LSTATUS>(error);
+    std::string path;
+    bool isRoot;
+    DWORD access;
+    LSTATUS status = ResolveKey(key, &path, &isRoot, &access);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if ((access & KEY_QUERY_VALUE) == 0)
+        return ERROR_ACCESS_DENIED;
+    if (data != nullptr && size == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    const sim::RegValue* value = sim::FindValue(path, valueName == nullptr ? "" : valueName);
+    if (value == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    if (type != nullptr)
+        *type = value->type;
+    DWORD needed = static_cast<DWORD>(value->data.size());
+    if (size == nullptr)
+        return ERROR_SUCCESS;
+    DWORD room = *size;
+    *size = needed;
+    if (data == nullptr)
+        return ERROR_SUCCESS;
+    if (room < needed)
+        return ERROR_MORE_DATA;
+    if (needed != 0)
+        memcpy(data, value->data.data(), needed);
+    return ERROR_SUCCESS;
+}
+
+// NT refuses to delete a key that has subkeys; Windows 95/98 delete the whole tree.
+LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey)
+{
+    DWORD error;
+    if (EnterCall("RegDeleteKeyA", &error))
+        return static_cast<LSTATUS>(error);
+    if (subKey == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    std::string path;
+    bool isRoot;
+    DWORD access;
+    LSTATUS status = ResolveKey(key, &path, &isRoot, &access);
+    if (status != ERROR_SUCCESS)
+        return status;
+    std::vector<std::string> parts;
+    status = SplitSubKey(subKey, &parts);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (parts.empty() && isRoot)
+        return ERROR_ACCESS_DENIED;
+    for (const std::string& part : parts)
+        path += "\\" + part;
+    if (machine().registry.count(path) == 0)
+        return ERROR_FILE_NOT_FOUND;
+    if (HasSubkeys(path) && !IsNinetyFive())
+        return ERROR_ACCESS_DENIED;
+    DeleteTree(path);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegCloseKey(HKEY key)
+{
+    DWORD error;
+    bool fails = EnterCall("RegCloseKey", &error);
+    if (RootName(key) != nullptr)
+        return fails ? static_cast<LSTATUS>(error) : ERROR_SUCCESS;
+    if (!ReleaseHandle(key, kRegKeyHandle, nullptr))
+        return ERROR_INVALID_HANDLE;
+    return fails ? static_cast<LSTATUS>(error) : ERROR_SUCCESS;
+}
+
+SC_HANDLE OpenSCManagerA(LPCSTR machineName, LPCSTR database, DWORD access)
+{
+    DWORD error;
+    bool fails = EnterCall("OpenSCManagerA", &error);
+    sim::ScmOpen open;
+    open.machineName = machineName == nullptr ? "(null)" : machineName;
+    open.databaseName = database == nullptr ? "(null)" : database;
+    open.access = access;
+    machine().scmOpens.push_back(open);
+    if (fails) {
+        SetError(error);
+        return nullptr;
+    }
+    if (!machine().scmAvailable) {
+        SetError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    if (machineName != nullptr && machineName[0] != '\0') {
+        SetError(kRpcServerUnavailable);
+        return nullptr;
+    }
+    if (database != nullptr && !EqualNoCase(database, "ServicesActive")) {
+        SetError(kDatabaseDoesNotExist);
+        return nullptr;
+    }
+    return static_cast<SC_HANDLE>(OpenHandle(kScManagerHandle, "", access));
+}
+
+SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access,
+                         DWORD serviceType, DWORD startType, DWORD errorControl, LPCSTR imagePath,
+                         LPCSTR loadOrderGroup, LPDWORD tagId, LPCSTR dependencies,
+                         LPCSTR account, LPCSTR password)
+{
+    DWORD error;
+    if (EnterCall("CreateServiceA", &error)) {
+        SetError(error);
+        return nullptr;
+    }
+    HandleEntry* scm = FindHandle(manager, kScManagerHandle);
+    if (scm == nullptr) {
+        SetError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if ((scm->access & SC_MANAGER_CREATE_SERVICE) == 0) {
+        SetError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    if (!ValidServiceName(name)) {
+        SetError(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    auto& services = machine().services;
+    auto existing = services.find(name);
+    if (existing != services.end()) {
+        SetError(existing->second.markedForDeletion ? ERROR_SERVICE_MARKED_FOR_DELETE
+                                                    : ERROR_SERVICE_EXISTS);
+        return nullptr;
+    }
+    std::string display = displayName == nullptr || displayName[0] == '\0' ? name : displayName;
+    for (const auto& other : services) {
+        if (EqualNoCase(other.first, display) || EqualNoCase(other.second.displayName, display) ||
+            EqualNoCase(other.second.displayName, name)) {
+            SetError(ERROR_DUPLICATE_SERVICE_NAME);
+            return nullptr;
+        }
+    }
+    bool driver = serviceType == SERVICE_KERNEL_DRIVER || serviceType == SERVICE_FILE_SYSTEM_DRIVER;
+    bool knownType = driver || serviceType == 0x10 || serviceType == 0x20 ||
+                     serviceType == 0x110 || serviceType == 0x120;
+    bool bootOrSystem = startType == SERVICE_BOOT_START || startType == SERVICE_SYSTEM_START;
+    if (!knownType || startType > SERVICE_DISABLED || (bootOrSystem && !driver) ||
+        errorControl > 3 || imagePath == nullptr || imagePath[0] == '\0' ||
+        (tagId != nullptr && !bootOrSystem)) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    sim::Service service;
+    service.displayName = display;
+    service.imagePath = imagePath;
+    service.loadOrderGroup = loadOrderGroup == nullptr ? "" : loadOrderGroup;
+    service.serviceType = serviceType;
+    service.startType = startType;
+    service.errorControl = errorControl;
+    service.createAccess = access;
+    service.tagRequested = tagId != nullptr;
+    service.dependencies = dependencies == nullptr ? "" : dependencies;
+    service.account = account == nullptr ? "" : account;
+    service.password = password == nullptr ? "" : password;
+    if (tagId != nullptr)
+        *tagId = 1;
+    auto stored = services.emplace(name, service).first;
+    SetError(0);
+    return static_cast<SC_HANDLE>(OpenHandle(kServiceHandle, stored->first, access));
+}
+
+SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access)
+{
+    DWORD error;
+    if (EnterCall("OpenServiceA", &error)) {
+        SetError(error);
+        return nullptr;
+    }
+    if (FindHandle(manager, kScManagerHandle) == nullptr) {
+        SetError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (!ValidServiceName(name)) {
+        SetError(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    // A service marked for deletion can still be opened; what it refuses is starting.
+    auto it = machine().services.find(name);
+    if (it == machine().services.end()) {
+        SetError(ERROR_SERVICE_DOES_NOT_EXIST);
+        return nullptr;
+    }
+    return static_cast<SC_HANDLE>(OpenHandle(kServiceHandle, it->first, access));
+}
+
+BOOL StartServiceA(SC_HANDLE handle, DWORD argc, LPCSTR* argv)
+{
+    DWORD error;
+    if (EnterCall("StartServiceA", &error)) {
+        SetError(error);
+        return FALSE;
+    }
+    HandleEntry* entry = ServiceHandle(handle, SERVICE_START);
+    if (entry == nullptr)
+        return FALSE;
+    sim::Service& service = *ServiceOf(entry);
+    service.lastStartArgc = argc;
+    if (argc != 0 && argv == nullptr) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (service.markedForDeletion) {
+        SetError(ERROR_SERVICE_MARKED_FOR_DELETE);
+        return FALSE;
+    }
+    if (service.startType == SERVICE_DISABLED) {
+        SetError(ERROR_SERVICE_DISABLED);
+        return FALSE;
+    }
+    if (service.state != SERVICE_STOPPED) {
+        SetError(ERROR_SERVICE_ALREADY_RUNNING);
+        return FALSE;
+    }
+    if (service.startError != 0) {
+        SetError(service.startError);
+        return FALSE;
+    }
+    service.state = SERVICE_RUNNING;
+    ++service.startCount;
+    return TRUE;
+}
+
+// The service control manager fills the status also when it refuses the control because the
+// service is not active or cannot take it now.
+BOOL ControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS status)
+{
+    DWORD error;
+    if (EnterCall("ControlService", &error)) {
+        SetError(error);
+        return FALSE;
+    }
+    if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_INTERROGATE) {
+        SetError(ERROR_INVALID_SERVICE_CONTROL);
+        return FALSE;
+    }
+    HandleEntry* entry =
+        ServiceHandle(handle, control == SERVICE_CONTROL_STOP ? SERVICE_STOP : kServiceInterrogate);
+    if (entry == nullptr)
+        return FALSE;
+    if (status == nullptr) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    sim::Service& service = *ServiceOf(entry);
+    if (service.state == SERVICE_STOPPED) {
+        FillStatus(service, status);
+        SetError(ERROR_SERVICE_NOT_ACTIVE);
+        return FALSE;
+    }
+    if (service.state != SERVICE_RUNNING) {
+        FillStatus(service, status);
+        SetError(ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
+        return FALSE;
+    }
+    if (control == SERVICE_CONTROL_STOP)
+        service.state = service.stopAnswer;
+    FillStatus(service, status);
+    return TRUE;
+}
+
+BOOL QueryServiceStatus(SC_HANDLE handle, LPSERVICE_STATUS status)
+{
+    DWORD error;
+    if (EnterCall("QueryServiceStatus", &error)) {
+        SetError(error);
+        return FALSE;
+    }
+    HandleEntry* entry = ServiceHandle(handle, SERVICE_QUERY_STATUS);
+    if (entry == nullptr)
+        return FALSE;
+    if (status == nullptr) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    FillStatus(*ServiceOf(entry), status);
+    return TRUE;
+}
+
+BOOL DeleteService(SC_HANDLE handle)
+{
+    DWORD error;
+    if (EnterCall("DeleteService", &error)) {
+        SetError(error);
+        return FALSE;
+    }
+    HandleEntry* entry = ServiceHandle(handle, DELETE);
+    if (entry == nullptr)
+        return FALSE;
+    sim::Service& service = *ServiceOf(entry);
+    if (service.markedForDeletion) {
+        SetError(ERROR_SERVICE_MARKED_FOR_DELETE);
+        return FALSE;
+    }
+    service.markedForDeletion = true;
+    return TRUE;
+}
+
+BOOL CloseServiceHandle(SC_HANDLE handle)
+{
+    DWORD error;
+    bool fails = EnterCall("CloseServiceHandle", &error);
+    HandleEntry released;
+    if (!ReleaseHandle(handle, kScManagerHandle | kServiceHandle, &released)) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (released.kind == kServiceHandle)
+        CollectService(released.target);
+    if (fails) {
+        SetError(error);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // extern "C"

@@ -1,0 +1,378 @@
+// The kernel side of the stand-in: version query, Windows and system directories, Sleep, the file
+// system's attributes and directory creation, CreateFileA with the VxD loader device, and
+// DeviceIoControl with the loader's load and unload requests.
+#include "machine_internal.h"
+
+#include <ctype.h>
+#include <string.h>
+
+using sim::machine;
+using namespace sim::detail;
+
+namespace {
+
+bool g_versionQueryFails = false;
+
+const char kLoaderDevice[] = "\\\\.\\VXDLDR";
+
+// Windows' size rule for the directory queries: the length without the NUL when the buffer holds
+// the text with its NUL, else the size needed including the NUL and nothing written.
+UINT CopyDirectory(const std::string& dir, LPSTR buffer, UINT size)
+{
+    UINT length = static_cast<UINT>(dir.size());
+    if (buffer == nullptr || size <= length)
+        return length + 1;
+    memcpy(buffer, dir.c_str(), length + 1);
+    return length;
+}
+
+bool HasWildcard(const char* path) { return strpbrk(path, "*?") != nullptr; }
+
+const sim::FileEntry* FindEntry(const std::string& fullPath)
+{
+    auto it = machine().files.find(fullPath);
+    return it == machine().files.end() ? nullptr : &it->second;
+}
+
+bool IsDirectoryEntry(const std::string& fullPath)
+{
+    const sim::FileEntry* entry = FindEntry(fullPath);
+    return entry != nullptr && entry->directory;
+}
+
+// The error Windows reports for a path that names nothing: a missing file in an existing
+// directory is ERROR_FILE_NOT_FOUND, anything missing on the way there ERROR_PATH_NOT_FOUND.
+DWORD MissingError(const FsPath& path)
+{
+    if (path.parts.empty())
+        return ERROR_PATH_NOT_FOUND;
+    return IsDirectoryEntry(path.Parent()) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+// Base name of a loaded file as the loader keys it: no directory, no extension, upper case.
+std::string LoaderName(const std::string& path)
+{
+    size_t slash = path.find_last_of("\\/:");
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    size_t dot = base.find_last_of('.');
+    if (dot != std::string::npos)
+        base.erase(dot);
+    for (char& c : base)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return base;
+}
+
+// The loader's answer to one request; 0 for success, else the error DeviceIoControl reports.
+DWORD AnswerLoader(DWORD code, const std::vector<BYTE>& input)
+{
+    sim::VxdLoader& vxd = machine().vxd;
+    if (code == 1) {
+        if (input.empty() || memchr(input.data(), 0, input.size()) == nullptr)
+            return ERROR_INVALID_PARAMETER;
+        if (vxd.loadError != 0)
+            return vxd.loadError;
+        ++vxd.loaded[LoaderName(reinterpret_cast<const char*>(input.data()))];
+        return 0;
+    }
+    if (code == 2) {
+        // {DWORD deviceId; char deviceName[256]}: look-up by name needs deviceId 0xFFFFFFFF; the
+        // name is compared exactly, as the loader compares it with the VxD's upper-case name.
+        if (input.size() < 260)
+            return ERROR_INVALID_PARAMETER;
+        DWORD id = DWORD(input[0]) | DWORD(input[1]) << 8 | DWORD(input[2]) << 16 |
+                   DWORD(input[3]) << 24;
+        const char* name = reinterpret_cast<const char*>(input.data() + 4);
+        if (id != 0xFFFFFFFFu || memchr(name, 0, input.size() - 4) == nullptr)
+            return ERROR_INVALID_PARAMETER;
+        if (vxd.acceptEveryUnload)
+            return 0;
+        auto it = vxd.loaded.find(name);
+        if (it == vxd.loaded.end() || it->second <= 0)
+            return ERROR_GEN_FAILURE;
+        if (--it->second == 0)
+            vxd.loaded.erase(it);
+        return 0;
+    }
+    return ERROR_INVALID_FUNCTION;
+}
+
+HANDLE OpenFileEntry(const char* name, DWORD access, DWORD disposition, DWORD flags)
+{
+    if (strlen(name) >= MAX_PATH) {
+        SetError(ERROR_FILENAME_EXCED_RANGE);
+        return INVALID_HANDLE_VALUE;
+    }
+    FsPath path;
+    if (!ResolvePath(name, &path) || HasWildcard(name)) {
+        SetError(ERROR_INVALID_NAME);
+        return INVALID_HANDLE_VALUE;
+    }
+    std::string full = path.Full();
+    const sim::FileEntry* entry = FindEntry(full);
+    if (entry != nullptr && entry->directory) {
+        SetError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (entry != nullptr && (entry->attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+        (access & GENERIC_WRITE) != 0) {
+        SetError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    DWORD error = 0;
+    switch (disposition) {
+    case CREATE_NEW:
+        if (entry != nullptr) {
+            SetError(ERROR_FILE_EXISTS);
+            return INVALID_HANDLE_VALUE;
+        }
+        break;
+    case CREATE_ALWAYS:
+    case OPEN_ALWAYS:
+        if (entry != nullptr)
+            error = ERROR_ALREADY_EXISTS;
+        break;
+    case OPEN_EXISTING:
+    case TRUNCATE_EXISTING:
+        if (entry == nullptr) {
+            SetError(MissingError(path));
+            return INVALID_HANDLE_VALUE;
+        }
+        break;
+    default:
+        SetError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (entry == nullptr) {
+        if (!IsDirectoryEntry(path.Parent())) {
+            SetError(ERROR_PATH_NOT_FOUND);
+            return INVALID_HANDLE_VALUE;
+        }
+        machine().files[full] = sim::FileEntry();
+    }
+    SetError(error);
+    return OpenHandle(kFileHandle, full, access, (flags & FILE_FLAG_DELETE_ON_CLOSE) != 0);
+}
+
+}  // namespace
+
+namespace sim {
+void SetVersionQueryFails(bool fails) { g_versionQueryFails = fails; }
+}  // namespace sim
+
+extern "C" {
+
+void Sleep(DWORD milliseconds)
+{
+    DWORD error;
+    EnterCall("Sleep", &error);
+    machine().sleptMs += milliseconds;
+}
+
+BOOL GetVersionExA(LPOSVERSIONINFOA info)
+{
+    DWORD error;
+    if (EnterCall("GetVersionExA", &error)) {
+        SetError(error);
+        return FALSE;
+    }
+    if (info == nullptr) {
+        SetError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    if (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
+        SetError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    if (g_versionQueryFails) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *info = machine().version;
+    info->dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+    return TRUE;
+}
+
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size)
+{
+    DWORD error;
+    if (EnterCall("GetWindowsDirectoryA", &error)) {
+        SetError(error);
+        return 0;
+    }
+    return CopyDirectory(machine().windowsDir, buffer, size);
+}
+
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size)
+{
+    DWORD error;
+    if (EnterCall("GetSystemDirectoryA", &error)) {
+        SetError(error);
+        return 0;
+    }
+    return CopyDirectory(machine().systemDir, buffer, size);
+}
+
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
+                   DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    DWORD error;
+    if (EnterCall("CreateFileA", &error)) {
+        SetError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (name == nullptr) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (strncmp(name, "\\\\.\\", 4) == 0) {
+        if (!EqualNoCase(name, kLoaderDevice) || !machine().vxd.present) {
+            SetError(ERROR_FILE_NOT_FOUND);
+            return INVALID_HANDLE_VALUE;
+        }
+        sim::DeviceOpen open;
+        open.access = access;
+        open.shareMode = shareMode;
+        open.securityNull = security == nullptr;
+        open.disposition = disposition;
+        open.flags = flags;
+        open.templateNull = templateFile == nullptr;
+        machine().vxd.opens.push_back(open);
+        SetError(0);
+        return OpenHandle(kDeviceHandle, "", access);
+    }
+    return OpenFileEntry(name, access, disposition, flags);
+}
+
+BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
+                     LPDWORD returned, LPOVERLAPPED overlapped)
+{
+    DWORD armed;
+    bool fails = EnterCall("DeviceIoControl", &armed);
+    if (FindHandle(device, kDeviceHandle) == nullptr) {
+        SetError(fails ? armed : ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    sim::LoaderRequest request;
+    request.code = code;
+    if (in != nullptr && inSize != 0) {
+        const BYTE* bytes = static_cast<const BYTE*>(in);
+        request.input.assign(bytes, bytes + inSize);  // reads exactly what the caller claims
+    }
+    request.hadOutputBuffer = out != nullptr;
+    request.outSize = outSize;
+    DWORD error = fails ? armed : 0;
+    if (error == 0 && in == nullptr && inSize != 0)
+        error = ERROR_NOACCESS;
+    // Without an OVERLAPPED record Windows writes the byte count through `returned`.
+    if (error == 0 && returned == nullptr && overlapped == nullptr)
+        error = ERROR_NOACCESS;
+    if (error == 0)
+        error = AnswerLoader(code, request.input);
+    if (returned != nullptr)
+        *returned = 0;
+    request.result = error == 0 ? TRUE : FALSE;
+    machine().vxd.requests.push_back(request);
+    SetError(error);
+    return request.result;
+}
+
+BOOL CloseHandle(HANDLE handle)
+{
+    DWORD error;
+    bool fails = EnterCall("CloseHandle", &error);
+    HandleEntry released;
+    if (!ReleaseHandle(handle, kDeviceHandle | kFileHandle, &released)) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (released.kind == kFileHandle && released.deleteOnClose &&
+        OpenHandlesTo(kFileHandle, released.target) == 0)
+        machine().files.erase(released.target);
+    if (fails) {
+        SetError(error);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+DWORD GetFileAttributesA(LPCSTR path)
+{
+    DWORD error;
+    if (EnterCall("GetFileAttributesA", &error)) {
+        SetError(error);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    if (path == nullptr) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    // The ANSI functions convert through a MAX_PATH buffer.
+    if (strlen(path) >= MAX_PATH) {
+        SetError(ERROR_FILENAME_EXCED_RANGE);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    FsPath resolved;
+    if (path[0] == '\0') {
+        SetError(ERROR_PATH_NOT_FOUND);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    if (!ResolvePath(path, &resolved) || HasWildcard(path)) {
+        SetError(ERROR_INVALID_NAME);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    const sim::FileEntry* entry = FindEntry(resolved.Full());
+    if (entry == nullptr) {
+        SetError(MissingError(resolved));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return entry->directory ? (entry->attributes | FILE_ATTRIBUTE_DIRECTORY) : entry->attributes;
+}
+
+BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security)
+{
+    (void)security;
+    DWORD error;
+    if (EnterCall("CreateDirectoryA", &error)) {
+        SetError(error);
+        return FALSE;
+    }
+    if (path == nullptr) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    // The ANSI form leaves room for an 8.3 name below the new directory: 248 characters at most.
+    if (strlen(path) >= MAX_PATH - 12) {
+        SetError(ERROR_FILENAME_EXCED_RANGE);
+        return FALSE;
+    }
+    FsPath resolved;
+    if (path[0] == '\0') {
+        SetError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    if (!ResolvePath(path, &resolved) || HasWildcard(path)) {
+        SetError(ERROR_INVALID_NAME);
+        return FALSE;
+    }
+    std::string full = resolved.Full();
+    if (resolved.parts.empty()) {
+        // A drive or share root: Windows refuses to create it again with ERROR_ACCESS_DENIED.
+        SetError(FindEntry(full) != nullptr ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    if (FindEntry(full) != nullptr) {
+        SetError(ERROR_ALREADY_EXISTS);
+        return FALSE;
+    }
+    if (!IsDirectoryEntry(resolved.Parent())) {
+        SetError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    sim::FileEntry entry;
+    entry.directory = true;
+    entry.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    machine().files[full] = entry;
+    return TRUE;
+}
+
+}  // extern "C"

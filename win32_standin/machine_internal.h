@@ -1,0 +1,59 @@
+// Shared inner parts of the Win32 stand-in: the handle table, the call log with its armed failures,
+// the thread's last error, and the path rules of the simulated file system.
+#pragma once
+
+#include "simulated_machine.h"
+
+#include <string>
+#include <vector>
+
+namespace sim {
+namespace detail {
+
+enum HandleKind : unsigned {
+    kRegKeyHandle = 1,
+    kScManagerHandle = 2,
+    kServiceHandle = 4,
+    kDeviceHandle = 8,
+    kFileHandle = 16,
+};
+
+struct HandleEntry {
+    HandleKind kind;
+    std::string target;  // key path, service name, file path; empty for the manager and the device
+    DWORD access = 0;
+    bool deleteOnClose = false;
+};
+
+// A fresh handle value; values are never reused, so a double close is always noticed.
+void* OpenHandle(HandleKind kind, const std::string& target, DWORD access, bool deleteOnClose = false);
+// The open handle `handle` when it is one of `kinds` (a mask), else null.
+HandleEntry* FindHandle(const void* handle, unsigned kinds);
+// Releases `handle` when it is open and one of `kinds`, copying its entry out first. False (and one
+// more bad close) otherwise.
+bool ReleaseHandle(const void* handle, unsigned kinds, HandleEntry* released);
+size_t OpenHandlesTo(HandleKind kind, const std::string& target);
+void ClearHandles();
+
+// Logs the call in Machine::calls; true when an armed failure hits it, with its error in *error.
+bool EnterCall(const char* function, DWORD* error);
+void ResetCallState();
+
+void SetError(DWORD error);
+
+// A path of the simulated file system: its root ("C:" or "\\server\share") and its components.
+struct FsPath {
+    std::string root;
+    std::vector<std::string> parts;
+    std::string Full() const;
+    std::string Parent() const;  // the root for a top-level entry
+};
+// Resolves `path` against Machine::currentDir the way Win32 does (drive-relative "C:x", rooted
+// "\x", relative "x", "." and ".."; both slashes separate). False for what names no file at all.
+bool ResolvePath(const char* path, FsPath* out);
+
+bool EqualNoCase(const std::string& a, const std::string& b);
+bool StartsWithNoCase(const std::string& text, const std::string& prefix);
+
+}  // namespace detail
+}  // namespace sim

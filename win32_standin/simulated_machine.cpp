@@ -1,0 +1,443 @@
+// The simulated machine: its state, reset, failure injection, the handle table and the
+// conveniences tests use to set it up and read it back.
+#include "machine_internal.h"
+
+#include <ctype.h>
+#include <stdint.h>
+
+static_assert(sizeof(BYTE) == 1 && sizeof(WORD) == 2, "Windows widths");
+static_assert(sizeof(DWORD) == 4 && sizeof(LONG) == 4 && sizeof(ULONG) == 4, "Windows widths");
+static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is 148 bytes on Windows");
+static_assert(sizeof(SERVICE_STATUS) == 28, "SERVICE_STATUS is 28 bytes on Windows");
+
+namespace sim {
+
+namespace {
+
+struct ArmedByName {
+    std::string function;
+    size_t callNumber;  // fails when the function's call count reaches this
+    DWORD error;
+};
+
+struct ArmedByIndex {
+    size_t index;
+    DWORD error;
+};
+
+struct CallState {
+    std::map<std::string, size_t> callCounts;
+    std::vector<ArmedByName> byName;
+    std::vector<ArmedByIndex> byIndex;
+};
+
+struct HandleTable {
+    std::map<uintptr_t, detail::HandleEntry> open;
+    uintptr_t next = 0x1000;
+    size_t badCloses = 0;
+};
+
+CallState& Calls()
+{
+    static CallState state;
+    return state;
+}
+
+HandleTable& Handles()
+{
+    static HandleTable table;
+    return table;
+}
+
+thread_local DWORD t_lastError = 0;
+
+char Lower(char c) { return static_cast<char>(tolower(static_cast<unsigned char>(c))); }
+
+}  // namespace
+
+bool NoCase::operator()(const std::string& a, const std::string& b) const
+{
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(Lower(a[i]));
+        unsigned char y = static_cast<unsigned char>(Lower(b[i]));
+        if (x != y)
+            return x < y;
+    }
+    return a.size() < b.size();
+}
+
+bool Service::operator==(const Service& o) const
+{
+    return displayName == o.displayName && imagePath == o.imagePath &&
+           loadOrderGroup == o.loadOrderGroup && serviceType == o.serviceType &&
+           startType == o.startType && errorControl == o.errorControl && state == o.state &&
+           markedForDeletion == o.markedForDeletion && startError == o.startError &&
+           stopAnswer == o.stopAnswer && createAccess == o.createAccess &&
+           tagRequested == o.tagRequested && dependencies == o.dependencies &&
+           account == o.account && password == o.password && startCount == o.startCount &&
+           lastStartArgc == o.lastStartArgc;
+}
+
+bool Snapshot::operator==(const Snapshot& o) const
+{
+    return registry == o.registry && services == o.services && files == o.files && loaded == o.loaded;
+}
+
+namespace detail {
+
+bool EqualNoCase(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i]))
+            return false;
+    return true;
+}
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix)
+{
+    return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+void SetError(DWORD error) { t_lastError = error; }
+
+void* OpenHandle(HandleKind kind, const std::string& target, DWORD access, bool deleteOnClose)
+{
+    HandleTable& table = Handles();
+    uintptr_t value = table.next;
+    table.next += 4;
+    HandleEntry entry;
+    entry.kind = kind;
+    entry.target = target;
+    entry.access = access;
+    entry.deleteOnClose = deleteOnClose;
+    table.open[value] = entry;
+    return reinterpret_cast<void*>(value);
+}
+
+HandleEntry* FindHandle(const void* handle, unsigned kinds)
+{
+    HandleTable& table = Handles();
+    auto it = table.open.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == table.open.end() || (it->second.kind & kinds) == 0)
+        return nullptr;
+    return &it->second;
+}
+
+bool ReleaseHandle(const void* handle, unsigned kinds, HandleEntry* released)
+{
+    HandleTable& table = Handles();
+    auto it = table.open.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == table.open.end() || (it->second.kind & kinds) == 0) {
+        ++table.badCloses;
+        return false;
+    }
+    if (released != nullptr)
+        *released = it->second;
+    table.open.erase(it);
+    return true;
+}
+
+size_t OpenHandlesTo(HandleKind kind, const std::string& target)
+{
+    size_t count = 0;
+    for (const auto& item : Handles().open)
+        if (item.second.kind == kind && EqualNoCase(item.second.target, target))
+            ++count;
+    return count;
+}
+
+void ClearHandles()
+{
+    Handles().open.clear();
+    Handles().badCloses = 0;
+}
+
+bool EnterCall(const char* function, DWORD* error)
+{
+    Machine& m = machine();
+    CallState& state = Calls();
+    size_t index = m.calls.size();
+    m.calls.push_back(function);
+    size_t number = ++state.callCounts[function];
+
+    for (auto it = state.byIndex.begin(); it != state.byIndex.end(); ++it) {
+        if (it->index == index) {
+            *error = it->error;
+            state.byIndex.erase(it);
+            return true;
+        }
+    }
+    for (auto it = state.byName.begin(); it != state.byName.end(); ++it) {
+        if (it->function == function && it->callNumber == number) {
+            *error = it->error;
+            state.byName.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+void ResetCallState() { Calls() = CallState(); }
+
+std::string FsPath::Full() const
+{
+    std::string full = root;
+    for (const std::string& part : parts)
+        full += "\\" + part;
+    return full;
+}
+
+std::string FsPath::Parent() const
+{
+    FsPath parent = *this;
+    if (!parent.parts.empty())
+        parent.parts.pop_back();
+    return parent.Full();
+}
+
+namespace {
+
+// Appends the components of `rest` to `out`, applying "." and "..".
+void AppendComponents(const std::string& rest, FsPath* out)
+{
+    size_t start = 0;
+    while (start <= rest.size()) {
+        size_t end = rest.find('\\', start);
+        if (end == std::string::npos)
+            end = rest.size();
+        std::string part = rest.substr(start, end - start);
+        if (part == "..") {
+            if (!out->parts.empty())
+                out->parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            out->parts.push_back(part);
+        }
+        start = end + 1;
+    }
+}
+
+bool IsDriveSpec(const std::string& path)
+{
+    return path.size() >= 2 && isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+}
+
+bool ResolveAbsolute(const std::string& path, FsPath* out, const FsPath* current)
+{
+    out->root.clear();
+    out->parts.clear();
+    if (path.compare(0, 2, "\\\\") == 0) {
+        // UNC: \\server\share\...; "\\.\" and "\\?\" name devices, not files.
+        size_t serverEnd = path.find('\\', 2);
+        if (serverEnd == std::string::npos || serverEnd == 2)
+            return false;
+        std::string server = path.substr(2, serverEnd - 2);
+        if (server == "." || server == "?")
+            return false;
+        size_t shareEnd = path.find('\\', serverEnd + 1);
+        std::string share = path.substr(serverEnd + 1, shareEnd == std::string::npos
+                                                            ? std::string::npos
+                                                            : shareEnd - serverEnd - 1);
+        if (share.empty())
+            return false;
+        out->root = "\\\\" + server + "\\" + share;
+        if (shareEnd != std::string::npos)
+            AppendComponents(path.substr(shareEnd + 1), out);
+        return true;
+    }
+    if (IsDriveSpec(path)) {
+        std::string drive(1, static_cast<char>(toupper(static_cast<unsigned char>(path[0]))));
+        drive += ':';
+        if (path.size() >= 3 && path[2] == '\\') {
+            out->root = drive;
+            AppendComponents(path.substr(3), out);
+            return true;
+        }
+        // "C:x" is relative to the current directory when it is on that drive, else to the root.
+        if (current != nullptr && EqualNoCase(current->root, drive))
+            *out = *current;
+        else
+            out->root = drive;
+        AppendComponents(path.substr(2), out);
+        return true;
+    }
+    if (current == nullptr)
+        return false;
+    if (!path.empty() && path[0] == '\\') {
+        out->root = current->root;
+        AppendComponents(path.substr(1), out);
+        return true;
+    }
+    *out = *current;
+    AppendComponents(path, out);
+    return true;
+}
+
+}  // namespace
+
+bool ResolvePath(const char* path, FsPath* out)
+{
+    if (path == nullptr || path[0] == '\0')
+        return false;
+    std::string text(path);
+    for (char& c : text)
+        if (c == '/')
+            c = '\\';
+    std::string currentText = machine().currentDir;
+    for (char& c : currentText)
+        if (c == '/')
+            c = '\\';
+    FsPath current;
+    if (!ResolveAbsolute(currentText, &current, nullptr))
+        current = FsPath{"C:", {}};
+    return ResolveAbsolute(text, out, &current);
+}
+
+}  // namespace detail
+
+Machine& machine()
+{
+    static Machine instance;
+    return instance;
+}
+
+void Reset()
+{
+    Machine& m = machine();
+    m = Machine();
+    SetVersion(VER_PLATFORM_WIN32_NT, 5, 1);
+    SetVersionQueryFails(false);
+    m.registry["HKLM\\System"];
+    m.registry["HKLM\\System\\CurrentControlSet"];
+    m.registry["HKLM\\System\\CurrentControlSet\\Services"];
+    AddDirectory("C:\\WINDOWS\\system32\\drivers");
+    detail::ClearHandles();
+    detail::ResetCallState();
+    t_lastError = 0;
+}
+
+void SetVersion(DWORD platformId, DWORD major, DWORD minor)
+{
+    OSVERSIONINFOA& v = machine().version;
+    v = OSVERSIONINFOA();
+    v.dwOSVersionInfoSize = sizeof v;
+    v.dwPlatformId = platformId;
+    v.dwMajorVersion = major;
+    v.dwMinorVersion = minor;
+    // Build numbers as those systems report them (9x keeps the version in the high word).
+    DWORD build = 0;
+    if (platformId == VER_PLATFORM_WIN32_NT)
+        build = major == 4 ? 1381 : major == 5 && minor == 0 ? 2195 : major == 5 && minor == 1 ? 2600
+                                                                                              : 3790;
+    else if (platformId == VER_PLATFORM_WIN32_WINDOWS)
+        build = (major << 24) | (minor << 16) | (minor == 0 ? 950 : minor == 10 ? 2222 : 3000);
+    v.dwBuildNumber = build;
+}
+
+void FailCall(const char* function, DWORD error, int occurrence)
+{
+    CallState& state = Calls();
+    size_t soFar = state.callCounts[function];
+    state.byName.push_back({function, soFar + static_cast<size_t>(occurrence), error});
+}
+
+void FailCallAt(size_t index, DWORD error) { Calls().byIndex.push_back({index, error}); }
+
+void ClearFailures()
+{
+    Calls().byName.clear();
+    Calls().byIndex.clear();
+}
+
+size_t OpenHandleCount() { return Handles().open.size(); }
+
+std::vector<std::string> OpenHandleDescriptions()
+{
+    std::vector<std::string> out;
+    for (const auto& item : Handles().open) {
+        const detail::HandleEntry& e = item.second;
+        const char* kind = e.kind == detail::kRegKeyHandle      ? "registry key "
+                           : e.kind == detail::kScManagerHandle ? "service control manager"
+                           : e.kind == detail::kServiceHandle   ? "service "
+                           : e.kind == detail::kDeviceHandle    ? "device \\\\.\\VXDLDR"
+                                                                : "file ";
+        out.push_back(kind + e.target);
+    }
+    return out;
+}
+
+size_t BadCloseCount() { return Handles().badCloses; }
+
+bool KeyExists(const std::string& fullPath)
+{
+    if (fullPath == "HKLM" || fullPath == "HKCU" || fullPath == "HKCR" || fullPath == "HKU")
+        return true;
+    return machine().registry.count(fullPath) != 0;
+}
+
+const RegValue* FindValue(const std::string& keyFullPath, const std::string& valueName)
+{
+    auto key = machine().registry.find(keyFullPath);
+    if (key == machine().registry.end())
+        return nullptr;
+    auto value = key->second.values.find(valueName);
+    return value == key->second.values.end() ? nullptr : &value->second;
+}
+
+namespace {
+
+// Adds `path` and every missing directory above it; the entry itself gets `entry`.
+void AddEntry(const std::string& path, const FileEntry& entry)
+{
+    detail::FsPath resolved;
+    if (!detail::ResolvePath(path.c_str(), &resolved))
+        return;
+    Machine& m = machine();
+    FileEntry directory;
+    directory.directory = true;
+    directory.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    detail::FsPath walk{resolved.root, {}};
+    m.files.emplace(walk.Full(), directory);
+    for (size_t i = 0; i + 1 < resolved.parts.size(); ++i) {
+        walk.parts.push_back(resolved.parts[i]);
+        m.files.emplace(walk.Full(), directory);
+    }
+    m.files[resolved.Full()] = entry;
+}
+
+}  // namespace
+
+void AddDirectory(const std::string& path)
+{
+    FileEntry entry;
+    entry.directory = true;
+    entry.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    AddEntry(path, entry);
+}
+
+void AddFile(const std::string& path, DWORD attributes)
+{
+    FileEntry entry;
+    entry.directory = false;
+    entry.attributes = attributes;
+    AddEntry(path, entry);
+}
+
+Snapshot TakeSnapshot()
+{
+    Machine& m = machine();
+    Snapshot s;
+    s.registry = m.registry;
+    s.services = m.services;
+    s.files = m.files;
+    s.loaded = m.vxd.loaded;
+    return s;
+}
+
+}  // namespace sim
+
+extern "C" DWORD GetLastError(void) { return sim::t_lastError; }
+
+extern "C" void SetLastError(DWORD error) { sim::t_lastError = error; }
