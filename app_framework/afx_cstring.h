@@ -1,0 +1,29 @@
+// CString: a narrow string on its own heap buffer, with resource-string loading.
+#pragma once
+
+#include <windows.h>
+
+class CString {
+public:
+    CString();
+    CString(LPCSTR text);
+    CString(const CString& other);
+    ~CString();
+
+    CString& operator=(const CString& other);
+    CString& operator=(LPCSTR text);
+
+    // Loads string resource id from the program's resources; FALSE (and empty) when missing.
+    BOOL LoadString(UINT id);
+
+    BOOL IsEmpty() const { return m_length == 0; }
+    int GetLength() const { return m_length; }
+    operator LPCSTR() const { return m_text; }
+
+private:
+    void Assign(LPCSTR text, int length);
+
+    char* m_text;   // heap buffer, or the shared empty text when m_capacity is 0
+    int m_length;
+    int m_capacity;
+};

@@ -1,0 +1,185 @@
+// CWinApp, the program entry WinMain, the rich edit library, and the heap operators that keep
+// the C++ runtime's exception machinery out of the programs.
+#include "afx_winapp.h"
+#include "afx_format.h"
+
+#include <string.h>
+#include <new>
+
+static CWinApp* g_app;          // the one application object, set by its constructor
+static HMODULE g_richEdit;      // the rich edit library once AfxInitRichEdit has loaded it
+
+CWinApp::CWinApp(LPCSTR appName)
+    : m_pMainWnd(NULL), m_hInstance(NULL), m_pszAppName(appName)
+{
+    g_app = this;
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_app == this)
+        g_app = NULL;
+}
+
+BOOL CWinApp::InitInstance()
+{
+    return TRUE;
+}
+
+int CWinApp::Run()
+{
+    MSG msg;
+    for (;;) {
+        BOOL got = ::GetMessageA(&msg, NULL, 0, 0);
+        if (got == 0)
+            return static_cast<int>(msg.wParam);
+        if (got == -1)
+            return -1;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
+HICON CWinApp::LoadIcon(UINT nIDResource) const
+{
+    return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource));
+}
+
+// Opens the contents of the program's help file: the program path with the extension .HLP.
+void CWinApp::OnHelp()
+{
+    char helpPath[MAX_PATH];
+    DWORD length = ::GetModuleFileNameA(m_hInstance, helpPath, sizeof helpPath);
+    if (length == 0 || length >= sizeof helpPath)
+        return;
+    helpPath[length] = '\0';
+    char* dot = strrchr(helpPath, '.');
+    char* slash = strrchr(helpPath, '\\');
+    if (dot && (!slash || dot > slash))
+        *dot = '\0';
+    if (strlen(helpPath) + 4 >= sizeof helpPath)
+        return;
+    strcat(helpPath, ".HLP");
+    HWND owner = m_pMainWnd ? m_pMainWnd->m_hWnd : NULL;
+    ::WinHelpA(owner, helpPath, HELP_FINDER, 0);
+}
+
+CWinApp* AfxGetApp()
+{
+    return g_app;
+}
+
+CWnd* AfxGetMainWnd()
+{
+    return g_app ? g_app->m_pMainWnd : NULL;
+}
+
+HINSTANCE AfxGetInstanceHandle()
+{
+    return g_app && g_app->m_hInstance ? g_app->m_hInstance : ::GetModuleHandleA(NULL);
+}
+
+HINSTANCE AfxGetResourceHandle()
+{
+    return AfxGetInstanceHandle();
+}
+
+BOOL AfxInitRichEdit()
+{
+    if (g_richEdit)
+        return TRUE;
+    static const char kLibraryName[] = "\\riched32.dll";
+    char path[MAX_PATH];
+    UINT length = ::GetSystemDirectoryA(path, sizeof path);
+    if (length == 0 || length + sizeof kLibraryName > sizeof path)
+        return FALSE;
+    // A system directory at the root of a drive already ends in a backslash.
+    if (path[length - 1] == '\\')
+        AfxCopyText(path + length, sizeof path - length, kLibraryName + 1);
+    else
+        AfxCopyText(path + length, sizeof path - length, kLibraryName);
+    g_richEdit = ::LoadLibraryA(path);
+    return g_richEdit != NULL;
+}
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
+{
+    CWinApp* app = AfxGetApp();
+    if (!app)
+        return 1;
+    app->m_hInstance = hInstance;
+
+    int exitCode = 0;
+    if (app->InitInstance()) {
+        exitCode = app->Run();
+    } else {
+        // The program ends now; a quit message left posted decides its exit code.
+        MSG msg;
+        if (::PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE))
+            exitCode = static_cast<int>(msg.wParam);
+    }
+
+    if (g_richEdit) {
+        ::FreeLibrary(g_richEdit);
+        g_richEdit = NULL;
+    }
+    return exitCode;
+}
+
+// Heap operators: a failed allocation yields NULL (the programs are built without exceptions
+// and check what they allocate).
+void* operator new(size_t size)
+{
+    return ::HeapAlloc(::GetProcessHeap(), 0, size ? size : 1);
+}
+
+void* operator new[](size_t size)
+{
+    return ::HeapAlloc(::GetProcessHeap(), 0, size ? size : 1);
+}
+
+void* operator new(size_t size, const std::nothrow_t&) noexcept
+{
+    return ::HeapAlloc(::GetProcessHeap(), 0, size ? size : 1);
+}
+
+void* operator new[](size_t size, const std::nothrow_t&) noexcept
+{
+    return ::HeapAlloc(::GetProcessHeap(), 0, size ? size : 1);
+}
+
+void operator delete(void* p) noexcept
+{
+    if (p)
+        ::HeapFree(::GetProcessHeap(), 0, p);
+}
+
+void operator delete[](void* p) noexcept
+{
+    if (p)
+        ::HeapFree(::GetProcessHeap(), 0, p);
+}
+
+void operator delete(void* p, size_t) noexcept
+{
+    if (p)
+        ::HeapFree(::GetProcessHeap(), 0, p);
+}
+
+void operator delete[](void* p, size_t) noexcept
+{
+    if (p)
+        ::HeapFree(::GetProcessHeap(), 0, p);
+}
+
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    if (p)
+        ::HeapFree(::GetProcessHeap(), 0, p);
+}
+
+// A pure virtual call can only come from a broken object; end the process.
+extern "C" void __cxa_pure_virtual()
+{
+    ::ExitProcess(3);
+}

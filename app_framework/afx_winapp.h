@@ -1,0 +1,39 @@
+// CWinApp: the one application object, its start-up through WinMain, and process-wide helpers.
+#pragma once
+
+#include <windows.h>
+#include "afx_wnd.h"
+
+// Command id of the framework's Help command.
+#define ID_HELP 0xE146
+
+class CWinApp : public CCmdTarget {
+public:
+    explicit CWinApp(LPCSTR appName = NULL);
+    ~CWinApp() override;
+
+    // Called once by WinMain. FALSE ends the program at once; its exit code is then the value
+    // of a quit message left posted (PostQuitMessage), or 0 when there is none.
+    virtual BOOL InitInstance();
+    // The message loop, run when InitInstance returns TRUE; returns the quit value.
+    virtual int Run();
+
+    // The 3-D look of controls is the system's own on Windows 95 and NT 4.0 (version 4.0
+    // programs); nothing to switch on. Always TRUE.
+    BOOL Enable3dControls() { return TRUE; }
+    HICON LoadIcon(UINT nIDResource) const;
+    void OnHelp();
+
+    CWnd* m_pMainWnd;
+    HINSTANCE m_hInstance;
+    LPCSTR m_pszAppName;
+};
+
+CWinApp* AfxGetApp();
+CWnd* AfxGetMainWnd();
+HINSTANCE AfxGetInstanceHandle();
+HINSTANCE AfxGetResourceHandle();
+
+// Loads the rich edit library (class "RICHEDIT") from the system directory by its full path,
+// never through the search path, which would include the program's own directory.
+BOOL AfxInitRichEdit();

@@ -1,0 +1,35 @@
+// CWnd, CMenu and CRichEditCtrl operations that are more than one call.
+#include "afx_wnd.h"
+
+// The shared wrapper that FromHandle hands out; it never owns the menu it names.
+static CMenu g_temporaryMenu;
+
+CMenu* CMenu::FromHandle(HMENU hMenu)
+{
+    if (!hMenu)
+        return NULL;
+    g_temporaryMenu.m_hMenu = hMenu;
+    return &g_temporaryMenu;
+}
+
+CMenu* CWnd::GetSystemMenu(BOOL bRevert)
+{
+    return CMenu::FromHandle(::GetSystemMenu(m_hWnd, bRevert));
+}
+
+BOOL CWnd::DestroyWindow()
+{
+    if (!m_hWnd)
+        return FALSE;
+    HWND hwnd = m_hWnd;
+    m_hWnd = NULL;
+    return ::DestroyWindow(hwnd);
+}
+
+void CRichEditCtrl::SetSel(long start, long end)
+{
+    CHARRANGE range;
+    range.cpMin = start;
+    range.cpMax = end;
+    ::SendMessageA(m_hWnd, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+}
