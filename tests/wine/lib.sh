@@ -28,6 +28,8 @@
 #   wine_set_app_version PROG.exe VERSION   version for one program (AppDefaults)
 #   wine_start_display             start a private Xvfb unless DISPLAY is set (GUI tests)
 #   wine_run EXE ARGS...           run a Windows program, with a time-out; returns its exit code
+#   wine_test_program EXE ARGS...  run a test program (wine_test.h), show its output, and record
+#                                  a failure unless it exits with 0
 #   wine_svc COMMAND NAME [ARGS]   svcctl.exe: create NAME PATH [START] | start | stop | delete
 #   wine_service_state NAME        prints RUNNING, STOPPED, ... or MISSING (from the SCM)
 #   wine_driver_copy SYSFILE [NAME.sys]     copy a driver into C:\windows\system32\drivers
@@ -160,6 +162,17 @@ wine_start_display() {
 
 wine_run() {
   timeout "${TALVEN_WINE_TIMEOUT:-120}" wine "$@"
+}
+
+wine_test_program() {
+  local rc
+  echo "---- $(basename "$1") ${*:2}"
+  wine_run "$@" 2>&1 | tr -d '\r'
+  rc=${PIPESTATUS[0]}
+  if [ "$rc" -ne 0 ]; then
+    echo "FAIL $(_talven_where): $(basename "$1") ${*:2}: exit code $rc"
+    TALVEN_WINE_FAILURES=$((TALVEN_WINE_FAILURES + 1))
+  fi
 }
 
 wine_svc() {
