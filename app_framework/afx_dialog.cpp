@@ -160,6 +160,11 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
         return FALSE;
     }
 
+    // CreateDialogParam shows a dialog whose template is visible after WM_INITDIALOG, even
+    // when OnInitDialog hid it; a modal run that already ended there must never show.
+    if (message == WM_WINDOWPOSCHANGING && dialog->m_bInModal && dialog->m_bEndModal)
+        reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
+
     // A handler may run nested message loops (a modal box) that dispatch to this dialog again;
     // each level keeps its own request for default processing.
     BOOL outerDefault = dialog->m_bDefaultRequested;
