@@ -225,7 +225,9 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, c
     value.type = type;
     if (size != 0)
         value.data.assign(data, data + size);  // reads exactly the bytes the caller claims
-    machine().registry[path].values[valueName == nullptr ? "" : valueName] = value;
+    std::string name = valueName == nullptr ? "" : valueName;
+    machine().registry[path].values[name] = value;
+    machine().valueWrites.push_back(path + ":" + name);
     return ERROR_SUCCESS;
 }
 

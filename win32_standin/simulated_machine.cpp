@@ -377,6 +377,16 @@ bool KeyExists(const std::string& fullPath)
     return machine().registry.count(fullPath) != 0;
 }
 
+void AddKey(const std::string& fullPath)
+{
+    // Every key below the root ("HKLM" itself is not stored).
+    size_t end = fullPath.find('\\');
+    while (end != std::string::npos) {
+        end = fullPath.find('\\', end + 1);
+        machine().registry[fullPath.substr(0, end)];
+    }
+}
+
 const RegValue* FindValue(const std::string& keyFullPath, const std::string& valueName)
 {
     auto key = machine().registry.find(keyFullPath);

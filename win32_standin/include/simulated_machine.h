@@ -101,6 +101,7 @@ struct Machine {
     std::string currentDir = "C:\\";
 
     std::map<std::string, RegKey, NoCase> registry;  // every key by full path, "HKLM\..." form
+    std::vector<std::string> valueWrites;            // "<key path>:<value name>" per stored value, in order
     bool scmAvailable = true;                          // OpenSCManagerA succeeds
     std::map<std::string, Service, NoCase> services;
     std::vector<ScmOpen> scmOpens;
@@ -142,6 +143,8 @@ size_t BadCloseCount();
 
 // Registry and service conveniences for tests.
 bool KeyExists(const std::string& fullPath);
+// Creates the key and every missing key above it, as the registry always has them.
+void AddKey(const std::string& fullPath);
 const RegValue* FindValue(const std::string& keyFullPath, const std::string& valueName);
 void AddDirectory(const std::string& path);
 void AddFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL);

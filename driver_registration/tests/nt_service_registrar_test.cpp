@@ -1,0 +1,352 @@
+// CNtServiceRegistrar against the simulated service control manager and registry: the service it
+// creates, how each operation reads the manager's answers, and the registry-only entry.
+#include "test_support.h"
+
+#include <string.h>
+
+namespace {
+
+using test::HasValue;
+using test::MachineTest;
+
+const char kImage[] = "C:\\WINDOWS\\system32\\drivers\\windrvr.sys";
+const std::string kKey = std::string(test::kServicesKey) + "WinDriver";
+
+class NtService : public MachineTest {
+protected:
+    void SetUp() override
+    {
+        MachineTest::SetUp();
+        registrar.reset(new CNtServiceRegistrar);
+        ASSERT_EQ(1, registrar->Configure("WinDriver", "windrvr", 2, kImage, 0));
+    }
+    void TearDown() override
+    {
+        // Operations close what they open: only the manager is left, and the destructor closes it.
+        EXPECT_EQ(1u, sim::OpenHandleCount()) << ::testing::PrintToString(sim::OpenHandleDescriptions());
+        registrar.reset();
+        MachineTest::TearDown();
+    }
+    sim::Service& AddService(DWORD state)
+    {
+        sim::Service& s = sim::machine().services["WinDriver"];
+        s.imagePath = kImage;
+        s.state = state;
+        return s;
+    }
+    const sim::Service* Find()
+    {
+        auto it = sim::machine().services.find("WinDriver");
+        return it == sim::machine().services.end() ? nullptr : &it->second;
+    }
+    std::unique_ptr<CDriverRegistrar> registrar;
+};
+
+TEST_F(NtService, ManagerIsOpenedOnTheLocalActiveDatabaseWithFullAccess)
+{
+    ASSERT_EQ(1u, sim::machine().scmOpens.size());
+    EXPECT_EQ("(null)", sim::machine().scmOpens[0].machineName);
+    EXPECT_EQ("(null)", sim::machine().scmOpens[0].databaseName);
+    EXPECT_EQ(0xF003Fu, sim::machine().scmOpens[0].access);
+}
+
+TEST_F(NtService, InstallCreatesAStoppedKernelDriverServiceWithoutGroup)
+{
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(1, registrar->Install());
+    const sim::Service* s = Find();
+    ASSERT_NE(nullptr, s);
+    EXPECT_EQ("WinDriver", s->displayName);
+    EXPECT_EQ(kImage, s->imagePath);
+    EXPECT_EQ(DWORD(SERVICE_KERNEL_DRIVER), s->serviceType);
+    EXPECT_EQ(DWORD(SERVICE_AUTO_START), s->startType);
+    EXPECT_EQ(DWORD(SERVICE_ERROR_NORMAL), s->errorControl);
+    EXPECT_EQ(DWORD(SERVICE_ALL_ACCESS), s->createAccess);
+    EXPECT_EQ("", s->loadOrderGroup);
+    EXPECT_FALSE(s->tagRequested);
+    EXPECT_EQ("", s->dependencies + s->account + s->password);
+    EXPECT_EQ(DWORD(SERVICE_STOPPED), s->state);
+    EXPECT_STREQ("", registrar->Messages());
+    // The manager path writes no registry key of its own.
+    EXPECT_FALSE(sim::KeyExists(kKey));
+}
+
+// The service-control-manager operations add no text, and never clear what is there.
+TEST_F(NtService, ManagerOperationsNeitherAddNorClearText)
+{
+    AddService(SERVICE_RUNNING);
+    registrar->AddWarning("earlier\n");
+    EXPECT_EQ(0, registrar->Install());  // exists already
+    EXPECT_EQ(0, registrar->Load());     // running already
+    EXPECT_STREQ("earlier\n", registrar->Messages());
+    sim::machine().services.clear();
+    EXPECT_EQ(0, registrar->Remove());
+    EXPECT_EQ(0, registrar->Unload());
+    EXPECT_STREQ("earlier\n", registrar->Messages());
+    EXPECT_EQ(0, registrar->HasError());
+}
+
+struct StateCase {
+    const char* label;
+    bool exists;
+    DWORD state;
+    DWORD stopAnswer;
+    DWORD startError;
+    bool marked;
+    int expected;
+    DWORD stateAfter;  // 0: the service is gone
+};
+
+void Prepare(const StateCase& c)
+{
+    if (!c.exists)
+        return;
+    sim::Service& s = sim::machine().services["WinDriver"];
+    s.imagePath = kImage;
+    s.state = c.state;
+    s.stopAnswer = c.stopAnswer;
+    s.startError = c.startError;
+    s.markedForDeletion = c.marked;
+}
+
+void CheckAfter(const StateCase& c)
+{
+    auto it = sim::machine().services.find("WinDriver");
+    if (c.stateAfter == 0) {
+        EXPECT_TRUE(it == sim::machine().services.end()) << "the service is still there";
+        return;
+    }
+    ASSERT_TRUE(it != sim::machine().services.end());
+    EXPECT_EQ(c.stateAfter, it->second.state);
+}
+
+TEST_F(NtService, UnloadByServiceState)
+{
+    const StateCase cases[] = {
+        {"missing", false, 0, 0, 0, false, 0, 0},
+        {"stopped (stop answers ERROR_SERVICE_NOT_ACTIVE)", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, false, 1, SERVICE_STOPPED},
+        {"running, stops", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, false, 1, SERVICE_STOPPED},
+        {"running, answers stop pending", true, SERVICE_RUNNING, SERVICE_STOP_PENDING, 0, false, 0, SERVICE_STOP_PENDING},
+        {"already stop pending", true, SERVICE_STOP_PENDING, SERVICE_STOPPED, 0, false, 0, SERVICE_STOP_PENDING},
+        {"marked for deletion, running", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, true, 1, 0},
+    };
+    for (const StateCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        sim::machine().services.clear();
+        Prepare(c);
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(c.expected, registrar->Unload());
+        CheckAfter(c);
+        EXPECT_STREQ("", registrar->Messages());
+        EXPECT_EQ(1u, sim::OpenHandleCount());
+    }
+}
+
+TEST_F(NtService, LoadByServiceState)
+{
+    const StateCase cases[] = {
+        {"missing", false, 0, 0, 0, false, 0, 0},
+        {"stopped", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, false, 1, SERVICE_RUNNING},
+        {"running", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, false, 0, SERVICE_RUNNING},
+        {"driver fails to start", true, SERVICE_STOPPED, SERVICE_STOPPED, ERROR_GEN_FAILURE, false, 0, SERVICE_STOPPED},
+        {"marked for deletion", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, true, 0, 0},
+    };
+    for (const StateCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        sim::machine().services.clear();
+        Prepare(c);
+        EXPECT_EQ(c.expected, registrar->Load());
+        CheckAfter(c);
+        if (c.expected == 1) {
+            EXPECT_EQ(0u, sim::machine().services["WinDriver"].lastStartArgc);
+        }
+        EXPECT_EQ(1u, sim::OpenHandleCount());
+    }
+}
+
+TEST_F(NtService, RemoveByServiceState)
+{
+    const StateCase cases[] = {
+        {"missing", false, 0, 0, 0, false, 0, 0},
+        {"stopped: gone once its handle is closed", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, false, 1, 0},
+        {"running: marked, stays until stopped", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, false, 1, SERVICE_RUNNING},
+        {"already marked for deletion", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, true, 1, SERVICE_RUNNING},
+    };
+    for (const StateCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        sim::machine().services.clear();
+        Prepare(c);
+        EXPECT_EQ(c.expected, registrar->Remove());
+        CheckAfter(c);
+        if (c.stateAfter != 0) {
+            EXPECT_TRUE(sim::machine().services["WinDriver"].markedForDeletion);
+        }
+        EXPECT_STREQ("", registrar->Messages());
+        EXPECT_EQ(1u, sim::OpenHandleCount());
+    }
+}
+
+TEST_F(NtService, InstallRefusedForExistingOrMarkedServiceWithoutText)
+{
+    for (bool marked : {false, true}) {
+        sim::machine().services.clear();
+        sim::Service& s = AddService(SERVICE_STOPPED);
+        s.imagePath = "C:\\old\\windrvr.sys";
+        s.markedForDeletion = marked;
+        const sim::Snapshot before = sim::TakeSnapshot();
+        EXPECT_EQ(0, registrar->Install());
+        EXPECT_TRUE(before == sim::TakeSnapshot());
+        EXPECT_STREQ("", registrar->Messages());
+    }
+}
+
+// The sequence setup runs over a running driver: stop, delete (gone once stopped and closed),
+// create again, start.
+TEST_F(NtService, ReplaceSequenceOverARunningDriver)
+{
+    AddService(SERVICE_RUNNING).imagePath = "C:\\old\\windrvr.sys";
+    EXPECT_EQ(1, registrar->Unload());
+    EXPECT_EQ(1, registrar->Remove());
+    EXPECT_EQ(nullptr, Find());
+    EXPECT_EQ(1, registrar->Install());
+    EXPECT_EQ(1, registrar->Load());
+    ASSERT_NE(nullptr, Find());
+    EXPECT_EQ(kImage, Find()->imagePath);
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), Find()->state);
+}
+
+// Only ERROR_SERVICE_MARKED_FOR_DELETE turns a failed deletion into success, and only
+// ERROR_SERVICE_NOT_ACTIVE with a status that says stopped turns a failed stop into success.
+TEST_F(NtService, OnlyTheNamedErrorCodesChangeAnOutcome)
+{
+    struct Row {
+        const char* function;
+        DWORD error;
+        DWORD state;
+        int (CDriverRegistrar::*op)();
+        int expected;
+    } rows[] = {
+        {"DeleteService", ERROR_SERVICE_MARKED_FOR_DELETE, SERVICE_STOPPED, &CDriverRegistrar::Remove, 1},
+        {"DeleteService", ERROR_ACCESS_DENIED, SERVICE_STOPPED, &CDriverRegistrar::Remove, 0},
+        {"ControlService", ERROR_ACCESS_DENIED, SERVICE_RUNNING, &CDriverRegistrar::Unload, 0},
+        // A failed call leaves the status unfilled: not a stopped service, whatever the code.
+        {"ControlService", ERROR_SERVICE_NOT_ACTIVE, SERVICE_RUNNING, &CDriverRegistrar::Unload, 0},
+        {"StartServiceA", ERROR_SERVICE_ALREADY_RUNNING, SERVICE_STOPPED, &CDriverRegistrar::Load, 0},
+        {"OpenServiceA", ERROR_ACCESS_DENIED, SERVICE_STOPPED, &CDriverRegistrar::Load, 0},
+        {"CreateServiceA", ERROR_ACCESS_DENIED, 0, &CDriverRegistrar::Install, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.function << " " << row.error);
+        sim::machine().services.clear();
+        if (row.state != 0)
+            AddService(row.state);
+        sim::FailCall(row.function, row.error);
+        EXPECT_EQ(row.expected, ((*registrar).*row.op)());
+        EXPECT_EQ(1u, sim::OpenHandleCount());
+        sim::ClearFailures();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Registry-only entry
+
+class NtRegistryOnly : public NtService {
+protected:
+    void SetUp() override
+    {
+        MachineTest::SetUp();
+        registrar.reset(new CNtServiceRegistrar);
+        ASSERT_EQ(1, registrar->Configure("WinDriver", "windrvr", 2, kImage, 1));
+    }
+};
+
+TEST_F(NtRegistryOnly, InstallWritesTheSixValuesInOrder)
+{
+    registrar->AddError("stale\n");
+    EXPECT_EQ(1, registrar->Install());
+    EXPECT_STREQ("", registrar->Messages());
+    EXPECT_EQ(0, registrar->HasMessages());
+    EXPECT_EQ((std::vector<std::string>{"Start", "Type", "ErrorControl", "Group", "ImagePath", "DisplayName"}),
+              test::WriteOrder(kKey));
+    EXPECT_TRUE(HasValue(kKey, "Start", REG_DWORD, test::Bytes({2, 0, 0, 0})));
+    EXPECT_TRUE(HasValue(kKey, "Type", REG_DWORD, test::Bytes({1, 0, 0, 0})));
+    EXPECT_TRUE(HasValue(kKey, "ErrorControl", REG_DWORD, test::Bytes({1, 0, 0, 0})));
+    EXPECT_TRUE(HasValue(kKey, "Group", REG_SZ, test::StringBytes("Extended Base")));
+    EXPECT_EQ(14u, sim::FindValue(kKey, "Group")->data.size());
+    EXPECT_TRUE(HasValue(kKey, "ImagePath", REG_SZ, test::StringBytes(kImage)));
+    EXPECT_TRUE(HasValue(kKey, "DisplayName", REG_SZ, test::StringBytes("WinDriver")));
+    EXPECT_EQ(6u, sim::machine().registry[kKey].values.size());
+    EXPECT_TRUE(sim::machine().services.empty()) << "the registry-only path asked the manager";
+}
+
+TEST_F(NtRegistryOnly, InstallOverAnExistingKeyWarnsAndOverwrites)
+{
+    sim::AddKey(kKey);
+    sim::RegKey& key = sim::machine().registry[kKey];
+    key.values["Start"] = {REG_DWORD, test::Bytes({4, 0, 0, 0})};
+    key.values["Extra"] = {REG_SZ, test::StringBytes("kept")};
+    EXPECT_EQ(1, registrar->Install());
+    EXPECT_STREQ("WinDriver already exists in Win-NT registry\n", registrar->Messages());
+    EXPECT_EQ(1, registrar->HasWarning());
+    EXPECT_EQ(0, registrar->HasError());
+    EXPECT_TRUE(HasValue(kKey, "Start", REG_DWORD, test::Bytes({2, 0, 0, 0})));
+    EXPECT_TRUE(HasValue(kKey, "Extra", REG_SZ, test::StringBytes("kept")));
+}
+
+TEST_F(NtRegistryOnly, RemoveDeletesTheKeyOrReportsEveryFailureAsMissing)
+{
+    EXPECT_EQ(0, registrar->Remove());
+    EXPECT_STREQ("WinDriver does not exist in Win-NT registry\n", registrar->Messages());
+    EXPECT_EQ(1, registrar->HasError());
+
+    // NT refuses to delete a key with subkeys: the same text, and the key stays.
+    sim::AddKey(kKey + "\\Enum");
+    EXPECT_EQ(0, registrar->Remove());
+    EXPECT_STREQ("WinDriver does not exist in Win-NT registry\n", registrar->Messages());
+    EXPECT_TRUE(sim::KeyExists(kKey));
+
+    sim::machine().registry.erase(kKey + "\\Enum");
+    EXPECT_EQ(1, registrar->Remove());
+    EXPECT_STREQ("", registrar->Messages());
+    EXPECT_FALSE(sim::KeyExists(kKey));
+    EXPECT_TRUE(sim::KeyExists("HKLM\\System\\CurrentControlSet\\Services"));
+}
+
+TEST_F(NtRegistryOnly, InstallWithoutKeyReportsTheError)
+{
+    sim::FailCall("RegCreateKeyExA", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(0, registrar->Install());
+    EXPECT_STREQ("Cannot open registry key\n", registrar->Messages());
+    EXPECT_EQ(1, registrar->HasError());
+    EXPECT_TRUE(sim::machine().valueWrites.empty());
+}
+
+TEST_F(NtRegistryOnly, LoadAndUnloadStillUseTheManager)
+{
+    AddService(SERVICE_STOPPED);
+    EXPECT_EQ(1, registrar->Load());
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), Find()->state);
+    EXPECT_EQ(1, registrar->Unload());
+    EXPECT_EQ(DWORD(SERVICE_STOPPED), Find()->state);
+}
+
+// The key path is formed in 1024 characters: "System\CurrentControlSet\Services\" is 34, so a
+// 989-character name is the longest whose path still goes to the registry.
+TEST_F(NtRegistryOnly, KeyPathsThatDoNotFitAreRefusedBeforeTheRegistry)
+{
+    for (size_t length : {989u, 990u, 999u}) {
+        SCOPED_TRACE(length);
+        const std::string name(length, 'n');
+        ASSERT_EQ(1, registrar->Configure(name.c_str(), "windrvr", 2, kImage, 1));
+        const size_t first = sim::machine().calls.size();
+        EXPECT_EQ(0, registrar->Install());  // the registry refuses names over 255 characters too
+        EXPECT_STREQ("Cannot open registry key\n", registrar->Messages());
+        EXPECT_EQ(length <= 989 ? 1 : 0, test::Count(test::CallsSince(first), "RegCreateKeyExA"));
+        EXPECT_EQ(0, registrar->Remove());
+        EXPECT_EQ(name + " does not exist in Win-NT registry\n", registrar->Messages());
+        EXPECT_EQ(length <= 989 ? 1 : 0, test::Count(test::CallsSince(first), "RegDeleteKeyA"));
+        EXPECT_TRUE(sim::machine().valueWrites.empty());
+    }
+}
+
+}  // namespace

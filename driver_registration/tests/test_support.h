@@ -1,0 +1,99 @@
+// Helpers shared by the registrar tests: a fresh simulated machine per test, registry value checks
+// that report the caller's line, and byte strings.
+#pragma once
+
+#include "driver_registrar.h"
+
+#include <simulated_machine.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace test {
+
+const char kServicesKey[] = "HKLM\\System\\CurrentControlSet\\Services\\";
+const char kVxdKey[] = "HKLM\\System\\CurrentControlSet\\Services\\VxD\\";
+
+inline std::vector<BYTE> Bytes(std::initializer_list<int> values)
+{
+    std::vector<BYTE> out;
+    for (int v : values)
+        out.push_back(static_cast<BYTE>(v));
+    return out;
+}
+
+// The bytes of `text` with its terminating NUL, as REG_SZ data and loader paths carry them.
+inline std::vector<BYTE> StringBytes(const std::string& text)
+{
+    std::vector<BYTE> out(text.begin(), text.end());
+    out.push_back(0);
+    return out;
+}
+
+inline int Count(const std::vector<std::string>& calls, const std::string& function)
+{
+    return static_cast<int>(std::count(calls.begin(), calls.end(), function));
+}
+
+// The calls made since `first`.
+inline std::vector<std::string> CallsSince(size_t first)
+{
+    const std::vector<std::string>& calls = sim::machine().calls;
+    return std::vector<std::string>(calls.begin() + static_cast<long>(first), calls.end());
+}
+
+inline ::testing::AssertionResult HasValue(const std::string& key, const std::string& name,
+                                           DWORD type, const std::vector<BYTE>& data)
+{
+    const sim::RegValue* value = sim::FindValue(key, name);
+    if (value == nullptr)
+        return ::testing::AssertionFailure() << "no value " << name << " under " << key;
+    if (value->type != type || value->data != data)
+        return ::testing::AssertionFailure()
+               << key << ":" << name << " has type " << value->type << " and "
+               << ::testing::PrintToString(value->data) << ", expected type " << type << " and "
+               << ::testing::PrintToString(data);
+    return ::testing::AssertionSuccess();
+}
+
+// The value names written under `key`, in the order they were written.
+inline std::vector<std::string> WriteOrder(const std::string& key)
+{
+    std::vector<std::string> names;
+    for (const std::string& write : sim::machine().valueWrites)
+        if (write.compare(0, key.size() + 1, key + ":") == 0)
+            names.push_back(write.substr(key.size() + 1));
+    return names;
+}
+
+// Every test starts on a fresh machine and ends with every handle closed exactly once.
+class MachineTest : public ::testing::Test {
+protected:
+    void SetUp() override { sim::Reset(); }
+    void TearDown() override
+    {
+        EXPECT_EQ(0u, sim::OpenHandleCount())
+            << ::testing::PrintToString(sim::OpenHandleDescriptions());
+        EXPECT_EQ(0u, sim::BadCloseCount());
+    }
+
+    // A Windows 98 machine as the 9x registrars meet it.
+    static void UseWindows98()
+    {
+        sim::SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+        sim::machine().systemDir = "C:\\WINDOWS\\SYSTEM";
+        sim::AddKey("HKLM\\System\\CurrentControlSet\\Services\\VxD");
+    }
+};
+
+template <class T>
+std::unique_ptr<CDriverRegistrar> Make()
+{
+    return std::unique_ptr<CDriverRegistrar>(new T);
+}
+
+}  // namespace test

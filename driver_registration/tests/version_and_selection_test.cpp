@@ -1,0 +1,199 @@
+// Windows version classification, the driver locations of each kind, and the registrar the factory
+// picks for each platform.
+#include "test_support.h"
+
+#include <string.h>
+
+namespace {
+
+using test::MachineTest;
+
+class WindowsKindTest : public MachineTest {};
+
+TEST_F(WindowsKindTest, ClassifiesEveryVersionRow)
+{
+    struct Row {
+        DWORD platform, major, minor;
+        WindowsKind kind;
+    } rows[] = {
+        {1, 4, 0, 1},   {1, 4, 10, 2},  {1, 4, 90, 2},  {1, 4, 1, 2},   {1, 3, 0, 0},
+        {1, 5, 0, 0},   {2, 4, 0, 3},   {2, 4, 10, 3},  {2, 3, 51, 0},  {2, 5, 0, 4},
+        {2, 5, 1, 5},   {2, 5, 2, 5},   {2, 6, 0, 0},   {2, 10, 0, 0},  {0, 4, 0, 0},
+        {0, 3, 10, 0},  {3, 5, 1, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "platform " << row.platform << ", " << row.major
+                                          << "." << row.minor);
+        sim::SetVersion(row.platform, row.major, row.minor);
+        EXPECT_EQ(row.kind, GetWindowsKind());
+    }
+}
+
+TEST_F(WindowsKindTest, FailingVersionQueryIsKindZero)
+{
+    sim::SetVersion(2, 5, 1);
+    sim::SetVersionQueryFails(true);
+    EXPECT_EQ(0, GetWindowsKind());
+    sim::SetVersionQueryFails(false);
+    sim::FailCall("GetVersionExA", ERROR_ACCESS_DENIED);
+    const WindowsKind kind = GetWindowsKind();
+    EXPECT_EQ(0, kind);
+    EXPECT_STREQ("None Detected", kWindowsKindNames[kind]);
+    // Every call asks again.
+    EXPECT_EQ(5, GetWindowsKind());
+}
+
+TEST(WindowsKindNames, InKindOrder)
+{
+    const char* expected[6] = {"None Detected", "Windows 95", "Windows 98",
+                               "Windows NT 4.0", "Windows 2000", "Windows XP"};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_STREQ(expected[i], kWindowsKindNames[i]) << i;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Driver locations
+
+TEST(DriverLocationsTest, PerKind)
+{
+    struct Row {
+        WindowsKind kind;
+        const char* windowsDir;
+        const char* driverDir;
+        const char* windrvr;
+        const char* talvenkp;
+        int preferVxd;
+        const char* pattern;
+    } rows[] = {
+        {0, "C:\\WINDOWS", "C:\\WINDOWS\\system\\vmm32", "C:\\WINDOWS\\system\\vmm32\\windrvr.vxd",
+         "C:\\WINDOWS\\system\\vmm32\\talvenkp.vxd", 1, "system\\*.vxd"},
+        {1, "C:\\WINDOWS", "C:\\WINDOWS\\system\\vmm32", "C:\\WINDOWS\\system\\vmm32\\windrvr.vxd",
+         "C:\\WINDOWS\\system\\vmm32\\talvenkp.vxd", 1, "system\\*.vxd"},
+        {2, "C:\\WINDOWS", "C:\\WINDOWS\\system\\vmm32", "C:\\WINDOWS\\system\\vmm32\\windrvr.vxd",
+         "C:\\WINDOWS\\system\\vmm32\\talvenkp.vxd", 1, "system\\*.vxd"},
+        {3, "D:\\WINNT", "D:\\WINNT\\system32\\drivers", "D:\\WINNT\\system32\\drivers\\windrvr.sys",
+         "D:\\WINNT\\system32\\drivers\\talvenkp.sys", 0, "system\\*.sys"},
+        {4, "C:\\WINNT", "C:\\WINNT\\system32\\drivers", "C:\\WINNT\\system32\\drivers\\windrvr.sys",
+         "C:\\WINNT\\system32\\drivers\\talvenkp.sys", 0, "system\\*.sys"},
+        {5, "C:\\WINDOWS", "C:\\WINDOWS\\system32\\drivers", "C:\\WINDOWS\\system32\\drivers\\windrvr.sys",
+         "C:\\WINDOWS\\system32\\drivers\\talvenkp.sys", 0, "system\\*.sys"},
+        // A system in the root of a drive: the directory is used as it is, backslash doubled.
+        {5, "E:\\", "E:\\\\system32\\drivers", "E:\\\\system32\\drivers\\windrvr.sys",
+         "E:\\\\system32\\drivers\\talvenkp.sys", 0, "system\\*.sys"},
+        {2, "E:\\", "E:\\\\system\\vmm32", "E:\\\\system\\vmm32\\windrvr.vxd",
+         "E:\\\\system\\vmm32\\talvenkp.vxd", 1, "system\\*.vxd"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "kind " << row.kind << ", " << row.windowsDir);
+        DriverLocations out;
+        memset(&out, 'x', sizeof out);
+        EXPECT_EQ(1, GetDriverLocations(row.kind, row.windowsDir, &out));
+        EXPECT_STREQ(row.driverDir, out.driverDir);
+        EXPECT_STREQ(row.windrvr, out.windrvrPath);
+        EXPECT_STREQ(row.talvenkp, out.talvenkpPath);
+        EXPECT_EQ(row.preferVxd, out.preferVxd);
+        EXPECT_STREQ(row.pattern, DriverSourcePattern(row.kind));
+        EXPECT_STREQ(row.pattern + 8, DriverFileExtension(row.kind));
+    }
+}
+
+// The longest path (talvenkp's) must leave a byte for the shell list's second NUL: 1022 characters
+// at most. NT adds 30 characters to the Windows directory, the 9x side 26.
+TEST(DriverLocationsTest, TooLongWindowsDirectoryIsRefusedWithEmptyPaths)
+{
+    struct Row {
+        WindowsKind kind;
+        size_t length;
+        int expected;
+    } rows[] = {{5, 992, 1}, {5, 993, 0}, {2, 996, 1}, {2, 997, 0}, {4, 5000, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "kind " << row.kind << ", length " << row.length);
+        const std::string windowsDir = "C:\\" + std::string(row.length - 3, 'w');
+        // Exactly sized on the heap, so that a write past the structure reaches ASan's red zone.
+        std::unique_ptr<DriverLocations> out(new DriverLocations);
+        memset(out.get(), 'x', sizeof *out);
+        EXPECT_EQ(row.expected, GetDriverLocations(row.kind, windowsDir.c_str(), out.get()));
+        EXPECT_EQ(row.kind <= 2 ? 1 : 0, out->preferVxd);
+        for (const char* path : {out->driverDir, out->windrvrPath, out->talvenkpPath}) {
+            const size_t length = strnlen(path, kDriverPathSize);
+            EXPECT_LE(length, kDriverPathSize - 2u);
+            if (row.expected == 0) {
+                EXPECT_EQ(0u, length);
+            }
+        }
+        if (row.expected == 1) {
+            EXPECT_EQ(kDriverPathSize - 2u, strlen(out->talvenkpPath));
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Registrar selection
+
+enum class Made { None, Nt, Vxd, Win98 };
+
+Made WhatWasMade(CDriverRegistrar* r)
+{
+    if (r == nullptr)
+        return Made::None;
+    if (dynamic_cast<CNtServiceRegistrar*>(r) != nullptr)
+        return Made::Nt;
+    if (dynamic_cast<CVxdRegistrar*>(r) != nullptr)
+        return Made::Vxd;
+    if (dynamic_cast<CWin98SysRegistrar*>(r) != nullptr)
+        return Made::Win98;
+    return Made::None;
+}
+
+class SelectionTest : public MachineTest {};
+
+TEST_F(SelectionTest, ByPlatformVersionAndPreference)
+{
+    struct Row {
+        DWORD platform, major, minor;
+        int preferVxd;
+        Made made;
+    } rows[] = {
+        {1, 4, 0, 0, Made::Vxd},    {1, 4, 0, 1, Made::Vxd},     {1, 3, 95, 0, Made::Vxd},
+        {1, 4, 10, 0, Made::Win98}, {1, 4, 10, 1, Made::Vxd},    {1, 4, 90, 0, Made::Win98},
+        {1, 4, 90, 7, Made::Vxd},   {1, 5, 0, 0, Made::Win98},   {2, 4, 0, 0, Made::Nt},
+        {2, 5, 1, 0, Made::Nt},     {2, 6, 0, 0, Made::Nt},      {2, 5, 1, 1, Made::None},
+        {2, 4, 0, -1, Made::None},  {0, 3, 10, 0, Made::None},   {0, 3, 10, 1, Made::None},
+        {3, 5, 0, 0, Made::None},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "platform " << row.platform << ", " << row.major
+                                          << "." << row.minor << ", preferVxd " << row.preferVxd);
+        sim::Reset();
+        sim::SetVersion(row.platform, row.major, row.minor);
+        std::unique_ptr<CDriverRegistrar> r(CreateDriverRegistrar(row.preferVxd));
+        EXPECT_EQ(row.made, WhatWasMade(r.get()));
+        if (r) {
+            EXPECT_STREQ("", r->Messages());
+            EXPECT_EQ(1, r->Configure("WinDriver", "windrvr", 2, "C:\\d\\windrvr.x", 0));
+        }
+        r.reset();
+        EXPECT_EQ(0u, sim::OpenHandleCount());
+    }
+}
+
+TEST_F(SelectionTest, FailingVersionQueryYieldsNothing)
+{
+    sim::SetVersion(1, 4, 0);
+    sim::SetVersionQueryFails(true);
+    EXPECT_EQ(nullptr, CreateDriverRegistrar(1));
+    EXPECT_EQ(0u, sim::OpenHandleCount());
+}
+
+TEST_F(SelectionTest, Windows95WithoutLoaderStillYieldsARefusingVxdRegistrar)
+{
+    sim::SetVersion(1, 4, 0);
+    sim::machine().vxd.present = false;
+    std::unique_ptr<CDriverRegistrar> r(CreateDriverRegistrar(1));
+    ASSERT_EQ(Made::Vxd, WhatWasMade(r.get()));
+    EXPECT_STREQ("Cannot open service control manager\n", r->Messages());
+    EXPECT_EQ(1, r->HasError());
+    EXPECT_EQ(0, r->Configure("WinDriver", "windrvr", 2, nullptr, 0));
+}
+
+}  // namespace
