@@ -45,9 +45,9 @@ void TestServiceLifecycle() {
     BYTE bytes[8192];
   } buffer;
   DWORD needed = 0;
-  ok(service && QueryServiceConfigA(service, &buffer.config, sizeof buffer, &needed),
-     "QueryServiceConfig failed: %lu", GetLastError());
-  if (service) {
+  bool queried = service && QueryServiceConfigA(service, &buffer.config, sizeof buffer, &needed);
+  ok(queried, "QueryServiceConfig failed: %lu", GetLastError());
+  if (queried) {
     const QUERY_SERVICE_CONFIGA &config = buffer.config;
     ok(config.dwServiceType == SERVICE_KERNEL_DRIVER, "service type %lu", config.dwServiceType);
     ok(config.dwStartType == 2, "start type %lu", config.dwStartType);
@@ -58,8 +58,9 @@ void TestServiceLifecycle() {
        "display name %s", config.lpDisplayName ? config.lpDisplayName : "(null)");
     ok(!config.lpLoadOrderGroup || config.lpLoadOrderGroup[0] == '\0', "group %s",
        config.lpLoadOrderGroup);
-    CloseServiceHandle(service);
   }
+  if (service)
+    CloseServiceHandle(service);
   CloseServiceHandle(manager);
 
   ok(registrar->Install() == 0, "second Install succeeded");
@@ -77,8 +78,9 @@ void TestServiceLifecycle() {
   // Wine, like NT, keeps a deleted service while any handle to it is open: MISSING here also
   // says the registrar closed every service handle it opened.
   DWORD error = 0;
-  ok(ServiceState("WinDriver", &error) == kServiceMissing && error == ERROR_SERVICE_DOES_NOT_EXIST,
-     "after Remove: state %lu, open error %lu", ServiceState("WinDriver"), error);
+  DWORD state = ServiceState("WinDriver", &error);
+  ok(state == kServiceMissing && error == ERROR_SERVICE_DOES_NOT_EXIST,
+     "after Remove: state %lu, open error %lu", state, error);
 
   ok(registrar->Remove() == 0, "Remove of a missing service succeeded");
   ok(registrar->Unload() == 0, "Unload of a missing service succeeded");
@@ -106,8 +108,10 @@ void TestRemoveMarkedForDeletion() {
     // The service is still there, marked for deletion: a second Remove meets
     // ERROR_SERVICE_MARKED_FOR_DELETE and counts it as done.
     SetLastError(0xdeadbeef);
-    ok(!DeleteService(probe) && GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE,
-       "second DeleteService: error %lu", GetLastError());
+    BOOL deleted = DeleteService(probe);
+    DWORD error = GetLastError();
+    ok(!deleted && error == ERROR_SERVICE_MARKED_FOR_DELETE, "second DeleteService: %d, error %lu",
+       deleted, error);
     CloseServiceHandle(probe);
     ok(registrar->Remove() == 1, "Remove of a service marked for deletion failed");
   } else {
@@ -152,16 +156,22 @@ void TestDefaultImagePath() {
 
 void CheckSixValues(const char *keyPath, DWORD startType) {
   RegistryValue value;
-  ok(ReadMachineValue(keyPath, "Start", &value) && ValueIsDword(value, startType),
+  ReadMachineValue(keyPath, "Start", &value);
+  ok(value.found && ValueIsDword(value, startType),
      "Start: type %lu size %lu", value.type, value.size);
-  ok(ReadMachineValue(keyPath, "Type", &value) && ValueIsDword(value, 1), "Type");
-  ok(ReadMachineValue(keyPath, "ErrorControl", &value) && ValueIsDword(value, 1), "ErrorControl");
-  ok(ReadMachineValue(keyPath, "Group", &value) && ValueIsString(value, "Extended Base") &&
+  ReadMachineValue(keyPath, "Type", &value);
+  ok(value.found && ValueIsDword(value, 1), "Type");
+  ReadMachineValue(keyPath, "ErrorControl", &value);
+  ok(value.found && ValueIsDword(value, 1), "ErrorControl");
+  ReadMachineValue(keyPath, "Group", &value);
+  ok(value.found && ValueIsString(value, "Extended Base") &&
          value.size == 14,
      "Group: type %lu size %lu", value.type, value.size);
-  ok(ReadMachineValue(keyPath, "ImagePath", &value) && ValueIsString(value, g_driverPath),
+  ReadMachineValue(keyPath, "ImagePath", &value);
+  ok(value.found && ValueIsString(value, g_driverPath),
      "ImagePath: %s", value.data);
-  ok(ReadMachineValue(keyPath, "DisplayName", &value) && ValueIsString(value, "WinDriver"),
+  ReadMachineValue(keyPath, "DisplayName", &value);
+  ok(value.found && ValueIsString(value, "WinDriver"),
      "DisplayName: %s", value.data);
 }
 

@@ -59,8 +59,10 @@ inline DWORD ServiceState(const char *name, DWORD *error = NULL) {
   return state;
 }
 
-// One registry value under HKEY_LOCAL_MACHINE; false when the key or the value is missing.
+// One registry value under HKEY_LOCAL_MACHINE; `found` false when the key or the value is missing.
+// Read it before the ok() that prints it: the arguments of a call are evaluated in no set order.
 struct RegistryValue {
+  bool found;
   DWORD type;
   DWORD size;
   BYTE data[1024];
@@ -74,7 +76,8 @@ inline bool ReadMachineValue(const char *keyPath, const char *valueName, Registr
   value->size = sizeof value->data;
   LONG result = RegQueryValueExA(key, valueName, NULL, &value->type, value->data, &value->size);
   RegCloseKey(key);
-  return result == ERROR_SUCCESS;
+  value->found = result == ERROR_SUCCESS;
+  return value->found;
 }
 
 inline LONG OpenMachineKeyResult(const char *keyPath) {
