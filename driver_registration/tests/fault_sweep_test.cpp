@@ -1,0 +1,323 @@
+// Fault sweep: every registrar operation of every class, in each machine state that matters, is
+// run once to learn which Win32 calls it makes, then again with each of those calls failing in
+// turn - with every error code the code looks at, and with one it does not. Each time: the result
+// follows the class's rules, every handle the operation opened is closed exactly once, and the
+// machine changed nowhere but in the driver's own registration.
+//
+// The calls are enumerated from the stand-in's call log, so a call added to an operation later is
+// swept without editing this file.
+#include "driver_registrar.h"
+
+#include <simulated_machine.h>
+
+#include <gtest/gtest.h>
+
+#include <strings.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kName[] = "WinDriver";
+const char kFile[] = "windrvr";
+const char kImage[] = "C:\\WINDOWS\\system32\\drivers\\windrvr.sys";
+
+enum class Kind { NtService, NtRegistryOnly, Vxd, Win98Sys };
+
+const char* KindName(Kind kind)
+{
+    switch (kind) {
+    case Kind::NtService: return "NtService";
+    case Kind::NtRegistryOnly: return "NtRegistryOnly";
+    case Kind::Vxd: return "Vxd";
+    case Kind::Win98Sys: return "Win98Sys";
+    }
+    return "?";
+}
+
+std::unique_ptr<CDriverRegistrar> Make(Kind kind)
+{
+    switch (kind) {
+    case Kind::NtService:
+    case Kind::NtRegistryOnly: return std::unique_ptr<CDriverRegistrar>(new CNtServiceRegistrar);
+    case Kind::Vxd: return std::unique_ptr<CDriverRegistrar>(new CVxdRegistrar);
+    case Kind::Win98Sys: return std::unique_ptr<CDriverRegistrar>(new CWin98SysRegistrar);
+    }
+    return nullptr;
+}
+
+// Machine states an operation meets in the programs' sequences.
+struct State {
+    const char* name;
+    std::function<void()> prepare;
+};
+
+void AddKey(const std::string& path)
+{
+    sim::machine().registry[path];
+}
+
+std::vector<State> StatesFor(Kind kind)
+{
+    switch (kind) {
+    case Kind::NtService:
+        return {
+            {"absent", [] {}},
+            {"stopped", [] { sim::machine().services[kName].imagePath = kImage; }},
+            {"running",
+             [] {
+                 auto& s = sim::machine().services[kName];
+                 s.imagePath = kImage;
+                 s.state = SERVICE_RUNNING;
+             }},
+            {"stop pending",
+             [] {
+                 auto& s = sim::machine().services[kName];
+                 s.state = SERVICE_RUNNING;
+                 s.stopAnswer = SERVICE_STOP_PENDING;
+             }},
+            {"marked for deletion",
+             [] { sim::machine().services[kName].markedForDeletion = true; }},
+        };
+    case Kind::NtRegistryOnly:
+    case Kind::Win98Sys:
+        return {
+            {"no key", [] {}},
+            {"key exists", [] { AddKey("HKLM\\System\\CurrentControlSet\\Services\\WinDriver"); }},
+        };
+    case Kind::Vxd:
+        return {
+            {"not loaded", [] {}},
+            {"loaded once",
+             [] {
+                 AddKey("HKLM\\System\\CurrentControlSet\\Services\\VxD\\WinDriver");
+                 sim::machine().vxd.loaded["WINDRVR"] = 1;
+             }},
+            {"loaded three times", [] { sim::machine().vxd.loaded["WINDRVR"] = 3; }},
+        };
+    }
+    return {};
+}
+
+enum class Op { Configure, Install, Remove, Load, Unload, Destroy };
+
+const char* OpName(Op op)
+{
+    switch (op) {
+    case Op::Configure: return "Configure";
+    case Op::Install: return "Install";
+    case Op::Remove: return "Remove";
+    case Op::Load: return "Load";
+    case Op::Unload: return "Unload";
+    case Op::Destroy: return "Destroy";
+    }
+    return "?";
+}
+
+// One run of an operation: the registrar is constructed and configured before the operation and
+// destroyed after it, except for the operations that are those steps themselves.
+struct OpRun {
+    int result = -1;
+    size_t firstCall = 0;  // index of the operation's first call in the call log
+    std::vector<std::string> calls;
+    sim::Snapshot before;
+    sim::Snapshot after;
+    size_t handlesBefore = 0;
+    size_t handlesAfter = 0;
+    std::string messages;
+};
+
+OpRun Perform(Kind kind, const State& state, Op op, const std::function<void(size_t)>& arm)
+{
+    sim::Reset();
+    if (kind == Kind::Vxd || kind == Kind::Win98Sys) {
+        sim::SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+        AddKey("HKLM\\System\\CurrentControlSet\\Services\\VxD");  // every 9x system has it
+    }
+    state.prepare();
+
+    OpRun run;
+    run.before = sim::TakeSnapshot();
+    run.handlesBefore = sim::OpenHandleCount();
+    const int registryOnly = kind == Kind::NtRegistryOnly ? 1 : 0;
+
+    std::unique_ptr<CDriverRegistrar> registrar;
+    auto begin = [&] {
+        run.firstCall = sim::machine().calls.size();
+        arm(run.firstCall);
+    };
+    if (op == Op::Configure) {
+        begin();
+        registrar = Make(kind);
+        run.result = registrar->Configure(kName, kFile, 2, nullptr, registryOnly);
+    } else {
+        registrar = Make(kind);
+        EXPECT_EQ(1, registrar->Configure(kName, kFile, 2, kImage, registryOnly));
+        begin();
+        switch (op) {
+        case Op::Install: run.result = registrar->Install(); break;
+        case Op::Remove: run.result = registrar->Remove(); break;
+        case Op::Load: run.result = registrar->Load(); break;
+        case Op::Unload: run.result = registrar->Unload(); break;
+        case Op::Destroy: registrar.reset(); run.result = 1; break;
+        case Op::Configure: break;
+        }
+    }
+    if (registrar)
+        run.messages = registrar->Messages();
+    registrar.reset();
+    const auto& calls = sim::machine().calls;
+    run.calls.assign(calls.begin() + static_cast<long>(run.firstCall), calls.end());
+    run.after = sim::TakeSnapshot();
+    run.handlesAfter = sim::OpenHandleCount();
+    sim::ClearFailures();
+    return run;
+}
+
+// Calls whose result the registrars never consult, and calls that only report or wait.
+bool IsUnconsulted(const std::string& function)
+{
+    return function == "RegSetValueExA" || function == "RegCloseKey" ||
+           function == "CloseServiceHandle" || function == "CloseHandle";
+}
+
+bool IsNotFailable(const std::string& function)
+{
+    return function == "GetLastError" || function == "SetLastError" || function == "Sleep";
+}
+
+// The error codes a call's failure is swept with: those the registrars look at for that call, and
+// ERROR_ACCESS_DENIED, which none of them looks at.
+std::vector<DWORD> ErrorsFor(const std::string& function)
+{
+    if (function == "DeleteService")
+        return {ERROR_SERVICE_MARKED_FOR_DELETE, ERROR_ACCESS_DENIED};
+    if (function == "ControlService")
+        return {ERROR_SERVICE_NOT_ACTIVE, ERROR_ACCESS_DENIED};
+    return {ERROR_ACCESS_DENIED};
+}
+
+// The result the class's rules give when call `index` of the dry run fails with `error`.
+int ExpectedResult(Kind kind, Op op, const OpRun& dry, size_t index, DWORD error)
+{
+    const std::string& function = dry.calls[index];
+    if (op == Op::Destroy || IsUnconsulted(function))
+        return dry.result;
+    if (function == "DeleteService" && error == ERROR_SERVICE_MARKED_FOR_DELETE)
+        return 1;
+    if (kind == Kind::Vxd && op == Op::Unload && function == "DeviceIoControl") {
+        // Requests before this one were accepted; the loop stops at the failing one.
+        int accepted = 0;
+        for (size_t i = 0; i < index; ++i)
+            accepted += dry.calls[i] == "DeviceIoControl";
+        return accepted >= 1 && accepted < CVxdRegistrar::kMaxUnloadRequests ? 1 : 0;
+    }
+    // ControlService answering ERROR_SERVICE_NOT_ACTIVE counts as stopped only with a status that
+    // says SERVICE_STOPPED; a failed call leaves the status as the registrar initialised it.
+    return 0;
+}
+
+// Registry keys, services and loader entries other than the driver's own.
+sim::Snapshot Foreign(sim::Snapshot snapshot)
+{
+    for (auto it = snapshot.registry.begin(); it != snapshot.registry.end();) {
+        const std::string& path = it->first;
+        bool own = path.size() >= 9 && strcasecmp(path.c_str() + path.size() - 9, "WinDriver") == 0;
+        it = own ? snapshot.registry.erase(it) : std::next(it);
+    }
+    snapshot.services.erase(kName);
+    snapshot.loaded.erase("WINDRVR");
+    return snapshot;
+}
+
+class FaultSweep : public ::testing::TestWithParam<std::tuple<Kind, Op>> {};
+
+TEST_P(FaultSweep, EveryCallFailingInTurn)
+{
+    const Kind kind = std::get<0>(GetParam());
+    const Op op = std::get<1>(GetParam());
+    for (const State& state : StatesFor(kind)) {
+        const OpRun dry = Perform(kind, state, op, [](size_t) {});
+        ASSERT_EQ(dry.handlesBefore, dry.handlesAfter) << state.name;
+        ASSERT_EQ(0u, sim::BadCloseCount()) << state.name;
+
+        for (size_t index = 0; index < dry.calls.size(); ++index) {
+            const std::string& function = dry.calls[index];
+            if (IsNotFailable(function))
+                continue;
+            for (DWORD error : ErrorsFor(function)) {
+                SCOPED_TRACE(std::string(KindName(kind)) + " " + OpName(op) + ", " + state.name +
+                             ": call " + std::to_string(index) + " " + function + " fails with " +
+                             std::to_string(error));
+                const OpRun run = Perform(kind, state, op, [&](size_t first) {
+                    sim::FailCallAt(first + index, error);
+                });
+                EXPECT_EQ(ExpectedResult(kind, op, dry, index, error), run.result);
+                EXPECT_EQ(run.handlesBefore, run.handlesAfter) << ::testing::PrintToString(
+                    sim::OpenHandleDescriptions());
+                EXPECT_EQ(0u, sim::BadCloseCount());
+                EXPECT_TRUE(Foreign(run.before) == Foreign(run.after))
+                    << "something beyond the driver's own registration changed";
+                if (op == Op::Configure && run.result == 0) {
+                    EXPECT_TRUE(run.before == run.after) << "a refused Configure changed the machine";
+                }
+            }
+        }
+    }
+}
+
+std::string SweepName(const ::testing::TestParamInfo<std::tuple<Kind, Op>>& info)
+{
+    return std::string(KindName(std::get<0>(info.param))) + "_" + OpName(std::get<1>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllRegistrars, FaultSweep,
+                         ::testing::Combine(::testing::Values(Kind::NtService, Kind::NtRegistryOnly,
+                                                              Kind::Vxd, Kind::Win98Sys),
+                                            ::testing::Values(Op::Configure, Op::Install,
+                                                              Op::Remove, Op::Load, Op::Unload,
+                                                              Op::Destroy)),
+                         SweepName);
+
+// The factory and the version query under the same sweep: a failing call yields no object or
+// kind 0, never a crash or a leaked handle.
+TEST(FaultSweepFactory, FailingCallsYieldNothingOrARefusingRegistrar)
+{
+    struct Platform {
+        DWORD id, major, minor;
+        int preferVxd;
+    };
+    const Platform platforms[] = {{2, 5, 1, 0}, {1, 4, 0, 1}, {1, 4, 10, 0}};
+    for (const Platform& p : platforms) {
+        sim::Reset();
+        sim::SetVersion(p.id, p.major, p.minor);
+        size_t first = sim::machine().calls.size();
+        delete CreateDriverRegistrar(p.preferVxd);
+        std::vector<std::string> calls(sim::machine().calls.begin() + static_cast<long>(first),
+                                       sim::machine().calls.end());
+        for (size_t index = 0; index < calls.size(); ++index) {
+            if (IsNotFailable(calls[index]) || IsUnconsulted(calls[index]))
+                continue;
+            SCOPED_TRACE(calls[index]);
+            sim::Reset();
+            sim::SetVersion(p.id, p.major, p.minor);
+            size_t base = sim::machine().calls.size();
+            sim::FailCallAt(base + index, ERROR_ACCESS_DENIED);
+            CDriverRegistrar* registrar = CreateDriverRegistrar(p.preferVxd);
+            if (registrar != nullptr) {
+                // Only the manager can have failed: the registrar must refuse its configuration.
+                EXPECT_EQ(0, registrar->Configure(kName, kFile, 2, kImage, 0));
+                EXPECT_STREQ("Cannot open service control manager\n", registrar->Messages());
+                delete registrar;
+            }
+            EXPECT_EQ(0u, sim::OpenHandleCount());
+            EXPECT_EQ(0u, sim::BadCloseCount());
+            sim::ClearFailures();
+        }
+    }
+}
+
+}  // namespace
