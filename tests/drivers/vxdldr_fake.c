@@ -17,6 +17,7 @@ static KMUTEX g_lock;
 static ULONG g_acceptAllUnloads;
 static LOADED_NAME g_names[MAX_NAMES];
 static VXDLDR_LOG g_log;
+static LONG g_openHandles;
 static PDEVICE_OBJECT g_device;
 
 static ULONG BoundedLength(const char *text, ULONG size)
@@ -166,6 +167,7 @@ static NTSTATUS NTAPI VxdLdrDeviceControl(PDEVICE_OBJECT device, PIRP irp)
       status = STATUS_BUFFER_TOO_SMALL;
       break;
     }
+    g_log.openHandles = (ULONG)g_openHandles;
     memcpy(buffer, &g_log, sizeof(g_log));
     information = sizeof(g_log);
     status = STATUS_SUCCESS;
@@ -186,6 +188,11 @@ static NTSTATUS NTAPI VxdLdrDeviceControl(PDEVICE_OBJECT device, PIRP irp)
 static NTSTATUS NTAPI VxdLdrOpenClose(PDEVICE_OBJECT device, PIRP irp)
 {
   (void)device;
+  UCHAR major = IoGetCurrentIrpStackLocation(irp)->MajorFunction;
+  if (major == IRP_MJ_CREATE)
+    InterlockedIncrement(&g_openHandles);
+  else if (major == IRP_MJ_CLOSE)
+    InterlockedDecrement(&g_openHandles);
   irp->IoStatus.Status = STATUS_SUCCESS;
   irp->IoStatus.Information = 0;
   IoCompleteRequest(irp, IO_NO_INCREMENT);

@@ -22,6 +22,8 @@
  * `total` counts them all, the first VXDLDR_LOG_ENTRIES are kept in detail with the first
  * VXDLDR_LOG_INPUT bytes of their input.
  *
+ * The log also counts the device's open file objects, so that a test can see a handle left open.
+ *
  * The state lives in the driver, not in the handle: it survives closing and reopening the device
  * and is lost only when the driver is stopped.
  */
@@ -65,6 +67,8 @@ typedef struct VXDLDR_LOG {
   unsigned long total;  /* requests received since the last reset */
   unsigned long stored; /* entries filled, min(total, VXDLDR_LOG_ENTRIES) */
   VXDLDR_LOG_ENTRY entries[VXDLDR_LOG_ENTRIES];
+  unsigned long openHandles; /* opens (IRP_MJ_CREATE) minus closes (IRP_MJ_CLOSE) since the
+                                driver started, the reader's own handle included; not reset */
 } VXDLDR_LOG;
 
 #endif

@@ -291,11 +291,15 @@ int main(int argc, char **argv) {
   if (g_loader == INVALID_HANDLE_VALUE)
     return test_summary();
 
-  TestInstallRemove();
-  TestLoadUnload();
-  TestUnloadLoadedThreeTimes();
-  TestAcceptEveryUnload();
-  TestDefaultPathAndNames();
+  // Each group deletes its registrars: the loader then holds no handle but the test's own.
+  void (*const groups[])() = {TestInstallRemove, TestLoadUnload, TestUnloadLoadedThreeTimes,
+                              TestAcceptEveryUnload, TestDefaultPathAndNames};
+  for (unsigned i = 0; i < sizeof groups / sizeof groups[0]; ++i) {
+    groups[i]();
+    LoaderLog();
+    ok(g_log.openHandles == 1, "group %u: %lu loader handles open, expected 1", i,
+       g_log.openHandles);
+  }
   CloseHandle(g_loader);
   return test_summary();
 }
