@@ -215,38 +215,6 @@ TEST_F(NtService, ReplaceSequenceOverARunningDriver)
     EXPECT_EQ(DWORD(SERVICE_RUNNING), Find()->state);
 }
 
-// Only ERROR_SERVICE_MARKED_FOR_DELETE turns a failed deletion into success, and only
-// ERROR_SERVICE_NOT_ACTIVE with a status that says stopped turns a failed stop into success.
-TEST_F(NtService, OnlyTheNamedErrorCodesChangeAnOutcome)
-{
-    struct Row {
-        const char* function;
-        DWORD error;
-        DWORD state;
-        int (CDriverRegistrar::*op)();
-        int expected;
-    } rows[] = {
-        {"DeleteService", ERROR_SERVICE_MARKED_FOR_DELETE, SERVICE_STOPPED, &CDriverRegistrar::Remove, 1},
-        {"DeleteService", ERROR_ACCESS_DENIED, SERVICE_STOPPED, &CDriverRegistrar::Remove, 0},
-        {"ControlService", ERROR_ACCESS_DENIED, SERVICE_RUNNING, &CDriverRegistrar::Unload, 0},
-        // A failed call leaves the status unfilled: not a stopped service, whatever the code.
-        {"ControlService", ERROR_SERVICE_NOT_ACTIVE, SERVICE_RUNNING, &CDriverRegistrar::Unload, 0},
-        {"StartServiceA", ERROR_SERVICE_ALREADY_RUNNING, SERVICE_STOPPED, &CDriverRegistrar::Load, 0},
-        {"OpenServiceA", ERROR_ACCESS_DENIED, SERVICE_STOPPED, &CDriverRegistrar::Load, 0},
-        {"CreateServiceA", ERROR_ACCESS_DENIED, 0, &CDriverRegistrar::Install, 0},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(::testing::Message() << row.function << " " << row.error);
-        sim::machine().services.clear();
-        if (row.state != 0)
-            AddService(row.state);
-        sim::FailCall(row.function, row.error);
-        EXPECT_EQ(row.expected, ((*registrar).*row.op)());
-        EXPECT_EQ(1u, sim::OpenHandleCount());
-        sim::ClearFailures();
-    }
-}
-
 // ---------------------------------------------------------------------------------------------
 // Registry-only entry
 
