@@ -51,21 +51,28 @@ int CDriverRegistrar::Configure(const char* name, const char* fileName, DWORD st
 {
     if (m_manager == NULL)
         return 0;
+
+    // A refused configuration leaves the registrar unconfigured, never still set up for the
+    // previous driver: a caller that meant another driver must not act on the old one.
+    m_registryOnly = 0;
+    m_startType = 0;
+    m_name[0] = '\0';
+    m_fileName[0] = '\0';
+    m_imagePath[0] = '\0';
     if (!IsSafeName(name) || !IsSafeName(fileName))
         return 0;
     if (imagePath != NULL && (imagePath[0] == '\0' || strnlen(imagePath, kNameSize) >= kNameSize))
         return 0;
 
-    m_registryOnly = registryOnly;
-    m_startType = startType;
     SetNames(name, fileName, imagePath);
-
     // A default image path that did not fit leaves the registrar without a driver file.
     if (m_imagePath[0] == '\0') {
         m_name[0] = '\0';
         m_fileName[0] = '\0';
         return 0;
     }
+    m_registryOnly = registryOnly;
+    m_startType = startType;
     return 1;
 }
 
