@@ -1,0 +1,83 @@
+// CreateDirectoryPath with any install directory, against the stand-in's simulated files with a
+// few files and directories already in place and, at times, one failing file call: it never
+// writes past its working copy, creates nothing but directories, only along the path it was
+// given, holds no handle afterwards, and when it answers true the whole path exists.
+#include "install_paths.h"
+#include "machine_internal.h"
+#include "simulated_machine.h"
+#include "fuzz_input.h"
+
+namespace {
+
+const DWORD kErrors[] = {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED,
+                         ERROR_FILENAME_EXCED_RANGE, 0xDEADBEEF};
+
+// Plain components only: no "." or "..", no forward slash; for these the walk's prefixes are
+// exactly the ancestors of the resolved path.
+bool IsPlainPath(const std::string& path)
+{
+    if (path.find('/') != std::string::npos)
+        return false;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        std::string part = path.substr(start, end - start);
+        if (part == "." || part == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzInput input(data, size);
+    uint8_t setup = input.Byte();
+    uint8_t failure = input.Byte();
+    std::string path = input.Field();
+
+    sim::Reset();
+    sim::AddDirectory("D:\\");
+    sim::AddDirectory("\\\\server\\share");
+    for (int i = 0; i < (setup & 3); ++i) {
+        std::string existing = input.Field();
+        if (setup & (4 << i))
+            sim::AddFile(existing);
+        else
+            sim::AddDirectory(existing);
+    }
+    if (setup & 0x40)
+        sim::machine().currentDir = "D:\\work";
+    if (failure & 0x80)
+        sim::FailCallAt(failure & 7, kErrors[(failure >> 3) % (sizeof kErrors / sizeof kErrors[0])]);
+
+    auto before = sim::machine().files;
+    char* exact = ExactString(path);
+    bool created = CreateDirectoryPath(exact);
+    free(exact);
+    sim::ClearFailures();
+
+    FUZZ_CHECK(sim::OpenHandleCount() == 0);
+    sim::detail::FsPath target;
+    bool resolvable = sim::detail::ResolvePath(path.c_str(), &target);
+    for (const auto& entry : sim::machine().files) {
+        if (before.count(entry.first))
+            continue;
+        FUZZ_CHECK(entry.second.directory);
+        if (resolvable && IsPlainPath(path))
+            FUZZ_CHECK(sim::detail::StartsWithNoCase(target.Full() + "\\", entry.first + "\\"));
+    }
+    for (const auto& entry : before)
+        FUZZ_CHECK(sim::machine().files.count(entry.first) == 1);
+
+    // True means every level exists now, the last one included (a bare \\server has none).
+    bool bareServer = path.size() > 2 && path.compare(0, 2, "\\\\") == 0 &&
+                      path.find('\\', 2) == std::string::npos;
+    if (created && resolvable && !bareServer)
+        FUZZ_CHECK(GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+    return 0;
+}

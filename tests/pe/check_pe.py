@@ -1,0 +1,249 @@
+#!/usr/bin/env python3
+"""Checks that Win32 programs load and run on the oldest Windows versions they are built for.
+
+For each executable given:
+  - every function imported through the PE import table (and any delay-load import) must be
+    named in the allowed list, an entry per DLL and function that Windows 95 and NT 4.0 both
+    export; imports by ordinal are refused, because ordinals differ between Windows versions;
+  - every imported DLL must be one that both systems ship (the DLLs of the allowed list);
+  - the optional header asks for operating-system and subsystem version 4.0 (newer values make
+    Windows 95 and NT 4.0 refuse the program), the machine is i386 and the subsystem is Windows GUI;
+  - the code contains no instruction that a Pentium (i586) lacks: cmov/fcmov/fcomi (Pentium Pro),
+    MMX, SSE and later, found by disassembly with the MinGW objdump.
+
+Usage: check_pe.py --allowed LIST [--objdump PROGRAM] EXE...
+Prints every import with its verdict, then one line per problem; exits 1 when there is any.
+"""
+import argparse
+import re
+import struct
+import subprocess
+import sys
+
+IMAGE_FILE_MACHINE_I386 = 0x14C
+PE32_MAGIC = 0x10B
+IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
+DIRECTORY_IMPORT = 1
+DIRECTORY_DELAY_IMPORT = 13
+
+
+class PeError(Exception):
+    pass
+
+
+class PeImage:
+    """The parts of a 32-bit PE image this check reads: headers, sections, imports."""
+
+    def __init__(self, path):
+        with open(path, "rb") as f:
+            self.data = f.read()
+        self.path = path
+        data = self.data
+        if len(data) < 0x40 or data[:2] != b"MZ":
+            raise PeError("no MZ header")
+        pe = self.u32(0x3C)
+        if data[pe:pe + 4] != b"PE\0\0":
+            raise PeError("no PE signature")
+        coff = pe + 4
+        (self.machine, sections, _, _, _, optional_size, self.characteristics) = struct.unpack_from(
+            "<HHIIIHH", data, coff)
+        opt = coff + 20
+        self.magic = self.u16(opt)
+        if self.magic != PE32_MAGIC:
+            raise PeError("not a PE32 image (optional header magic 0x%x)" % self.magic)
+        self.os_version = (self.u16(opt + 40), self.u16(opt + 42))
+        self.subsystem_version = (self.u16(opt + 48), self.u16(opt + 50))
+        self.subsystem = self.u16(opt + 68)
+        directory_count = self.u32(opt + 92)
+        self.directories = []
+        for i in range(min(directory_count, 16)):
+            self.directories.append(struct.unpack_from("<II", data, opt + 96 + 8 * i))
+        self.sections = []
+        table = opt + optional_size
+        for i in range(sections):
+            name, vsize, vaddr, rawsize, rawptr = struct.unpack_from("<8sIIII", data, table + 40 * i)
+            self.sections.append((name.rstrip(b"\0").decode("latin-1"), vaddr, max(vsize, rawsize),
+                                  rawptr, rawsize))
+
+    def u16(self, offset):
+        return struct.unpack_from("<H", self.data, offset)[0]
+
+    def u32(self, offset):
+        return struct.unpack_from("<I", self.data, offset)[0]
+
+    def offset_of(self, rva):
+        for _, vaddr, size, rawptr, rawsize in self.sections:
+            if vaddr <= rva < vaddr + size:
+                if rva - vaddr >= rawsize:
+                    raise PeError("RVA 0x%x lies in uninitialised data" % rva)
+                return rawptr + rva - vaddr
+        raise PeError("RVA 0x%x lies in no section" % rva)
+
+    def cstring(self, rva):
+        start = self.offset_of(rva)
+        end = self.data.index(b"\0", start)
+        return self.data[start:end].decode("latin-1")
+
+    def thunk_names(self, table_rva):
+        """Names (or '#ordinal') of one DLL's import lookup table."""
+        names = []
+        offset = self.offset_of(table_rva)
+        while True:
+            entry = self.u32(offset)
+            if entry == 0:
+                return names
+            if entry & 0x80000000:
+                names.append("#%d" % (entry & 0xFFFF))
+            else:
+                names.append(self.cstring(entry + 2))  # skip the hint
+            offset += 4
+
+    def imports(self):
+        """[(dll, function, how)] of the import table and the delay-load table."""
+        result = []
+        rva, size = self.directories[DIRECTORY_IMPORT] if len(self.directories) > 1 else (0, 0)
+        if rva:
+            offset = self.offset_of(rva)
+            while True:
+                lookup, _, _, name_rva, address = struct.unpack_from("<IIIII", self.data, offset)
+                if name_rva == 0 and address == 0:
+                    break
+                dll = self.cstring(name_rva)
+                for function in self.thunk_names(lookup or address):
+                    result.append((dll, function, "import"))
+                offset += 20
+        if len(self.directories) > DIRECTORY_DELAY_IMPORT:
+            rva, size = self.directories[DIRECTORY_DELAY_IMPORT]
+            if rva:
+                offset = self.offset_of(rva)
+                while True:
+                    fields = struct.unpack_from("<8I", self.data, offset)
+                    attributes, name_rva, _, _, names_rva = fields[:5]
+                    if name_rva == 0:
+                        break
+                    if attributes & 1:  # RVA-based descriptor
+                        dll = self.cstring(name_rva)
+                        for function in self.thunk_names(names_rva):
+                            result.append((dll, function, "delay-load"))
+                    else:
+                        result.append(("?", "?", "old-style delay-load descriptor"))
+                    offset += 32
+        return result
+
+
+def read_allowed(path):
+    """The allowed list: ({(dll lower-case, function): family}, {(dll, function): why refused}).
+
+    A line "DLL function family (header)" allows a function; a line "! DLL function reason" names
+    one that looks harmless but one of the two systems lacks, so that a failure says why.
+    """
+    allowed, refused = {}, {}
+    with open(path, encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            line = line.strip()
+            if not line or line.startswith("#"):
+                continue
+            table = allowed
+            if line.startswith("!"):
+                table, line = refused, line[1:].strip()
+            parts = line.split(None, 2)
+            if len(parts) < 3:
+                raise SystemExit("%s:%d: want 'DLL function family (header)'" % (path, number))
+            key = (parts[0].lower(), parts[1])
+            if key in allowed or key in refused:
+                raise SystemExit("%s:%d: %s %s listed twice" % (path, number, parts[0], parts[1]))
+            table[key] = parts[2]
+    return allowed, refused
+
+
+# Instructions a Pentium (i586, no MMX) does not have. Matched against objdump's AT&T mnemonics.
+LATE_MNEMONIC = re.compile(
+    r"^(cmov\w+|fcmov\w+|f(u)?comip?|sysenter|sysexit|fxsave|fxrstor|emms|movnti|"
+    r"[lms]fence|clflush|prefetch\w*|ldmxcsr|stmxcsr|pause|popcnt|lzcnt|tzcnt|movbe|"
+    r"crc32|endbr32)$")
+LATE_REGISTER = re.compile(r"%(x|y|z)mm\d|%mm\d")
+
+
+def late_instructions(objdump, path):
+    """[(address, text)] of the first late instructions found by disassembly."""
+    listing = subprocess.run([objdump, "-d", "--no-show-raw-insn", path], check=True,
+                             capture_output=True, text=True).stdout
+    found = []
+    for line in listing.splitlines():
+        m = re.match(r"^\s*([0-9a-f]+):\s+(\S+)\s*(.*)$", line)
+        if not m:
+            continue
+        mnemonic, operands = m.group(2), m.group(3)
+        if mnemonic in ("rep", "repz", "repnz", "lock") and operands:
+            mnemonic, _, operands = operands.partition(" ")
+        if LATE_MNEMONIC.match(mnemonic) or LATE_REGISTER.search(operands):
+            found.append((m.group(1), (mnemonic + " " + operands).strip()))
+    return found
+
+
+def check(path, allowed, refused, allowed_dlls, objdump):
+    problems = []
+    image = PeImage(path)
+    if image.machine != IMAGE_FILE_MACHINE_I386:
+        problems.append("machine 0x%x is not i386" % image.machine)
+    if image.os_version != (4, 0):
+        problems.append("operating-system version %d.%d, want 4.0" % image.os_version)
+    if image.subsystem_version != (4, 0):
+        problems.append("subsystem version %d.%d, want 4.0" % image.subsystem_version)
+    if image.subsystem != IMAGE_SUBSYSTEM_WINDOWS_GUI:
+        problems.append("subsystem %d is not the Windows GUI (2)" % image.subsystem)
+
+    print("%s: os %d.%d, subsystem %d %d.%d" % (path, image.os_version[0], image.os_version[1],
+                                                 image.subsystem, image.subsystem_version[0],
+                                                 image.subsystem_version[1]))
+    for dll, function, how in image.imports():
+        entry = allowed.get((dll.lower(), function))
+        if how != "import":
+            problems.append("%s %s: %s (Windows 95 and NT 4.0 load delay-load imports only "
+                            "through helper code; import it normally)" % (dll, function, how))
+        elif function.startswith("#"):
+            problems.append("%s %s: imported by ordinal, which differs between Windows versions"
+                            % (dll, function))
+        elif dll.lower() not in allowed_dlls:
+            problems.append("%s %s: %s is not a DLL that Windows 95 and NT 4.0 both ship"
+                            % (dll, function, dll))
+        elif (dll.lower(), function) in refused:
+            problems.append("%s %s: %s" % (dll, function, refused[(dll.lower(), function)]))
+        elif entry is None:
+            problems.append("%s %s: not in the allowed list (not known to be exported by both "
+                            "Windows 95 and NT 4.0)" % (dll, function))
+        print("  %-13s %-32s %s" % (dll, function, entry or "NOT ALLOWED"))
+
+    late = late_instructions(objdump, path)
+    for address, text in late[:20]:
+        problems.append("instruction a Pentium (i586) lacks at 0x%s: %s" % (address, text))
+    if len(late) > 20:
+        problems.append("... and %d more such instructions" % (len(late) - 20))
+    return ["%s: %s" % (path, p) for p in problems]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--allowed", required=True)
+    parser.add_argument("--objdump", default="i686-w64-mingw32-objdump")
+    parser.add_argument("executables", nargs="+")
+    args = parser.parse_args()
+
+    allowed, refused = read_allowed(args.allowed)
+    allowed_dlls = {dll for dll, _ in allowed}
+    problems = []
+    for path in args.executables:
+        try:
+            problems += check(path, allowed, refused, allowed_dlls, args.objdump)
+        except (OSError, PeError, struct.error, ValueError) as error:
+            problems.append("%s: cannot read: %s" % (path, error))
+    for problem in problems:
+        print("FAIL " + problem)
+    if not problems:
+        print("ok: %d program(s) import only what Windows 95 and NT 4.0 export" %
+              len(args.executables))
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
