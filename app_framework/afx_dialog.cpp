@@ -78,11 +78,9 @@ INT_PTR CDialog::DoModal()
         }
     }
 
-    // Give the owner back its input before the dialog goes, so activation returns to it.
+    // Give the owner back its input before the dialog goes, so that the system activates it.
     if (ownerDisabled)
         ::EnableWindow(owner, TRUE);
-    if (owner && m_hWnd && ::GetActiveWindow() == m_hWnd)
-        ::SetActiveWindow(owner);
     DestroyWindow();
     m_bInModal = FALSE;
     return m_nModalResult;

@@ -61,7 +61,14 @@ void CWinApp::OnHelp()
         return;
     strcat(helpPath, ".HLP");
     HWND owner = m_pMainWnd ? m_pMainWnd->m_hWnd : NULL;
-    ::WinHelpA(owner, helpPath, HELP_FINDER, 0);
+    // Looked up in the already loaded user32 rather than imported: the programs' import list is
+    // kept to what Windows 95 and NT 4.0 are known to export.
+    typedef BOOL(WINAPI * WinHelpFunction)(HWND, LPCSTR, UINT, ULONG_PTR);
+    HMODULE user32 = ::GetModuleHandleA("user32.dll");
+    FARPROC found = user32 ? ::GetProcAddress(user32, "WinHelpA") : NULL;
+    if (found)
+        reinterpret_cast<WinHelpFunction>(reinterpret_cast<void (*)()>(found))(owner, helpPath,
+                                                                               HELP_FINDER, 0);
 }
 
 CWinApp* AfxGetApp()
@@ -124,6 +131,39 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
         g_richEdit = NULL;
     }
     return exitCode;
+}
+
+// The process entry. The MinGW start-up code is left out: built for the i686, it uses
+// instructions (cmov) that a Pentium lacks, and the programs need none of its services. The C
+// runtime DLL initialises itself; here the global constructors run first, and the destructors
+// they register run, last registered first, when WinMain has returned.
+namespace {
+
+typedef void (__cdecl* ExitFunction)(void);
+ExitFunction g_exitFunctions[32];
+int g_exitFunctionCount;
+
+}  // namespace
+
+// The global constructors register their destructors here (and so do function-local statics).
+extern "C" int __cdecl atexit(ExitFunction function)
+{
+    if (g_exitFunctionCount == static_cast<int>(sizeof g_exitFunctions / sizeof g_exitFunctions[0]))
+        return -1;
+    g_exitFunctions[g_exitFunctionCount++] = function;
+    return 0;
+}
+
+extern "C" void __main();
+
+extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup()
+{
+    __main();
+    static char emptyCommandLine[1];
+    int exitCode = WinMain(::GetModuleHandleA(NULL), NULL, emptyCommandLine, SW_SHOWDEFAULT);
+    while (g_exitFunctionCount > 0)
+        g_exitFunctions[--g_exitFunctionCount]();
+    ::ExitProcess(static_cast<UINT>(exitCode));
 }
 
 // Heap operators: a failed allocation yields NULL (the programs are built without exceptions
