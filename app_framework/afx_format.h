@@ -7,5 +7,5 @@
 // length written, or -1 when the text did not fit (the buffer then holds the cut text).
 int AfxFormat(char* buffer, size_t capacity, const char* format, ...);
 
-// Copies source into buffer[capacity], cut if needed; returns FALSE-like 0 when it was cut.
+// Copies source into buffer[capacity], cut if needed; 1 when it fit whole, 0 when it was cut.
 int AfxCopyText(char* buffer, size_t capacity, const char* source);
