@@ -1,0 +1,284 @@
+// Native tests of the setup program's window-free logic: the program directory, the level-by-level
+// creation of the install directory against the simulated file system, the read-me reading and
+// the check of copied driver files.
+#include "file_compare.h"
+#include "install_paths.h"
+#include "readme_text.h"
+
+#include <simulated_machine.h>
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Stripped(std::string path)
+{
+    std::vector<char> buffer(path.begin(), path.end());
+    buffer.push_back('\0');
+    StripToDirectory(buffer.data());
+    return buffer.data();
+}
+
+TEST(StripToDirectory, CutsBehindTheLastBackslashAfterTheFirstCharacter)
+{
+    EXPECT_EQ("C:\\DIST\\", Stripped("C:\\DIST\\SETUP.EXE"));
+    EXPECT_EQ("D:\\", Stripped("D:\\SETUP.EXE"));
+    EXPECT_EQ("\\\\server\\share\\", Stripped("\\\\server\\share\\setup.exe"));
+    EXPECT_EQ("C:\\DIST\\", Stripped("C:\\DIST\\"));
+    // Position 0 is never examined, so a lone leading backslash does not count.
+    EXPECT_EQ("\\setup.exe", Stripped("\\setup.exe"));
+    EXPECT_EQ("setup.exe", Stripped("setup.exe"));
+    EXPECT_EQ("", Stripped(""));
+}
+
+class CreateDirectoryPathTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        sim::Reset();
+        sim::machine().currentDir = "C:\\work";
+        sim::AddDirectory("C:\\work");
+    }
+    void TearDown() override { EXPECT_EQ(0u, sim::OpenHandleCount()); }
+
+    static bool IsDirectory(const std::string& path)
+    {
+        auto it = sim::machine().files.find(path);
+        return it != sim::machine().files.end() && it->second.directory;
+    }
+    // The paths GetFileAttributesA and CreateDirectoryA were asked about are not logged by the
+    // stand-in, so count the calls instead.
+    static int Calls(const char* function)
+    {
+        int count = 0;
+        for (const std::string& call : sim::machine().calls)
+            count += call == function;
+        return count;
+    }
+};
+
+TEST_F(CreateDirectoryPathTest, NestedPathIsCreatedLevelByLevel)
+{
+    SetLastError(0xdeadbeef);
+    EXPECT_TRUE(CreateDirectoryPath("C:\\Program Files\\Orbanet\\TALVEN 5.7"));
+    EXPECT_TRUE(IsDirectory("C:\\Program Files"));
+    EXPECT_TRUE(IsDirectory("C:\\Program Files\\Orbanet"));
+    EXPECT_TRUE(IsDirectory("C:\\Program Files\\Orbanet\\TALVEN 5.7"));
+    // C:, then the three levels.
+    EXPECT_EQ(4, Calls("GetFileAttributesA"));
+    EXPECT_EQ(3, Calls("CreateDirectoryA"));
+}
+
+TEST_F(CreateDirectoryPathTest, TrailingBackslashBehavesAlike)
+{
+    EXPECT_TRUE(CreateDirectoryPath("C:\\a\\b\\"));
+    EXPECT_TRUE(IsDirectory("C:\\a\\b"));
+    EXPECT_EQ(3, Calls("GetFileAttributesA"));
+}
+
+TEST_F(CreateDirectoryPathTest, ExistingLevelsAreAcceptedAndDriveRootCreatesNothing)
+{
+    sim::AddDirectory("C:\\a");
+    EXPECT_TRUE(CreateDirectoryPath("C:\\a\\b"));
+    EXPECT_EQ(1, Calls("CreateDirectoryA"));
+
+    sim::Snapshot before = sim::TakeSnapshot();
+    EXPECT_TRUE(CreateDirectoryPath("C:\\"));
+    EXPECT_TRUE(CreateDirectoryPath("C:"));
+    EXPECT_TRUE(before == sim::TakeSnapshot());
+}
+
+TEST_F(CreateDirectoryPathTest, FileInTheWayFailsAndCreatesNothing)
+{
+    sim::AddFile("C:\\a");
+    sim::Snapshot before = sim::TakeSnapshot();
+    EXPECT_FALSE(CreateDirectoryPath("C:\\a\\b"));
+    EXPECT_TRUE(before == sim::TakeSnapshot());
+}
+
+TEST_F(CreateDirectoryPathTest, UncPathStartsAtTheShare)
+{
+    sim::AddDirectory("\\\\server\\share");
+    EXPECT_TRUE(CreateDirectoryPath("\\\\server\\share\\dir"));
+    EXPECT_TRUE(IsDirectory("\\\\server\\share\\dir"));
+    EXPECT_EQ(2, Calls("GetFileAttributesA"));  // \\server\share, then \\server\share\dir
+
+    sim::Reset();
+    EXPECT_TRUE(CreateDirectoryPath("\\\\server"));
+    EXPECT_TRUE(CreateDirectoryPath("\\\\server\\"));
+    EXPECT_EQ(0, Calls("GetFileAttributesA"));
+}
+
+TEST_F(CreateDirectoryPathTest, MissingShareIsNotFoundOfAnotherKind)
+{
+    // An unknown share answers ERROR_PATH_NOT_FOUND / ERROR_BAD_NETPATH, never "file not found".
+    EXPECT_FALSE(CreateDirectoryPath("\\\\server\\share\\dir"));
+    EXPECT_EQ(0, Calls("CreateDirectoryA"));
+}
+
+TEST_F(CreateDirectoryPathTest, RelativePathIsCreatedBelowTheCurrentDirectory)
+{
+    EXPECT_TRUE(CreateDirectoryPath("talven\\sdk"));
+    EXPECT_TRUE(IsDirectory("C:\\work\\talven"));
+    EXPECT_TRUE(IsDirectory("C:\\work\\talven\\sdk"));
+}
+
+TEST_F(CreateDirectoryPathTest, AnErrorOtherThanNotFoundEndsTheWalk)
+{
+    const DWORD errors[] = {ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND};
+    for (DWORD error : errors) {
+        sim::Reset();
+        sim::Snapshot before = sim::TakeSnapshot();
+        sim::FailCall("GetFileAttributesA", error, 2);  // C: answers, C:\a does not
+        EXPECT_FALSE(CreateDirectoryPath("C:\\a\\b")) << error;
+        EXPECT_TRUE(before == sim::TakeSnapshot()) << error;
+        EXPECT_EQ(0, Calls("CreateDirectoryA")) << error;
+        sim::ClearFailures();
+    }
+}
+
+TEST_F(CreateDirectoryPathTest, LevelsCreatedBeforeAFailureStay)
+{
+    sim::FailCall("CreateDirectoryA", ERROR_ACCESS_DENIED, 2);
+    EXPECT_FALSE(CreateDirectoryPath("C:\\a\\b\\c"));
+    EXPECT_TRUE(IsDirectory("C:\\a"));
+    EXPECT_FALSE(IsDirectory("C:\\a\\b"));
+    EXPECT_EQ(2, Calls("CreateDirectoryA"));  // no level is tried after the failure
+}
+
+TEST_F(CreateDirectoryPathTest, OverLongPathIsRefusedBeforeAnythingIsCreated)
+{
+    // The working copy holds 260 characters: the path, a trailing backslash and the terminator.
+    std::string fits = "C:\\" + std::string(255, 'x');  // 258 + '\' + NUL
+    std::string tooLong = "C:\\" + std::string(256, 'x');
+    std::string fitsWithBackslash = "C:\\" + std::string(255, 'x') + "\\";
+    std::string inputMaximum = "C:\\" + std::string(1019, 'x');  // what the 1023-count edit read gives
+
+    for (const std::string& path : {tooLong, inputMaximum}) {
+        sim::Snapshot before = sim::TakeSnapshot();
+        size_t calls = sim::machine().calls.size();
+        SetLastError(0xdeadbeef);
+        EXPECT_FALSE(CreateDirectoryPath(path.c_str())) << path.size();
+        EXPECT_EQ(ERROR_FILENAME_EXCED_RANGE, GetLastError());
+        EXPECT_EQ(calls, sim::machine().calls.size()) << "a refused path reached the file system";
+        EXPECT_TRUE(before == sim::TakeSnapshot());
+    }
+    // These fit the working copy; the file system itself then refuses the over-long last level.
+    for (const std::string& path : {fits, fitsWithBackslash}) {
+        sim::Snapshot before = sim::TakeSnapshot();
+        EXPECT_FALSE(CreateDirectoryPath(path.c_str())) << path.size();
+        EXPECT_TRUE(before == sim::TakeSnapshot());
+    }
+    EXPECT_EQ(2, Calls("CreateDirectoryA"));
+}
+
+// ---------------------------------------------------------------------------------------------
+
+class ReadmeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/talven-readme-XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(pattern));
+        m_dir = pattern;
+        m_file = m_dir + "/setup.txt";
+    }
+    void TearDown() override
+    {
+        unlink(m_file.c_str());
+        rmdir(m_file.c_str());
+        rmdir(m_dir.c_str());
+    }
+    void Write(const std::string& bytes)
+    {
+        std::ofstream(m_file, std::ios::binary) << bytes;
+    }
+
+    std::string m_dir;
+    std::string m_file;
+};
+
+TEST_F(ReadmeTest, BytesArePassedUntranslatedAndTerminated)
+{
+    Write(std::string("line one\r\nline two\r\n\x1a\xff", 22));
+    std::vector<char> buffer(100000, 'Z');
+    ASSERT_TRUE(ReadReadmeText(m_file.c_str(), buffer.data(), buffer.size()));
+    EXPECT_EQ(0, memcmp(buffer.data(), "line one\r\nline two\r\n\x1a\xff", 22));
+    EXPECT_EQ('\0', buffer[22]);
+}
+
+TEST_F(ReadmeTest, ANulInTheFileEndsTheShownText)
+{
+    Write(std::string("shown\0hidden", 12));
+    char buffer[64];
+    ASSERT_TRUE(ReadReadmeText(m_file.c_str(), buffer, sizeof buffer));
+    EXPECT_STREQ("shown", buffer);
+}
+
+TEST_F(ReadmeTest, MissingOrEmptyFile)
+{
+    char buffer[16] = "untouched";
+    EXPECT_FALSE(ReadReadmeText(m_file.c_str(), buffer, sizeof buffer));
+    EXPECT_STREQ("untouched", buffer);
+
+    Write("");
+    ASSERT_TRUE(ReadReadmeText(m_file.c_str(), buffer, sizeof buffer));
+    EXPECT_STREQ("", buffer);
+}
+
+TEST_F(ReadmeTest, ReadmeOfTheBufferSizeOrMoreIsCutAtTheBuffer)
+{
+    // The page's buffer holds 100,000 characters: 99,999 bytes and the NUL.
+    const size_t capacity = 100000;
+    for (size_t size : {capacity - 1, capacity, size_t(5) * 1024 * 1024}) {
+        std::string bytes(size, 'r');
+        bytes[capacity - 2] = 'L';  // the last byte that fits
+        Write(bytes);
+        std::vector<char> buffer(capacity + 16, 'G');
+        ASSERT_TRUE(ReadReadmeText(m_file.c_str(), buffer.data(), capacity)) << size;
+        EXPECT_EQ(capacity - 1, strlen(buffer.data())) << size;
+        EXPECT_EQ('L', buffer[capacity - 2]);
+        EXPECT_EQ('G', buffer[capacity]) << "written past the buffer";
+    }
+}
+
+TEST_F(ReadmeTest, DirectoryInPlaceOfTheFileShowsNothing)
+{
+    ASSERT_EQ(0, mkdir(m_file.c_str(), 0700));
+    char buffer[16] = "untouched";
+    if (ReadReadmeText(m_file.c_str(), buffer, sizeof buffer))
+        EXPECT_STREQ("", buffer);
+}
+
+TEST_F(ReadmeTest, CopiedDriverCheckComparesEveryByte)
+{
+    std::string a = m_dir + "/a.sys", b = m_dir + "/b.sys";
+    std::string image(70000, '\x90');
+    std::ofstream(a, std::ios::binary) << image;
+    std::ofstream(b, std::ios::binary) << image;
+    EXPECT_TRUE(FilesHaveSameBytes(a.c_str(), b.c_str()));
+
+    image[69999] = 'x';  // differs in the last byte only
+    std::ofstream(b, std::ios::binary) << image;
+    EXPECT_FALSE(FilesHaveSameBytes(a.c_str(), b.c_str()));
+
+    std::ofstream(b, std::ios::binary) << image.substr(0, 69999);  // one byte short
+    EXPECT_FALSE(FilesHaveSameBytes(a.c_str(), b.c_str()));
+    EXPECT_FALSE(FilesHaveSameBytes(b.c_str(), a.c_str()));
+
+    EXPECT_FALSE(FilesHaveSameBytes(a.c_str(), (m_dir + "/missing.sys").c_str()));
+    EXPECT_FALSE(FilesHaveSameBytes((m_dir + "/missing.sys").c_str(), a.c_str()));
+    unlink(a.c_str());
+    unlink(b.c_str());
+}
+
+}  // namespace
