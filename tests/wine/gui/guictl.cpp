@@ -1,0 +1,740 @@
+// guictl: drives the dialogs of another program like a user, for the Wine scenarios and the demo
+// autopilot. It runs under Wine in the same prefix as the program under test, finds that
+// program's dialogs by caption, reads their controls and presses their buttons.
+//
+// Usage:
+//   guictl COMMAND [ARG...] [COMMAND [ARG...]]...    commands given as arguments
+//   guictl -f SCRIPT                                 commands read from a file, one per line
+//                                                   ("#" starts a comment line; "..." groups
+//                                                   words, \" inside quotes is a quote)
+// Commands run in order; each prints one line ("ok ..." or "FAIL ..."). The first failed
+// expectation or time-out ends the run with exit code 1, after the list of visible dialogs;
+// a usage error gives exit code 2; exit code 0 when every command succeeded.
+//
+// Most commands act on the selected window, chosen by the last wait. A dialog is a visible
+// top-level window of class "#32770"; a message box is a dialog holding the static text 0xFFFF.
+//   timeout MS                    default time-out of the waits (10000 at start)
+//   wait CAPTION [MS]             wait for a dialog with exactly this caption and select it
+//   wait-prefix PREFIX [MS]       the same, caption beginning with PREFIX
+//   wait-msgbox CAPTION [MS]      the same for a message box ("" matches the empty caption)
+//   wait-owned [MS]               wait for a dialog owned by the selected window; select it
+//   absent CAPTION [MS]           fail if a dialog with this caption is visible now or shows up
+//                                 within MS (default 0: now only)
+//   wait-gone [MS]                wait until the selected window is destroyed
+//   wait-hidden [MS]              wait until it is hidden or destroyed
+//   list                          print the visible dialogs
+//   caption                       print the selected window's caption
+//   expect-caption TEXT / expect-caption-prefix TEXT
+//   text ID                       print a control's text (control characters as \r \n \xHH)
+//   expect-text ID TEXT / expect-text-prefix ID TEXT / expect-text-contains ID TEXT
+//   expect-text-file ID FILE      the text equals the file's bytes up to its first NUL
+//   expect-enabled ID 0|1 / expect-visible ID 0|1 / expect-checked ID 0|1
+//   focus / expect-focus ID       id of the control holding the keyboard focus
+//   click ID                      post BM_CLICK; the control must be visible and enabled
+//   check ID 0|1                  click a check box when its state differs, then check it
+//   set-text ID TEXT              WM_SETTEXT; the control must be visible and enabled
+//   key esc|enter|tab             post the key to the focused control (the dialog when none)
+//   close                         post WM_CLOSE to the selected window
+//   syscommand N                  post WM_SYSCOMMAND N (16: the About entry of setup)
+//   sleep MS
+// ID is a control id, decimal or 0x hex; -1 is 0xFFFF (a message box's text); "." is the
+// selected window itself. A TEXT preceded by the word -e has its escapes decoded first:
+// \r \n \t \\ \xHH; without -e it is taken as it is (paths keep their backslashes).
+//
+// Example (the first page of setup):
+//   guictl wait-prefix "Windows XP Orbanet" expect-enabled 1005 0 check 1007 1
+//          expect-enabled 1005 1 click 1005 expect-text 1005 Install      (one command line)
+#include <windows.h>
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+const DWORD kPollMs = 50;
+const UINT kSendTimeoutMs = 5000;
+const int kMaxArgs = 4096;
+const int kCaptionSize = 512;
+
+DWORD g_timeoutMs = 10000;
+HWND g_window = NULL;
+
+// ---------------------------------------------------------------------------------------------
+// Output
+// ---------------------------------------------------------------------------------------------
+
+void Line(const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  vprintf(format, args);
+  va_end(args);
+  putchar('\n');
+  fflush(stdout);
+}
+
+// Writes text into out with control characters escaped, so that it stays on one line.
+void Escape(const char *text, char *out, size_t size) {
+  size_t n = 0;
+  for (const unsigned char *p = (const unsigned char *)text; *p && n + 5 < size; ++p) {
+    if (*p == '\r') {
+      out[n++] = '\\';
+      out[n++] = 'r';
+    } else if (*p == '\n') {
+      out[n++] = '\\';
+      out[n++] = 'n';
+    } else if (*p == '\t') {
+      out[n++] = '\\';
+      out[n++] = 't';
+    } else if (*p < 0x20 || *p == 0x7F) {
+      n += snprintf(out + n, size - n, "\\x%02X", *p);
+    } else {
+      out[n++] = (char)*p;
+    }
+  }
+  if (n + 5 >= size && n >= 3)
+    memcpy(out + n - 3, "...", 3);
+  out[n] = '\0';
+}
+
+// Decodes \r \n \t \\ \xHH in place; other backslashes stay as they are.
+void Unescape(char *text) {
+  char *out = text;
+  for (const char *p = text; *p; ++p) {
+    if (*p != '\\' || !p[1]) {
+      *out++ = *p;
+      continue;
+    }
+    switch (p[1]) {
+      case 'r': *out++ = '\r'; ++p; break;
+      case 'n': *out++ = '\n'; ++p; break;
+      case 't': *out++ = '\t'; ++p; break;
+      case '\\': *out++ = '\\'; ++p; break;
+      case 'x':
+        if (p[2] && p[3]) {
+          char hex[3] = {p[2], p[3], 0};
+          *out++ = (char)strtoul(hex, NULL, 16);
+          p += 3;
+          break;
+        }
+        *out++ = *p;
+        break;
+      default: *out++ = *p; break;
+    }
+  }
+  *out = '\0';
+}
+
+// ---------------------------------------------------------------------------------------------
+// Windows of the program under test
+// ---------------------------------------------------------------------------------------------
+
+// Caption of a top-level window (of any process: the system keeps it, no message is sent).
+void Caption(HWND window, char *out, int size) {
+  out[0] = '\0';
+  GetWindowTextA(window, out, size);
+}
+
+bool IsDialog(HWND window) {
+  char cls[64];
+  if (!IsWindowVisible(window) || !GetClassNameA(window, cls, sizeof cls))
+    return false;
+  return strcmp(cls, "#32770") == 0;
+}
+
+bool IsMessageBox(HWND window) {
+  HWND text = GetDlgItem(window, 0xFFFF);
+  char cls[64];
+  return text && GetClassNameA(text, cls, sizeof cls) && lstrcmpiA(cls, "Static") == 0;
+}
+
+enum MatchMode { kExact, kPrefix, kMessageBox, kOwned };
+
+struct Match {
+  MatchMode mode;
+  const char *caption;
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+  Match *match = (Match *)param;
+  if (!IsDialog(window))
+    return TRUE;
+  char caption[kCaptionSize];
+  Caption(window, caption, sizeof caption);
+  bool hit = false;
+  switch (match->mode) {
+    case kExact: hit = strcmp(caption, match->caption) == 0; break;
+    case kPrefix: hit = strncmp(caption, match->caption, strlen(match->caption)) == 0; break;
+    case kMessageBox: hit = strcmp(caption, match->caption) == 0 && IsMessageBox(window); break;
+    case kOwned: hit = GetWindow(window, GW_OWNER) == match->owner; break;
+  }
+  if (!hit)
+    return TRUE;
+  match->found = window;
+  return FALSE;
+}
+
+HWND FindDialog(MatchMode mode, const char *caption, HWND owner) {
+  Match match = {mode, caption, owner, NULL};
+  EnumWindows(MatchWindow, (LPARAM)&match);
+  return match.found;
+}
+
+HWND WaitDialog(MatchMode mode, const char *caption, HWND owner, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    HWND found = FindDialog(mode, caption, owner);
+    if (found || GetTickCount() - start >= timeoutMs)
+      return found;
+    Sleep(kPollMs);
+  }
+}
+
+BOOL CALLBACK ListWindow(HWND window, LPARAM) {
+  if (!IsDialog(window))
+    return TRUE;
+  char caption[kCaptionSize], shown[kCaptionSize];
+  Caption(window, caption, sizeof caption);
+  Escape(caption, shown, sizeof shown);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  char text[kCaptionSize] = "";
+  if (IsMessageBox(window)) {
+    char raw[kCaptionSize] = "";
+    SendMessageTimeoutA(GetDlgItem(window, 0xFFFF), WM_GETTEXT, sizeof raw, (LPARAM)raw,
+                        SMTO_ABORTIFHUNG, kSendTimeoutMs, NULL);
+    Escape(raw, text, sizeof text);
+  }
+  Line("     dialog %p pid %04lx owner %p caption '%s'%s%s%s", (void *)window, pid,
+       (void *)GetWindow(window, GW_OWNER), shown, text[0] ? " text '" : "", text,
+       text[0] ? "'" : "");
+  return TRUE;
+}
+
+void ListDialogs() {
+  Line("     visible dialogs:");
+  EnumWindows(ListWindow, 0);
+}
+
+// Reads a window's text through WM_GETTEXT, which the system carries across processes. The
+// result is malloc'ed; NULL when the window does not answer.
+char *ReadText(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                           &length))
+    return NULL;
+  size_t size = length + 64;  // multi-byte text may need more than the count of characters
+  char *text = (char *)calloc(size, 1);
+  if (!text)
+    return NULL;
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, size, (LPARAM)text, SMTO_ABORTIFHUNG,
+                           kSendTimeoutMs, &copied)) {
+    free(text);
+    return NULL;
+  }
+  text[size - 1] = '\0';
+  return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+// ---------------------------------------------------------------------------------------------
+
+struct Args {
+  int count;
+  char **words;
+  int next;
+
+  bool More() const { return next < count; }
+  const char *Peek() const { return next < count ? words[next] : NULL; }
+  char *Take() { return next < count ? words[next++] : NULL; }
+};
+
+bool Fail(const char *format, ...) {
+  char message[4096];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(message, sizeof message, format, args);
+  va_end(args);
+  Line("FAIL %s", message);
+  ListDialogs();
+  return false;
+}
+
+bool UsageError(const char *command, const char *what) {
+  Line("usage error: %s: %s", command, what);
+  exit(2);
+  return false;
+}
+
+bool ParseNumber(const char *word, long *value) {
+  if (!word || !*word)
+    return false;
+  char *end = NULL;
+  *value = strtol(word, &end, 0);
+  return *end == '\0';
+}
+
+DWORD TakeTimeout(Args &args) {
+  long value = 0;
+  if (args.More() && ParseNumber(args.Peek(), &value)) {
+    args.Take();
+    return (DWORD)value;
+  }
+  return g_timeoutMs;
+}
+
+// Control id argument: a number, -1 for 0xFFFF, or "." for the selected window itself.
+bool TakeControl(Args &args, const char *command, HWND *control, int *id) {
+  const char *word = args.Take();
+  if (!word)
+    return UsageError(command, "control id missing");
+  if (!g_window || !IsWindow(g_window))
+    return Fail("%s: no window selected (or it is gone)", command);
+  if (strcmp(word, ".") == 0) {
+    *control = g_window;
+    *id = 0;
+    return true;
+  }
+  long value = 0;
+  if (!ParseNumber(word, &value))
+    return UsageError(command, "control id is not a number");
+  *id = (int)(value & 0xFFFF);
+  *control = GetDlgItem(g_window, *id);
+  if (!*control)
+    return Fail("%s %s: the selected window has no control %d", command, word, *id);
+  return true;
+}
+
+bool TakeFlag(Args &args, const char *command, int *flag) {
+  const char *word = args.Take();
+  if (!word || (strcmp(word, "0") && strcmp(word, "1")))
+    return UsageError(command, "expected 0 or 1");
+  *flag = word[0] == '1';
+  return true;
+}
+
+// TEXT argument, with escapes decoded when preceded by -e.
+char *TakeText(Args &args, const char *command) {
+  bool escaped = args.Peek() && strcmp(args.Peek(), "-e") == 0;
+  if (escaped)
+    args.Take();
+  char *text = args.Take();
+  if (!text)
+    UsageError(command, "text missing");
+  if (escaped)
+    Unescape(text);
+  return text;
+}
+
+bool Select(HWND window, const char *command, const char *what) {
+  if (!window)
+    return Fail("%s: no %s appeared", command, what);
+  g_window = window;
+  char caption[kCaptionSize], shown[kCaptionSize];
+  Caption(window, caption, sizeof caption);
+  Escape(caption, shown, sizeof shown);
+  Line("ok   %s: '%s'", command, shown);
+  return true;
+}
+
+bool CompareText(const char *command, int id, const char *seen, const char *expected,
+                 char how) {
+  bool same = false;
+  if (how == '=')
+    same = strcmp(seen, expected) == 0;
+  else if (how == '^')
+    same = strncmp(seen, expected, strlen(expected)) == 0;
+  else
+    same = strstr(seen, expected) != NULL;
+  size_t seenSize = strlen(seen) * 4 + 16, expectedSize = strlen(expected) * 4 + 16;
+  char *seenShown = (char *)malloc(seenSize), *expectedShown = (char *)malloc(expectedSize);
+  if (!seenShown || !expectedShown)
+    return Fail("%s: out of memory", command);
+  Escape(seen, seenShown, seenSize);
+  Escape(expected, expectedShown, expectedSize);
+  bool ok = true;
+  if (same) {
+    Line("ok   %s %d: '%s'", command, id, seenShown);
+  } else {
+    const char *relation = how == '=' ? "" : how == '^' ? "beginning with " : "containing ";
+    ok = Fail("%s %d: expected %s'%s', seen '%s'", command, id, relation, expectedShown,
+              seenShown);
+  }
+  free(seenShown);
+  free(expectedShown);
+  return ok;
+}
+
+bool ExpectState(const char *command, int id, const char *what, int expected, int seen) {
+  if (expected == seen) {
+    Line("ok   %s %d: %s %d", command, id, what, seen);
+    return true;
+  }
+  return Fail("%s %d: expected %s %d, seen %d", command, id, what, expected, seen);
+}
+
+int CheckState(HWND control) {
+  DWORD_PTR state = 0;
+  SendMessageTimeoutA(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state);
+  return (int)state;
+}
+
+HWND FocusedWindow(HWND dialog) {
+  GUITHREADINFO info;
+  memset(&info, 0, sizeof info);
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, NULL), &info))
+    return NULL;
+  return info.hwndFocus;
+}
+
+// A user can press only what is shown and enabled.
+bool Pressable(const char *command, HWND control, int id) {
+  if (!IsWindowVisible(control))
+    return Fail("%s %d: the control is hidden", command, id);
+  if (!IsWindowEnabled(control))
+    return Fail("%s %d: the control is disabled", command, id);
+  return true;
+}
+
+bool Run(Args &args) {
+  const char *command = args.Take();
+  HWND control = NULL;
+  int id = 0, flag = 0;
+
+  if (strcmp(command, "timeout") == 0) {
+    long value = 0;
+    if (!ParseNumber(args.Take(), &value))
+      return UsageError(command, "milliseconds expected");
+    g_timeoutMs = (DWORD)value;
+    Line("ok   timeout %lu", g_timeoutMs);
+    return true;
+  }
+  if (strcmp(command, "sleep") == 0) {
+    long value = 0;
+    if (!ParseNumber(args.Take(), &value))
+      return UsageError(command, "milliseconds expected");
+    Sleep((DWORD)value);
+    Line("ok   sleep %ld", value);
+    return true;
+  }
+  if (strcmp(command, "wait") == 0 || strcmp(command, "wait-prefix") == 0 ||
+      strcmp(command, "wait-msgbox") == 0) {
+    const char *caption = args.Take();
+    if (!caption)
+      return UsageError(command, "caption missing");
+    MatchMode mode = command[4] == '\0' ? kExact : command[5] == 'p' ? kPrefix : kMessageBox;
+    DWORD timeoutMs = TakeTimeout(args);
+    char what[kCaptionSize + 64];
+    snprintf(what, sizeof what, "%s with caption %s'%s' within %lu ms",
+             mode == kMessageBox ? "message box" : "dialog", mode == kPrefix ? "beginning " : "",
+             caption, timeoutMs);
+    return Select(WaitDialog(mode, caption, NULL, timeoutMs), command, what);
+  }
+  if (strcmp(command, "wait-owned") == 0) {
+    DWORD timeoutMs = TakeTimeout(args);
+    if (!g_window)
+      return Fail("%s: no window selected", command);
+    char what[128];
+    snprintf(what, sizeof what, "dialog owned by %p within %lu ms", (void *)g_window, timeoutMs);
+    return Select(WaitDialog(kOwned, NULL, g_window, timeoutMs), command, what);
+  }
+  if (strcmp(command, "absent") == 0) {
+    const char *caption = args.Take();
+    if (!caption)
+      return UsageError(command, "caption missing");
+    long ms = 0;
+    if (args.More() && ParseNumber(args.Peek(), &ms))
+      args.Take();
+    DWORD start = GetTickCount();
+    do {
+      if (FindDialog(kExact, caption, NULL))
+        return Fail("absent: a dialog with caption '%s' is shown", caption);
+      Sleep(kPollMs);
+    } while (GetTickCount() - start < (DWORD)ms);
+    Line("ok   absent '%s' (%ld ms)", caption, ms);
+    return true;
+  }
+  if (strcmp(command, "wait-gone") == 0 || strcmp(command, "wait-hidden") == 0) {
+    DWORD timeoutMs = TakeTimeout(args);
+    bool hiddenIsEnough = command[5] == 'h';
+    DWORD start = GetTickCount();
+    while (IsWindow(g_window) && !(hiddenIsEnough && !IsWindowVisible(g_window))) {
+      if (GetTickCount() - start >= timeoutMs)
+        return Fail("%s: window %p still %s after %lu ms", command, (void *)g_window,
+                    hiddenIsEnough ? "visible" : "there", timeoutMs);
+      Sleep(kPollMs);
+    }
+    Line("ok   %s", command);
+    return true;
+  }
+  if (strcmp(command, "list") == 0) {
+    ListDialogs();
+    return true;
+  }
+  if (strcmp(command, "caption") == 0 || strcmp(command, "expect-caption") == 0 ||
+      strcmp(command, "expect-caption-prefix") == 0) {
+    const char *expected = command[0] == 'e' ? TakeText(args, command) : NULL;
+    if (!g_window || !IsWindow(g_window))
+      return Fail("%s: no window selected (or it is gone)", command);
+    char caption[kCaptionSize], shown[kCaptionSize];
+    Caption(g_window, caption, sizeof caption);
+    if (expected)
+      return CompareText(command, 0, caption, expected, command[14] == '-' ? '^' : '=');
+    Escape(caption, shown, sizeof shown);
+    Line("ok   caption '%s'", shown);
+    return true;
+  }
+  if (strcmp(command, "text") == 0 || strcmp(command, "expect-text") == 0 ||
+      strcmp(command, "expect-text-prefix") == 0 ||
+      strcmp(command, "expect-text-contains") == 0 ||
+      strcmp(command, "expect-text-file") == 0) {
+    if (!TakeControl(args, command, &control, &id))
+      return false;
+    char how = strcmp(command, "expect-text-prefix") == 0 ? '^'
+               : strcmp(command, "expect-text-contains") == 0 ? '~'
+                                                               : '=';
+    char *expected = NULL, *fromFile = NULL;
+    if (strcmp(command, "expect-text-file") == 0) {
+      const char *path = args.Take();
+      if (!path)
+        return UsageError(command, "file missing");
+      FILE *file = fopen(path, "rb");
+      if (!file)
+        return Fail("%s: cannot open %s", command, path);
+      fseek(file, 0, SEEK_END);
+      long size = ftell(file);
+      fseek(file, 0, SEEK_SET);
+      fromFile = (char *)calloc(size + 1, 1);
+      if (fromFile && fread(fromFile, 1, size, file) != (size_t)size)
+        fromFile[0] = '\0';
+      fclose(file);
+      expected = fromFile;
+    } else if (command[0] == 'e') {
+      expected = TakeText(args, command);
+    }
+    char *seen = ReadText(control);
+    if (!seen) {
+      free(fromFile);
+      return Fail("%s %d: the control does not answer WM_GETTEXT", command, id);
+    }
+    bool ok = true;
+    if (expected) {
+      ok = CompareText(command, id, seen, expected, how);
+    } else {
+      size_t size = strlen(seen) * 4 + 16;
+      char *shown = (char *)malloc(size);
+      if (shown) {
+        Escape(seen, shown, size);
+        Line("ok   text %d: '%s'", id, shown);
+        free(shown);
+      }
+    }
+    free(seen);
+    free(fromFile);
+    return ok;
+  }
+  if (strcmp(command, "expect-enabled") == 0) {
+    if (!TakeControl(args, command, &control, &id) || !TakeFlag(args, command, &flag))
+      return false;
+    return ExpectState(command, id, "enabled", flag, IsWindowEnabled(control) ? 1 : 0);
+  }
+  if (strcmp(command, "expect-visible") == 0) {
+    if (!TakeControl(args, command, &control, &id) || !TakeFlag(args, command, &flag))
+      return false;
+    return ExpectState(command, id, "visible", flag, IsWindowVisible(control) ? 1 : 0);
+  }
+  if (strcmp(command, "expect-checked") == 0) {
+    if (!TakeControl(args, command, &control, &id) || !TakeFlag(args, command, &flag))
+      return false;
+    return ExpectState(command, id, "checked", flag, CheckState(control) == BST_CHECKED);
+  }
+  if (strcmp(command, "focus") == 0 || strcmp(command, "expect-focus") == 0) {
+    long expected = -2;
+    if (command[0] == 'e' && !ParseNumber(args.Take(), &expected))
+      return UsageError(command, "control id expected");
+    if (!g_window || !IsWindow(g_window))
+      return Fail("%s: no window selected (or it is gone)", command);
+    HWND focus = FocusedWindow(g_window);
+    int focusId = focus ? GetDlgCtrlID(focus) : -1;
+    if (expected == -2) {
+      Line("ok   focus %d", focusId);
+      return true;
+    }
+    return ExpectState(command, (int)expected, "focus on control", (int)expected, focusId);
+  }
+  if (strcmp(command, "click") == 0) {
+    if (!TakeControl(args, command, &control, &id) || !Pressable(command, control, id))
+      return false;
+    // Posted, not sent: the handler may run a modal loop (a message box, the installation run)
+    // and would hold this tool until it ends.
+    PostMessageA(control, BM_CLICK, 0, 0);
+    Line("ok   click %d", id);
+    return true;
+  }
+  if (strcmp(command, "check") == 0) {
+    if (!TakeControl(args, command, &control, &id) || !TakeFlag(args, command, &flag) ||
+        !Pressable(command, control, id))
+      return false;
+    if ((CheckState(control) == BST_CHECKED) != (flag == 1)) {
+      PostMessageA(control, BM_CLICK, 0, 0);
+      DWORD start = GetTickCount();
+      while ((CheckState(control) == BST_CHECKED) != (flag == 1) &&
+             GetTickCount() - start < g_timeoutMs)
+        Sleep(kPollMs);
+    }
+    // The click's notification is handled after the state change: let it run.
+    SendMessageTimeoutA(g_window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, NULL);
+    return ExpectState(command, id, "checked", flag, CheckState(control) == BST_CHECKED);
+  }
+  if (strcmp(command, "set-text") == 0) {
+    if (!TakeControl(args, command, &control, &id))
+      return false;
+    const char *text = TakeText(args, command);
+    if (!Pressable(command, control, id))
+      return false;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(control, WM_SETTEXT, 0, (LPARAM)text, SMTO_ABORTIFHUNG,
+                             kSendTimeoutMs, &result) ||
+        !result)
+      return Fail("set-text %d: WM_SETTEXT refused", id);
+    Line("ok   set-text %d", id);
+    return true;
+  }
+  if (strcmp(command, "key") == 0) {
+    const char *name = args.Take();
+    if (!name)
+      return UsageError(command, "key name missing");
+    WPARAM key = 0;
+    if (lstrcmpiA(name, "esc") == 0)
+      key = VK_ESCAPE;
+    else if (lstrcmpiA(name, "enter") == 0)
+      key = VK_RETURN;
+    else if (lstrcmpiA(name, "tab") == 0)
+      key = VK_TAB;
+    else
+      return UsageError(command, "esc, enter or tab expected");
+    if (!g_window || !IsWindow(g_window))
+      return Fail("%s: no window selected (or it is gone)", command);
+    HWND target = FocusedWindow(g_window);
+    if (!target)
+      target = g_window;
+    UINT scan = MapVirtualKeyA((UINT)key, 0);
+    PostMessageA(target, WM_KEYDOWN, key, 1 | (scan << 16));
+    PostMessageA(target, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000u);
+    Line("ok   key %s", name);
+    return true;
+  }
+  if (strcmp(command, "close") == 0) {
+    if (!g_window || !IsWindow(g_window))
+      return Fail("%s: no window selected (or it is gone)", command);
+    PostMessageA(g_window, WM_CLOSE, 0, 0);
+    Line("ok   close");
+    return true;
+  }
+  if (strcmp(command, "syscommand") == 0) {
+    long value = 0;
+    if (!ParseNumber(args.Take(), &value))
+      return UsageError(command, "command id expected");
+    if (!g_window || !IsWindow(g_window))
+      return Fail("%s: no window selected (or it is gone)", command);
+    PostMessageA(g_window, WM_SYSCOMMAND, (WPARAM)value, 0);
+    Line("ok   syscommand %ld", value);
+    return true;
+  }
+  return UsageError(command, "unknown command");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Script files
+// ---------------------------------------------------------------------------------------------
+
+// Splits a script into words: blanks separate, "..." groups (\" is a quote inside), a line
+// whose first word starts with # is skipped. The words point into the buffer.
+int SplitScript(char *text, char **words, int capacity) {
+  int count = 0;
+  char *p = text;
+  while (*p) {
+    while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')
+      ++p;
+    if (!*p)
+      break;
+    if (*p == '#') {
+      while (*p && *p != '\n')
+        ++p;
+      continue;
+    }
+    char *word = p, *out = p;
+    bool quoted = false;
+    while (*p && (quoted || (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n'))) {
+      if (*p == '"') {
+        quoted = !quoted;
+        ++p;
+      } else if (quoted && p[0] == '\\' && p[1] == '"') {
+        *out++ = '"';
+        p += 2;
+      } else {
+        *out++ = *p++;
+      }
+    }
+    bool end = *p == '\0';
+    *out = '\0';
+    if (count == capacity)
+      return -1;
+    words[count++] = word;
+    if (end)
+      break;
+    ++p;
+  }
+  return count;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  setvbuf(stdout, NULL, _IONBF, 0);
+  Args args = {argc - 1, argv + 1, 0};
+  static char *scriptWords[kMaxArgs];
+  char *script = NULL;
+  if (argc == 3 && strcmp(argv[1], "-f") == 0) {
+    FILE *file = fopen(argv[2], "rb");
+    if (!file) {
+      Line("usage error: cannot open %s", argv[2]);
+      return 2;
+    }
+    fseek(file, 0, SEEK_END);
+    long size = ftell(file);
+    fseek(file, 0, SEEK_SET);
+    script = (char *)calloc(size + 1, 1);
+    if (!script || fread(script, 1, size, file) != (size_t)size) {
+      fclose(file);
+      Line("usage error: cannot read %s", argv[2]);
+      return 2;
+    }
+    fclose(file);
+    int count = SplitScript(script, scriptWords, kMaxArgs);
+    if (count < 0) {
+      Line("usage error: %s has too many words", argv[2]);
+      return 2;
+    }
+    args.count = count;
+    args.words = scriptWords;
+  }
+  if (!args.More()) {
+    Line("usage: guictl COMMAND [ARG...]... | guictl -f SCRIPT (commands: see guictl.cpp)");
+    return 2;
+  }
+  while (args.More()) {
+    if (!Run(args)) {
+      free(script);
+      return 1;
+    }
+  }
+  free(script);
+  return 0;
+}
