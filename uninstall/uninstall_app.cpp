@@ -1,0 +1,23 @@
+// The uninstall program's application object and its start-up.
+#include "uninstall_app.h"
+
+#include "uninstall_dlg.h"
+
+BEGIN_MESSAGE_MAP(CUninstallApp, CWinApp)
+    ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
+END_MESSAGE_MAP()
+
+CUninstallApp::CUninstallApp() {}
+
+// The one application object.
+CUninstallApp theApp;
+
+BOOL CUninstallApp::InitInstance() {
+    Enable3dControls();
+
+    CUninstallDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();  // IDOK after a run, IDCANCEL after Cancel: the program ends either way
+    m_pMainWnd = NULL;
+    return FALSE;
+}

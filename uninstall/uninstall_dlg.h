@@ -1,0 +1,39 @@
+// CUninstallDlg: the confirmation dialog, its start-up checks and the uninstall run.
+#pragma once
+
+#include "afxwin.h"
+#include "driver_registrar.h"
+#include "resource.h"
+
+class CUninstallDlg : public CDialog {
+public:
+    explicit CUninstallDlg(CWnd* pParent = NULL);
+
+    enum { IDD = IDD_UNINSTALL_DIALOG };
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;  // "UnInstall"
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    // Unload, pause 1000 ms, Remove; no result is looked at.
+    void RemoveDriver(const char* name, const char* fileName, const char* imagePath);
+    // After the deletes: "TALVEN Removed!", or for files still there the restart notice.
+    void ReportOutcome();
+
+    char m_windowsDir[kDriverPathSize];  // the Windows directory, later the window title
+    char m_driverDir[kDriverPathSize];
+    WindowsKind m_windowsKind;
+    char m_talvenkpPath[kDriverPathSize];
+    char m_windrvrPath[kDriverPathSize];
+    int m_preferVxd;  // 1 on Windows 95/98, 0 on the NT family
+    CButton m_uninstallButton;
+    CButton m_cancelButton;
+    CStatic m_noticeText;
+    HICON m_hIcon;
+};
