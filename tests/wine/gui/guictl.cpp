@@ -30,7 +30,10 @@
 //   expect-text-file ID FILE      the text equals the file's bytes up to its first NUL
 //   expect-enabled ID 0|1 / expect-visible ID 0|1 / expect-checked ID 0|1
 //   focus / expect-focus ID       id of the control holding the keyboard focus
-//   click ID                      post BM_CLICK; the control must be visible and enabled
+//   wait-text ID TEXT [MS]        wait until a control's text equals TEXT
+//   click ID                      BM_CLICK; the control must be visible and enabled. Waits up
+//                                 to 1 s for the click's handler, then goes on (the handler may
+//                                 run a modal loop: a message box, the installation run)
 //   check ID 0|1                  click a check box when its state differs, then check it
 //   set-text ID TEXT              WM_SETTEXT; the control must be visible and enabled
 //   key esc|enter|tab             post the key to the focused control (the dialog when none)
@@ -55,6 +58,7 @@ namespace {
 
 const DWORD kPollMs = 50;
 const UINT kSendTimeoutMs = 5000;
+const UINT kClickTimeoutMs = 1000;
 const int kMaxArgs = 4096;
 const int kCaptionSize = 512;
 
@@ -402,6 +406,13 @@ bool Pressable(const char *command, HWND control, int id) {
   return true;
 }
 
+// Sent with a time-out rather than posted, so that what the click's handler does (a new page)
+// is done when the next command looks; a handler that runs a modal loop keeps running after
+// the time-out while this tool goes on.
+void Press(HWND control) {
+  SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_NORMAL, kClickTimeoutMs, NULL);
+}
+
 bool Run(Args &args) {
   const char *command = args.Take();
   HWND control = NULL;
@@ -539,6 +550,24 @@ bool Run(Args &args) {
     free(fromFile);
     return ok;
   }
+  if (strcmp(command, "wait-text") == 0) {
+    if (!TakeControl(args, command, &control, &id))
+      return false;
+    const char *expected = TakeText(args, command);
+    DWORD timeoutMs = TakeTimeout(args);
+    DWORD start = GetTickCount();
+    for (;;) {
+      char *seen = ReadText(control);
+      bool same = seen && strcmp(seen, expected) == 0;
+      if (same || GetTickCount() - start >= timeoutMs) {
+        bool ok = CompareText(command, id, seen ? seen : "", expected, '=');
+        free(seen);
+        return ok;
+      }
+      free(seen);
+      Sleep(kPollMs);
+    }
+  }
   if (strcmp(command, "expect-enabled") == 0) {
     if (!TakeControl(args, command, &control, &id) || !TakeFlag(args, command, &flag))
       return false;
@@ -571,9 +600,7 @@ bool Run(Args &args) {
   if (strcmp(command, "click") == 0) {
     if (!TakeControl(args, command, &control, &id) || !Pressable(command, control, id))
       return false;
-    // Posted, not sent: the handler may run a modal loop (a message box, the installation run)
-    // and would hold this tool until it ends.
-    PostMessageA(control, BM_CLICK, 0, 0);
+    Press(control);
     Line("ok   click %d", id);
     return true;
   }
@@ -581,15 +608,8 @@ bool Run(Args &args) {
     if (!TakeControl(args, command, &control, &id) || !TakeFlag(args, command, &flag) ||
         !Pressable(command, control, id))
       return false;
-    if ((CheckState(control) == BST_CHECKED) != (flag == 1)) {
-      PostMessageA(control, BM_CLICK, 0, 0);
-      DWORD start = GetTickCount();
-      while ((CheckState(control) == BST_CHECKED) != (flag == 1) &&
-             GetTickCount() - start < g_timeoutMs)
-        Sleep(kPollMs);
-    }
-    // The click's notification is handled after the state change: let it run.
-    SendMessageTimeoutA(g_window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, NULL);
+    if ((CheckState(control) == BST_CHECKED) != (flag == 1))
+      Press(control);
     return ExpectState(command, id, "checked", flag, CheckState(control) == BST_CHECKED);
   }
   if (strcmp(command, "set-text") == 0) {

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Full installations on an NT-family version (argument: winxp, win2k or nt40), in one prefix:
+#  1. the package from Z: (developer files installed): files in the install directory and the
+#     drivers folder, WinDriver and talvenkp RUNNING, "TALVEN Installation Complete!" with an
+#     empty caption, exit code 0;
+#  2. the same package again over the running drivers: the same outcome;
+#  3. a package whose driver files differ while the old drivers run: Wine refuses to overwrite a
+#     loaded driver's file, so the run ends with the failure message (exit code 0) and the old
+#     driver files stay.
+. "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
+
+version=${1:?version}
+setup_prefix "$version"
+caption=$(setup_caption "$version")
+pkg=$TALVEN_TEST_DIR/pkg
+setup_package "$pkg" || exit 1
+
+# Page 0, page 1 with its defaults, Install; then the outcome box. Argument: the expected
+# outcome's caption and text.
+install_through_wizard() {
+  setup_start "$pkg"
+  expect_gui "wizard to Install" wait "$caption" check 1007 1 click 1005 \
+    wait-text 1005 Install expect-text 1008 "$SETUP_DEFAULT_DIR" expect-checked 1013 0 \
+    click 1005 timeout 60000 wait-msgbox "$1" expect-text -1 "$2" absent "$caption" click 1 \
+    wait-gone absent "$1" 500
+  setup_wait_exit
+  expect_eq "setup exit code" 0 "$SETUP_EXIT"
+}
+
+check_drivers_running() {
+  local service
+  for service in WinDriver talvenkp; do
+    expect_eq "$1: $service state" RUNNING "$(wine_service_state $service)"
+    expect_eq "$1: $service start type" "0x2" \
+      "$(wine reg query "HKLM\\System\\CurrentControlSet\\Services\\$service" /v Start 2>/dev/null |
+         tr -d '\r' | awk '$1 == "Start" { print $3 }')"
+  done
+}
+
+start=$(date +%s)
+install_through_wizard "" "TALVEN Installation Complete!"
+for file in windrvr.sys talvenkp.sys; do
+  expect_same_file "first run: $file in the drivers folder" "$pkg/system/$file" "$SETUP_DRIVERS/$file"
+done
+expect_ok "first run: developer files, system folder included, in the install directory" \
+  diff -r "$pkg" "$SETUP_INSTALL_DIR"
+check_drivers_running "first run"
+echo "     first installation: $(( $(date +%s) - start )) s"
+
+install_through_wizard "" "TALVEN Installation Complete!"
+check_drivers_running "second run"
+
+# The update: other driver bytes while the old drivers are loaded.
+update=$TALVEN_TEST_DIR/update
+setup_package "$update" "$TALVEN_TEST_TOOLS/driver_variant.sys" || exit 1
+pkg=$update
+install_through_wizard "Error" "$(setup_failure_text)"
+for file in windrvr.sys talvenkp.sys; do
+  expect_same_file "update: the loaded $file kept" "$TALVEN_TEST_DRIVERS/$file" "$SETUP_DRIVERS/$file"
+done
+check_drivers_running "update"
+
+finish
