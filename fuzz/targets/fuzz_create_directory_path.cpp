@@ -50,8 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         else
             sim::AddDirectory(existing);
     }
-    if (setup & 0x40)
+    if (setup & 0x40) {
+        // A current directory exists; "D:" alone names it, as Win32 resolves a bare drive.
+        sim::AddDirectory("D:\\work");
         sim::machine().currentDir = "D:\\work";
+    }
     if (failure & 0x80)
         sim::FailCallAt(failure & 7, kErrors[(failure >> 3) % (sizeof kErrors / sizeof kErrors[0])]);
 
@@ -74,10 +77,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const auto& entry : before)
         FUZZ_CHECK(sim::machine().files.count(entry.first) == 1);
 
-    // True means every level exists now, the last one included (a bare \\server has none).
-    bool bareServer = path.size() > 2 && path.compare(0, 2, "\\\\") == 0 &&
-                      path.find('\\', 2) == std::string::npos;
-    if (created && resolvable && !bareServer)
+    // True means every level exists now, the last one included. A UNC path without a share
+    // (\\server or \\server\) has no level: it is accepted without a test.
+    std::string walked = path.empty() || path.back() != '\\' ? path + "\\" : path;
+    bool noShare = false;
+    if (walked.compare(0, 2, "\\\\") == 0) {
+        size_t serverEnd = walked.find('\\', 2);
+        noShare = serverEnd == std::string::npos || walked.find('\\', serverEnd + 1) == std::string::npos;
+    }
+    if (created && resolvable && !noShare)
         FUZZ_CHECK(GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES);
     return 0;
 }
