@@ -14,6 +14,8 @@
 // Most commands act on the selected window, chosen by the last wait. A dialog is a visible
 // top-level window of class "#32770"; a message box is a dialog holding the static text 0xFFFF.
 //   timeout MS                    default time-out of the waits (10000 at start)
+//   fail-on CAPTION               from now on a wait fails at once when a dialog with this
+//                                 caption shows (an "Error" box while waiting for success)
 //   wait CAPTION [MS]             wait for a dialog with exactly this caption and select it
 //   wait-prefix PREFIX [MS]       the same, caption beginning with PREFIX
 //   wait-msgbox CAPTION [MS]      the same for a message box ("" matches the empty caption)
@@ -64,6 +66,7 @@ const int kCaptionSize = 512;
 
 DWORD g_timeoutMs = 10000;
 HWND g_window = NULL;
+const char *g_failOn = NULL;
 
 // ---------------------------------------------------------------------------------------------
 // Output
@@ -193,6 +196,8 @@ HWND WaitDialog(MatchMode mode, const char *caption, HWND owner, DWORD timeoutMs
     HWND found = FindDialog(mode, caption, owner);
     if (found || GetTickCount() - start >= timeoutMs)
       return found;
+    if (g_failOn && FindDialog(kExact, g_failOn, NULL))
+      return NULL;
     Sleep(kPollMs);
   }
 }
@@ -337,7 +342,8 @@ char *TakeText(Args &args, const char *command) {
 
 bool Select(HWND window, const char *command, const char *what) {
   if (!window)
-    return Fail("%s: no %s appeared", command, what);
+    return Fail("%s: no %s appeared%s%s%s", command, what, g_failOn ? " (or '" : "",
+                g_failOn ? g_failOn : "", g_failOn ? "' came first)" : "");
   g_window = window;
   char caption[kCaptionSize], shown[kCaptionSize];
   Caption(window, caption, sizeof caption);
@@ -424,6 +430,13 @@ bool Run(Args &args) {
       return UsageError(command, "milliseconds expected");
     g_timeoutMs = (DWORD)value;
     Line("ok   timeout %lu", g_timeoutMs);
+    return true;
+  }
+  if (strcmp(command, "fail-on") == 0) {
+    g_failOn = args.Take();
+    if (!g_failOn)
+      return UsageError(command, "caption missing");
+    Line("ok   fail-on '%s'", g_failOn);
     return true;
   }
   if (strcmp(command, "sleep") == 0) {

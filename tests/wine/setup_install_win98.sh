@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Installation on Windows 98 against the test VxD loader (a kernel driver started through Wine's
+# SCM; setup.exe alone sees Windows 98): VxD keys, .vxd files in system\vmm32, the loader's
+# requests, the reboot offer. "Don't Reboot" ends the program and restarts nothing; "Reboot" (a
+# second run over the first) makes ExitWindowsEx end the prefix's session, which ends the
+# other programs of the session too.
+. "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
+
+setup_prefix winxp
+wine_set_app_version setup.exe win98
+wine_driver_install vxdldr "$TALVEN_TEST_DRIVERS/vxdldr_fake.sys"
+expect_ok "loader start" wine_svc start vxdldr
+caption=$(setup_caption win98)
+pkg=$TALVEN_TEST_DIR/pkg
+setup_package "$pkg" || exit 1
+# Every Windows 98 has system\vmm32; Wine's shell does not create a missing destination folder
+# of a wildcard copy.
+vmm32=$WINEPREFIX/drive_c/windows/system/vmm32
+mkdir -p "$vmm32"
+loader_log() { wine_run "$TALVEN_TEST_TOOLS/vxdldr_log.exe" "$@" | tr -d '\r'; }
+vxd_value() {
+  wine reg query "HKLM\\System\\CurrentControlSet\\Services\\VxD\\$1" /v "$2" 2>&1 | tr -d '\r' |
+    awk -v v="$2" '$1 == v { print $2, $3 }'
+}
+
+# A program of the session that a restart would end.
+wine notepad & witness=$!
+
+setup_start "$pkg"
+expect_gui "wizard to the reboot offer" wait "$caption" check 1007 1 click 1005 \
+  wait-text 1005 Install \
+  expect-text 1011 -e 'The installer will automatically register and copy the WINDRVR and TALVENKP system files to the C:\\windows\\system\\vmm32 directory.  Please use the uninstall utility to remove/unregister them.' \
+  click 1005 timeout 60000 fail-on Error wait "Installation Complete" expect-text 1 Reboot \
+  expect-text 2 "Don't Reboot" \
+  expect-text -1 'TALVEN has been successfully installed.  Before using any TALVEN applications, you must reboot the computer.  Do you wish to reboot now?' \
+  absent "" click 2 wait-gone
+setup_wait_exit
+expect_eq "Don't Reboot: exit code" 0 "$SETUP_EXIT"
+
+for name in windrvr talvenkp; do
+  key=$([ $name = windrvr ] && echo WinDriver || echo talvenkp)
+  expect_eq "$key StaticVxD" "REG_SZ *$name" "$(vxd_value $key StaticVxD)"
+  expect_eq "$key Start" "REG_BINARY 00" "$(vxd_value $key Start)"
+  expect_same_file "$name.vxd in system\\vmm32" "$pkg/system/$name.vxd" "$vmm32/$name.vxd"
+  expect_no_path "no $name.sys in the drivers folder" "$WINEPREFIX/drive_c/windows/system32/drivers/$name.sys"
+done
+expect_eq "loader requests" "unload WINDRVR (id 0xFFFFFFFF, input 260 bytes): refused
+load C:\\windows\\system\\vmm32\\windrvr.vxd (input 36 bytes): ok
+unload TALVENKP (id 0xFFFFFFFF, input 260 bytes): refused
+load C:\\windows\\system\\vmm32\\talvenkp.vxd (input 37 bytes): ok
+total 4" "$(loader_log log)"
+expect_ok "developer files in the install directory" diff -r "$pkg" "$SETUP_INSTALL_DIR"
+expect_ok "Don't Reboot: the session goes on" kill -0 $witness
+
+# Again over the loaded VxDs (each unloaded once, then the next unload refused), and this time
+# "Reboot".
+setup_start "$pkg"
+expect_gui "wizard to Reboot" wait "$caption" check 1007 1 click 1005 wait-text 1005 Install \
+  click 1005 timeout 60000 fail-on Error wait "Installation Complete" click 1 wait-gone
+setup_wait_exit
+expect_eq "Reboot: exit code" 0 "$SETUP_EXIT"
+expect_eq "second run: loader requests" "unload WINDRVR (id 0xFFFFFFFF, input 260 bytes): refused
+load C:\\windows\\system\\vmm32\\windrvr.vxd (input 36 bytes): ok
+unload TALVENKP (id 0xFFFFFFFF, input 260 bytes): refused
+load C:\\windows\\system\\vmm32\\talvenkp.vxd (input 37 bytes): ok
+unload WINDRVR (id 0xFFFFFFFF, input 260 bytes): ok
+unload WINDRVR (id 0xFFFFFFFF, input 260 bytes): refused
+load C:\\windows\\system\\vmm32\\windrvr.vxd (input 36 bytes): ok
+unload TALVENKP (id 0xFFFFFFFF, input 260 bytes): ok
+unload TALVENKP (id 0xFFFFFFFF, input 260 bytes): refused
+load C:\\windows\\system\\vmm32\\talvenkp.vxd (input 37 bytes): ok
+total 10" "$(loader_log log)"
+for n in $(seq 100); do kill -0 $witness 2>/dev/null || break; sleep 0.1; done
+expect_fail "Reboot: the session's other programs end" kill -0 $witness
+kill $witness 2>/dev/null
+finish
