@@ -22,6 +22,7 @@
 //   wait-owned [MS]               wait for a dialog owned by the selected window; select it
 //   absent CAPTION [MS]           fail if a dialog with this caption is visible now or shows up
 //                                 within MS (default 0: now only)
+//   expect-alone                  the selected window is the only visible dialog
 //   wait-gone [MS]                wait until the selected window is destroyed
 //   wait-hidden [MS]              wait until it is hidden or destroyed
 //   list                          print the visible dialogs
@@ -221,6 +222,14 @@ BOOL CALLBACK ListWindow(HWND window, LPARAM) {
        (void *)GetWindow(window, GW_OWNER), shown, text[0] ? " text '" : "", text,
        text[0] ? "'" : "");
   return TRUE;
+}
+
+// Finds a visible dialog other than the selected window.
+BOOL CALLBACK CountOthers(HWND window, LPARAM param) {
+  if (window == g_window || !IsDialog(window))
+    return TRUE;
+  ((Match *)param)->found = window;
+  return FALSE;
 }
 
 void ListDialogs() {
@@ -495,6 +504,16 @@ bool Run(Args &args) {
       Sleep(kPollMs);
     }
     Line("ok   %s", command);
+    return true;
+  }
+  if (strcmp(command, "expect-alone") == 0) {
+    if (!g_window || !IsWindow(g_window))
+      return Fail("%s: no window selected (or it is gone)", command);
+    Match others = {kOwned, NULL, NULL, NULL};
+    EnumWindows(CountOthers, (LPARAM)&others);
+    if (others.found)
+      return Fail("%s: another dialog is visible: %p", command, (void *)others.found);
+    Line("ok   expect-alone");
     return true;
   }
   if (strcmp(command, "list") == 0) {

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# The wizard's pages on winxp, one prefix, each run ended before anything is installed:
+#  A. from C:\dist (inside drive_c): caption, focus on Quit, the read-me as the file holds it
+#     (CRLF kept), Next only while the box is ticked, the About entry's modal box, page 1's
+#     texts, default directory and driver note, the developer-files box ticked with edit and
+#     Browse disabled and its toggling; "Quit" on page 1.
+#  B. from Z: (outside drive_c), a read-me with a NUL: the text up to the NUL; page 1 with the
+#     box unticked, edit and Browse enabled; Browse then Cancel keeps the edit's text; a typed
+#     path stays; "Quit" on page 1.
+#  C. from Z: without setup.txt: an empty read-me page that still works; "Quit" on page 0.
+#  D. Escape, and the system menu's Close (SC_CLOSE) on page 0 with the box ticked, end the program.
+# After each run: nothing installed (no install directory, no driver files, no services).
+. "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
+
+setup_prefix winxp
+caption=$(setup_caption winxp)
+windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
+
+nothing_installed() {
+  expect_no_path "$1: no install directory" "$WINEPREFIX/drive_c/Program Files/Orbanet"
+  expect_no_path "$1: no windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
+  expect_no_path "$1: no talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
+  expect_eq "$1: WinDriver" MISSING "$(wine_service_state WinDriver)"
+  expect_eq "$1: talvenkp" MISSING "$(wine_service_state talvenkp)"
+}
+
+prompt='Please choose the install directory.  This is where we will put the DLL, LIB and header files, as well as any documentation and utilities.  After the install, you may move these files anywhere you wish.'
+note='The installer will automatically register and copy the WINDRVR and TALVENKP system files to the C:\windows\system32\drivers directory.  Please use the uninstall utility to remove/unregister them.'
+
+# --- A: from C: ---------------------------------------------------------------------------------
+pkg=$WINEPREFIX/drive_c/dist
+setup_package "$pkg" || exit 1
+printf 'TALVEN 5.7\r\n\r\n\tRead this first.\r\nLast line without an end' >"$pkg/setup.txt"
+setup_start "$pkg"
+expect_gui "A: page 0" wait "$caption" expect-focus 1004 expect-text 1004 Quit \
+  expect-text 1005 "Next >" expect-enabled 1005 0 expect-visible 1001 1 \
+  expect-text-file 1001 'C:\dist\setup.txt' expect-visible 1007 1 expect-checked 1007 0 \
+  expect-text 1007 "I have read this very important information." \
+  expect-visible 1008 0 expect-visible 1009 0 expect-visible 1010 0 expect-visible 1011 0 \
+  expect-visible 1013 0 \
+  check 1007 1 expect-enabled 1005 1 check 1007 0 expect-enabled 1005 0 \
+  check 1007 1 expect-enabled 1005 1 check 1007 0 expect-enabled 1005 0 check 1007 1 \
+  expect-enabled 1005 1
+expect_gui "A: About" wait "$caption" syscommand 16 wait "About Setup" wait "$caption" \
+  expect-enabled . 0 wait "About Setup" close wait-gone wait "$caption" expect-enabled . 1 \
+  expect-checked 1007 1 expect-enabled 1005 1
+expect_gui "A: page 1" wait "$caption" click 1005 wait-text 1005 Install expect-enabled 1005 1 \
+  expect-visible 1001 0 expect-visible 1007 0 expect-visible 1008 1 \
+  expect-text 1008 "$SETUP_DEFAULT_DIR" expect-visible 1009 1 expect-text 1009 "$prompt" \
+  expect-visible 1010 1 expect-text 1010 "Browse..." expect-visible 1011 1 \
+  expect-text 1011 "$note" expect-visible 1013 1 \
+  expect-text 1013 "Do not install developer files (only install system files)" \
+  expect-checked 1013 1 expect-enabled 1008 0 expect-enabled 1010 0 \
+  check 1013 0 expect-enabled 1008 1 expect-enabled 1010 1 expect-text 1008 "$SETUP_DEFAULT_DIR" \
+  check 1013 1 expect-enabled 1008 0 expect-enabled 1010 0 expect-text 1008 "$SETUP_DEFAULT_DIR" \
+  expect-caption "$caption" click 1004 wait-gone
+setup_wait_exit
+expect_eq "A: Quit on page 1: exit code" 1 "$SETUP_EXIT"
+nothing_installed A
+rm -rf "$pkg"
+
+# --- B: from Z:, a read-me with a NUL ------------------------------------------------------------
+pkg=$TALVEN_TEST_DIR/pkg
+setup_package "$pkg" || exit 1
+printf 'Shown part\r\nsecond line\0hidden after the NUL\r\n' >"$pkg/setup.txt"
+setup_start "$pkg"
+expect_gui "B: page 0 and page 1" wait "$caption" expect-text 1001 -e 'Shown part\r\nsecond line' \
+  check 1007 1 click 1005 wait-text 1005 Install expect-checked 1013 0 expect-enabled 1008 1 \
+  expect-enabled 1010 1 check 1013 1 expect-enabled 1008 0 expect-enabled 1010 0 \
+  check 1013 0 expect-enabled 1008 1 click 1010 wait-owned close wait-gone \
+  wait "$caption" expect-text 1008 "$SETUP_DEFAULT_DIR" set-text 1008 'D:\WORK' \
+  expect-text 1008 'D:\WORK' click 1004 wait-gone
+setup_wait_exit
+expect_eq "B: Quit on page 1: exit code" 1 "$SETUP_EXIT"
+nothing_installed B
+
+# --- C: no setup.txt -----------------------------------------------------------------------------
+rm "$pkg/setup.txt"
+setup_start "$pkg"
+expect_gui "C: empty read-me" wait "$caption" expect-text 1001 "" expect-enabled 1005 0 \
+  check 1007 1 expect-enabled 1005 1 click 1004 wait-gone
+setup_wait_exit
+expect_eq "C: Quit on page 0: exit code" 1 "$SETUP_EXIT"
+
+# --- D: Escape and the close command -------------------------------------------------------------
+setup_start "$pkg"
+expect_gui "D: Escape" wait "$caption" key esc wait-gone
+setup_wait_exit
+echo "     exit code after Escape: $SETUP_EXIT"
+expect_eq "D: the program ended after Escape" yes "$([ "$SETUP_EXIT" != timeout ] && echo yes || echo no)"
+setup_start "$pkg"
+expect_gui "D: close command" wait "$caption" check 1007 1 syscommand 0xF060 wait-gone
+setup_wait_exit
+echo "     exit code after the close command: $SETUP_EXIT"
+expect_eq "D: the program ended after close" yes "$([ "$SETUP_EXIT" != timeout ] && echo yes || echo no)"
+nothing_installed "C and D"
+
+finish
