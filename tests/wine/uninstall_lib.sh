@@ -2,7 +2,8 @@
 # lib.sh. Each scenario starts the real uninstall.exe and answers its dialogs with guictl.exe.
 #
 #   uninstall_prefix [VERSION]      display (private Xvfb unless DISPLAY is set), fresh prefix
-#   uninstall_start                 start uninstall.exe in the background
+#   uninstall_start [DIR]           start uninstall.exe in the background: DIR/uninstall.exe, or
+#                                   the one just built, copied into C:\talven
 #   uninstall_exit_code             wait for it; prints its exit code
 #   gui COMMAND...                  guictl.exe in this prefix (see gui/guictl.cpp)
 #   put_driver_files [sys|vxd] [windrvr] [talvenkp]   test driver files into the driver folder
@@ -29,24 +30,32 @@ uninstall_prefix() {
 
 uninstall_start() {
   # From a folder of its own, as it runs from the package or the install directory.
-  mkdir -p "$WINEPREFIX/drive_c/talven"
-  cp "$UNINSTALL_EXE" "$WINEPREFIX/drive_c/talven/uninstall.exe"
+  local dir=${1:-$WINEPREFIX/drive_c/talven}
+  if [ -z "${1:-}" ]; then
+    mkdir -p "$dir"
+    cp "$UNINSTALL_EXE" "$dir/uninstall.exe"
+  fi
   rm -f "$TALVEN_TEST_DIR/uninstall.status"
-  (cd "$WINEPREFIX/drive_c/talven" && wine_run uninstall.exe >/dev/null 2>&1
+  (cd "$dir" && wine_run uninstall.exe >/dev/null 2>&1
    echo $? >"$TALVEN_TEST_DIR/uninstall.status") &
 }
 
-# Also from a command substitution, which cannot wait for the background job itself.
-uninstall_exit_code() {
+# The exit status a background run wrote into FILE, once it is there (at most 60 s). Also
+# from a command substitution, which cannot wait for the background job itself.
+status_from() {
   local n
   for n in $(seq 600); do
-    if [ -s "$TALVEN_TEST_DIR/uninstall.status" ]; then
-      cat "$TALVEN_TEST_DIR/uninstall.status"
+    if [ -s "$1" ]; then
+      cat "$1"
       return
     fi
     sleep 0.1
   done
   echo "still running"
+}
+
+uninstall_exit_code() {
+  status_from "$TALVEN_TEST_DIR/uninstall.status"
 }
 
 gui() {
