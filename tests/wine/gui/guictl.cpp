@@ -14,7 +14,7 @@
 // Most commands act on the selected window, chosen by the last wait. A dialog is a visible
 // top-level window of class "#32770"; a message box is a dialog holding the static text 0xFFFF.
 //   timeout MS                    default time-out of the waits (10000 at start)
-//   fail-on CAPTION               from now on a wait fails at once when a dialog with this
+//   fail-on CAPTION               from now on a wait fails at once when a message box with this
 //                                 caption shows (an "Error" box while waiting for success)
 //   wait CAPTION [MS]             wait for a dialog with exactly this caption and select it
 //   wait-prefix PREFIX [MS]       the same, caption beginning with PREFIX
@@ -197,7 +197,7 @@ HWND WaitDialog(MatchMode mode, const char *caption, HWND owner, DWORD timeoutMs
     HWND found = FindDialog(mode, caption, owner);
     if (found || GetTickCount() - start >= timeoutMs)
       return found;
-    if (g_failOn && FindDialog(kExact, g_failOn, NULL))
+    if (g_failOn && FindDialog(kMessageBox, g_failOn, NULL))
       return NULL;
     Sleep(kPollMs);
   }

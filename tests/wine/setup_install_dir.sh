@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The install directory on winxp:
+#  1. from Z: with a file in the way (C:\blocked is a file, the path C:\blocked\TALVEN): only
+#     "Could not create install directory" / "Error", the wizard stays on page 1 with Install
+#     enabled, nothing copied or registered; a corrected path (C:\Tools\TALVEN, two missing
+#     levels) and a second Install succeed, the developer files land there.
+#  2. from C:\dist, where the developer-files box starts ticked: the install directory is
+#     neither created nor filled; the drivers are still copied and running.
+. "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
+
+setup_prefix winxp
+caption=$(setup_caption winxp)
+pkg=$TALVEN_TEST_DIR/pkg
+setup_package "$pkg" || exit 1
+drive_c=$WINEPREFIX/drive_c
+echo "a file where a directory should be" >"$drive_c/blocked"
+
+setup_start "$pkg"
+expect_gui "1: blocked path" wait "$caption" check 1007 1 click 1005 wait-text 1005 Install \
+  set-text 1008 'C:\blocked\TALVEN' click 1005 wait-msgbox Error \
+  expect-text -1 "Could not create install directory" click 1 wait-gone \
+  wait "$caption" expect-text 1005 Install expect-enabled 1005 1 expect-visible 1008 1 \
+  expect-text 1008 'C:\blocked\TALVEN'
+expect_eq "1: the file in the way untouched" "a file where a directory should be" "$(cat "$drive_c/blocked")"
+expect_no_path "1: no driver copied" "$SETUP_DRIVERS/windrvr.sys"
+expect_eq "1: no service" MISSING "$(wine_service_state WinDriver)"
+expect_gui "1: corrected path" wait "$caption" set-text 1008 'C:\Tools\TALVEN' click 1005 \
+  timeout 60000 fail-on Error wait-msgbox "" expect-text -1 "TALVEN Installation Complete!" \
+  click 1 wait-gone
+setup_wait_exit
+expect_eq "1: exit code" 0 "$SETUP_EXIT"
+expect_ok "1: developer files in the corrected directory" diff -r "$pkg" "$drive_c/Tools/TALVEN"
+expect_no_path "1: nothing in the default directory" "$drive_c/Program Files/Orbanet"
+for service in WinDriver talvenkp; do
+  expect_eq "1: $service" RUNNING "$(wine_service_state $service)"
+done
+
+# 2: from C:, developer files not installed.
+cpkg=$drive_c/dist
+setup_package "$cpkg" || exit 1
+setup_start "$cpkg"
+expect_gui "2: from C:" wait "$caption" check 1007 1 click 1005 wait-text 1005 Install \
+  expect-checked 1013 1 click 1005 timeout 60000 fail-on Error wait-msgbox "" \
+  expect-text -1 "TALVEN Installation Complete!" click 1 wait-gone
+setup_wait_exit
+expect_eq "2: exit code" 0 "$SETUP_EXIT"
+expect_no_path "2: default install directory not created" "$drive_c/Program Files/Orbanet"
+for file in windrvr.sys talvenkp.sys; do
+  expect_same_file "2: $file in the drivers folder" "$cpkg/system/$file" "$SETUP_DRIVERS/$file"
+done
+for service in WinDriver talvenkp; do
+  expect_eq "2: $service" RUNNING "$(wine_service_state $service)"
+done
+finish
