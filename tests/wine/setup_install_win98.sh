@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installation on Windows 98 against the test VxD loader (a kernel driver started through Wine's
 # SCM; setup.exe alone sees Windows 98): VxD keys, .vxd files in system\vmm32, the loader's
-# requests, the reboot offer. "Don't Reboot" ends the program and restarts nothing; "Reboot" (a
-# second run over the first) makes ExitWindowsEx end the prefix's session, which ends the
-# other programs of the session too.
+# requests, the reboot offer. "Don't Reboot" ends the program and restarts nothing. With the
+# loader stopped the loads fail: the failure message and no reboot offer. "Reboot" (a last run,
+# the loader started again) makes ExitWindowsEx end the prefix's session, which ends the other
+# programs of the session too.
 . "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
 
 setup_prefix winxp
@@ -52,24 +53,29 @@ total 4" "$(loader_log log)"
 expect_ok "developer files in the install directory" diff -r "$pkg" "$SETUP_INSTALL_DIR"
 expect_ok "Don't Reboot: the session goes on" kill -0 $witness
 
-# Again over the loaded VxDs (each unloaded once, then the next unload refused), and this time
-# "Reboot".
+# Without the loader: both loads fail.
+expect_ok "loader stop" wine_svc stop vxdldr
+setup_start "$pkg"
+expect_gui "no loader: failure, no reboot offer" wait "$caption" check 1007 1 click 1005 \
+  wait-text 1005 Install click 1005 timeout 60000 fail-on "Installation Complete" \
+  wait-msgbox Error expect-text -1 "$(setup_failure_text)" expect-alone click 1 wait-gone \
+  absent "Installation Complete" 500
+setup_wait_exit
+expect_eq "no loader: exit code" 0 "$SETUP_EXIT"
+expect_eq "no loader: WinDriver StaticVxD still written" "REG_SZ *windrvr" "$(vxd_value WinDriver StaticVxD)"
+
+# The loader again (its counts start from nothing), and this time "Reboot".
+expect_ok "loader start again" wine_svc start vxdldr
 setup_start "$pkg"
 expect_gui "wizard to Reboot" wait "$caption" check 1007 1 click 1005 wait-text 1005 Install \
   click 1005 timeout 60000 fail-on Error wait "Installation Complete" click 1 wait-gone
 setup_wait_exit
 expect_eq "Reboot: exit code" 0 "$SETUP_EXIT"
-expect_eq "second run: loader requests" "unload WINDRVR (id 0xFFFFFFFF, input 260 bytes): refused
+expect_eq "Reboot run: loader requests" "unload WINDRVR (id 0xFFFFFFFF, input 260 bytes): refused
 load C:\\windows\\system\\vmm32\\windrvr.vxd (input 36 bytes): ok
 unload TALVENKP (id 0xFFFFFFFF, input 260 bytes): refused
 load C:\\windows\\system\\vmm32\\talvenkp.vxd (input 37 bytes): ok
-unload WINDRVR (id 0xFFFFFFFF, input 260 bytes): ok
-unload WINDRVR (id 0xFFFFFFFF, input 260 bytes): refused
-load C:\\windows\\system\\vmm32\\windrvr.vxd (input 36 bytes): ok
-unload TALVENKP (id 0xFFFFFFFF, input 260 bytes): ok
-unload TALVENKP (id 0xFFFFFFFF, input 260 bytes): refused
-load C:\\windows\\system\\vmm32\\talvenkp.vxd (input 37 bytes): ok
-total 10" "$(loader_log log)"
+total 4" "$(loader_log log)"
 for n in $(seq 100); do kill -0 $witness 2>/dev/null || break; sleep 0.1; done
 expect_fail "Reboot: the session's other programs end" kill -0 $witness
 kill $witness 2>/dev/null

@@ -19,8 +19,9 @@
 #                                   (copies of DRIVER.sys when given, else the good test drivers)
 #                                   and two .vxd stand-ins
 #   setup_start DIR [EXE]           start DIR/EXE (setup.exe) with DIR as working directory
-#   setup_wait_exit [SECONDS]       wait for it (default 60 s; killed after that); SETUP_EXIT
-#                                   holds its exit code, or "timeout"
+#   setup_wait_exit [SECONDS]       wait for it (default 60 s, 5 s after a failed expect_gui;
+#                                   killed after that); SETUP_EXIT holds its exit code, or
+#                                   "timeout"
 #   setup_caption VERSION           the wizard's caption for a Wine version name
 #   gui ARGS...                     run guictl.exe, output without CRs, its exit code
 #   expect_gui DESC ARGS...         run guictl.exe, print its lines, record a failure when it fails
@@ -33,6 +34,7 @@
 GUICTL=$TALVEN_TEST_TOOLS/guictl.exe
 SETUP_PID=
 SETUP_EXIT=
+GUI_FAILED=0
 SETUP_DEFAULT_DIR='C:\Program Files\Orbanet\TALVEN 5.7'
 
 setup_prefix() {
@@ -66,12 +68,14 @@ setup_package() {
 setup_start() {
   local dir=$1 exe=${2:-setup.exe}
   SETUP_EXIT=
+  GUI_FAILED=0
   (cd "$dir" && exec wine "$exe") &
   SETUP_PID=$!
 }
 
 setup_wait_exit() {
   local seconds=${1:-60} n
+  [ "$GUI_FAILED" = 1 ] && seconds=5
   for n in $(seq $((seconds * 10))); do
     kill -0 "$SETUP_PID" 2>/dev/null || break
     sleep 0.1
@@ -113,6 +117,7 @@ expect_gui() {
   if [ $rc -ne 0 ]; then
     echo "FAIL $(_talven_where): $desc: guictl exit code $rc"
     TALVEN_WINE_FAILURES=$((TALVEN_WINE_FAILURES + 1))
+    GUI_FAILED=1
   else
     echo "ok   $desc"
   fi

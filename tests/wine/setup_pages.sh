@@ -8,7 +8,9 @@
 #     box unticked, edit and Browse enabled; Browse then Cancel keeps the edit's text; a typed
 #     path stays; "Quit" on page 1.
 #  C. from Z: without setup.txt: an empty read-me page that still works; "Quit" on page 0.
-#  D. Escape, and the system menu's Close (SC_CLOSE) on page 0 with the box ticked, end the program.
+#  D. Escape, and the system menu's Close (SC_CLOSE) with the box ticked, end the program.
+#  E. a read-me of 99,999 bytes is shown whole, a longer one cut after 99,999 bytes.
+#  F. a program path of 255 characters runs; one of 256 is refused with a message (exit code 1).
 # After each run: nothing installed (no install directory, no driver files, no services).
 . "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
 
@@ -94,5 +96,54 @@ setup_wait_exit
 echo "     exit code after the close command: $SETUP_EXIT"
 expect_eq "D: the program ended after close" yes "$([ "$SETUP_EXIT" != timeout ] && echo yes || echo no)"
 nothing_installed "C and D"
+
+# --- E: long read-mes ----------------------------------------------------------------------------
+long_readme() {
+  awk -v size="$1" 'BEGIN {
+    line = "TALVEN read-me line with some words to fill the page 0123456789";
+    n = 0;
+    while (n + length(line) + 2 <= size) { printf "%s\r\n", line; n += length(line) + 2 }
+    while (n < size) { printf "x"; n++ } }'
+}
+long_readme 99999 >"$pkg/setup.txt"
+long_readme 99999 >"$TALVEN_TEST_DIR/expected.txt"
+expect_eq "E: read-me size" 99999 "$(stat -c %s "$pkg/setup.txt")"
+setup_start "$pkg"
+expect_gui "E: 99,999 bytes" wait "$caption" \
+  expect-text-file 1001 "$(windows_path "$TALVEN_TEST_DIR/expected.txt")" click 1004 wait-gone
+setup_wait_exit
+long_readme 150000 >"$pkg/setup.txt"
+head -c 99999 "$pkg/setup.txt" >"$TALVEN_TEST_DIR/expected.txt"
+setup_start "$pkg"
+expect_gui "E: 150,000 bytes, cut" wait "$caption" \
+  expect-text-file 1001 "$(windows_path "$TALVEN_TEST_DIR/expected.txt")" check 1007 1 \
+  expect-enabled 1005 1 click 1004 wait-gone
+setup_wait_exit
+expect_eq "E: exit code" 1 "$SETUP_EXIT"
+
+# --- F: program path lengths ---------------------------------------------------------------------
+# Z:\ and the Unix path of the folder, then \setup.exe (10 characters).
+long_folder() {
+  local total=$1 base=$TALVEN_TEST_DIR/long
+  local fill=$((total - 2 - ${#base} - 1 - 10))
+  printf '%s/%s' "$base" "$(head -c "$fill" /dev/zero | tr '\0' d)"
+}
+rm "$pkg/setup.txt"
+short=$(long_folder 255)
+mkdir -p "$short" && cp "$pkg/setup.exe" "$short/"
+expect_eq "F: a path of 255 characters" 255 $(( $(windows_path "$short/setup.exe" | wc -c) - 1 ))
+setup_start "$short"
+expect_gui "F: 255 characters run" wait "$caption" click 1004 wait-gone
+setup_wait_exit
+expect_eq "F: 255 characters: exit code" 1 "$SETUP_EXIT"
+long=$(long_folder 256)
+mkdir -p "$long" && cp "$pkg/setup.exe" "$long/"
+setup_start "$long"
+expect_gui "F: 256 characters refused" wait-msgbox Error \
+  expect-text -1 "The TALVEN installer cannot run from a path of 256 characters or more.  Please copy the installation files to a folder with a shorter path and run setup again." \
+  expect-alone click 1 wait-gone
+setup_wait_exit
+expect_eq "F: 256 characters: exit code" 1 "$SETUP_EXIT"
+nothing_installed "E and F"
 
 finish

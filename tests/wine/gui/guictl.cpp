@@ -361,6 +361,18 @@ bool Select(HWND window, const char *command, const char *what) {
   return true;
 }
 
+// Shows at most kShown characters of text from offset on, escaped, with "..." where cut.
+const size_t kShown = 160;
+
+void Excerpt(const char *text, size_t offset, char *out, size_t size) {
+  char part[kShown + 1];
+  snprintf(part, sizeof part, "%s", text + offset);
+  char escaped[kShown * 4 + 16];
+  Escape(part, escaped, sizeof escaped);
+  snprintf(out, size, "%s%s%s", offset ? "..." : "", escaped,
+           strlen(text + offset) > kShown ? "..." : "");
+}
+
 bool CompareText(const char *command, int id, const char *seen, const char *expected,
                  char how) {
   bool same = false;
@@ -370,23 +382,28 @@ bool CompareText(const char *command, int id, const char *seen, const char *expe
     same = strncmp(seen, expected, strlen(expected)) == 0;
   else
     same = strstr(seen, expected) != NULL;
-  size_t seenSize = strlen(seen) * 4 + 16, expectedSize = strlen(expected) * 4 + 16;
-  char *seenShown = (char *)malloc(seenSize), *expectedShown = (char *)malloc(expectedSize);
-  if (!seenShown || !expectedShown)
-    return Fail("%s: out of memory", command);
-  Escape(seen, seenShown, seenSize);
-  Escape(expected, expectedShown, expectedSize);
-  bool ok = true;
+  char seenShown[kShown * 4 + 32], expectedShown[kShown * 4 + 32];
   if (same) {
-    Line("ok   %s %d: '%s'", command, id, seenShown);
-  } else {
-    const char *relation = how == '=' ? "" : how == '^' ? "beginning with " : "containing ";
-    ok = Fail("%s %d: expected %s'%s', seen '%s'", command, id, relation, expectedShown,
-              seenShown);
+    Excerpt(seen, 0, seenShown, sizeof seenShown);
+    Line("ok   %s %d: '%s'%s", command, id, seenShown,
+         strlen(seen) > kShown ? " (the whole text matches)" : "");
+    return true;
   }
-  free(seenShown);
-  free(expectedShown);
-  return ok;
+  // Long texts: show where they part.
+  size_t at = 0;
+  if (how != '~')
+    while (seen[at] && seen[at] == expected[at])
+      ++at;
+  size_t from = at > 40 ? at - 40 : 0;
+  Excerpt(seen, from, seenShown, sizeof seenShown);
+  Excerpt(expected, from, expectedShown, sizeof expectedShown);
+  const char *relation = how == '=' ? "" : how == '^' ? "beginning with " : "containing ";
+  if (how == '~' || (strlen(seen) <= kShown && strlen(expected) <= kShown))
+    return Fail("%s %d: expected %s'%s', seen '%s'", command, id, relation, expectedShown,
+                seenShown);
+  return Fail("%s %d: expected %s%lu characters, seen %lu; they differ at offset %lu: "
+              "expected '%s', seen '%s'", command, id, relation, (unsigned long)strlen(expected),
+              (unsigned long)strlen(seen), (unsigned long)at, expectedShown, seenShown);
 }
 
 bool ExpectState(const char *command, int id, const char *what, int expected, int seen) {
