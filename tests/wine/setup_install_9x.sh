@@ -1,20 +1,24 @@
 #!/usr/bin/env bash
-# Installation on Windows 98 against the test VxD loader (a kernel driver started through Wine's
-# SCM; setup.exe alone sees Windows 98): VxD keys, .vxd files in system\vmm32, the loader's
-# requests, the reboot offer. "Don't Reboot" ends the program and restarts nothing. With the
+# Installation on Windows 95 or 98 (argument: win95 or win98) against the test VxD loader (a
+# kernel driver started through Wine's SCM; setup.exe alone sees the 9x version): VxD keys, .vxd
+# files in system\vmm32, the loader's requests, the reboot offer. "Don't Reboot" (win98) or
+# Escape (win95) ends the program and restarts nothing. With the
 # loader stopped the loads fail: the failure message and no reboot offer. "Reboot" (a last run,
 # the loader started again) makes ExitWindowsEx end the prefix's session, which ends the other
 # programs of the session too.
 . "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
 
+version=${1:?version}
 setup_prefix winxp
-wine_set_app_version setup.exe win98
+wine_set_app_version setup.exe "$version"
+decline="click 2"
+[ "$version" = win95 ] && decline="key esc"
 wine_driver_install vxdldr "$TALVEN_TEST_DRIVERS/vxdldr_fake.sys"
 expect_ok "loader start" wine_svc start vxdldr
-caption=$(setup_caption win98)
+caption=$(setup_caption "$version")
 pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" || exit 1
-# Every Windows 98 has system\vmm32; Wine's shell does not create a missing destination folder
+# Every Windows 95 and 98 has system\vmm32; Wine's shell does not create a missing destination folder
 # of a wildcard copy.
 vmm32=$WINEPREFIX/drive_c/windows/system/vmm32
 mkdir -p "$vmm32"
@@ -34,9 +38,9 @@ expect_gui "wizard to the reboot offer" wait "$caption" check 1007 1 click 1005 
   click 1005 timeout 60000 fail-on Error wait "Installation Complete" expect-text 1 Reboot \
   expect-text 2 "Don't Reboot" \
   expect-text -1 'TALVEN has been successfully installed.  Before using any TALVEN applications, you must reboot the computer.  Do you wish to reboot now?' \
-  absent "" click 2 wait-gone
+  absent "" $decline wait-gone
 setup_wait_exit
-expect_eq "Don't Reboot: exit code" 0 "$SETUP_EXIT"
+expect_eq "declined (): exit code" 0 "$SETUP_EXIT"
 
 for name in windrvr talvenkp; do
   key=$([ $name = windrvr ] && echo WinDriver || echo talvenkp)
@@ -51,7 +55,7 @@ unload TALVENKP (id 0xFFFFFFFF, input 260 bytes): refused
 load C:\\windows\\system\\vmm32\\talvenkp.vxd (input 37 bytes): ok
 total 4" "$(loader_log log)"
 expect_ok "developer files in the install directory" diff -r "$pkg" "$SETUP_INSTALL_DIR"
-expect_ok "Don't Reboot: the session goes on" kill -0 $witness
+expect_ok "declined: the session goes on" kill -0 $witness
 
 # Without the loader: both loads fail.
 expect_ok "loader stop" wine_svc stop vxdldr
