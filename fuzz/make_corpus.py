@@ -96,6 +96,17 @@ SEEDS = {
         "long_flip": bytes([2 | 4]) + b"0123456789abcdef",
         "long_longer": bytes([2 | 8]) + b"0123456789abcdef",
     },
+    "fuzz_restart_delete": {
+        # choice (1: Windows 95/98, else NT; 2: repeat the section's lines), repeat count (2
+        # bytes), the driver path, its short form (empty: GetShortPathNameA fails), then the
+        # lines already in WININIT.INI's [rename] section
+        "nt": bytes([0, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", ""),
+        "win98_empty": bytes([1, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "C:\\WINDOWS\\SYSTEM32\\DRIVERS\\WINDRVR.SYS"),
+        "win98_lines": bytes([1, 0, 0]) + fields("C:\\WINDOWS\\system\\vmm32\\talvenkp.vxd", "C:\\WINDOWS\\SYSTEM\\VMM32\\TALVENKP.VXD", "NUL=C:\\OLD.TXT", "C:\\NEW.TXT=C:\\TMP.TXT"),
+        "win98_full_section": bytes([3, 0xFF, 0x0F]) + fields("C:\\WINDOWS\\system\\vmm32\\windrvr.vxd", "C:\\WINDOWS\\SYSTEM\\VMM32\\WINDRVR.VXD", "NUL=C:\\PROGRA~1\\SOMEAPP\\OLDFILE.DLL"),
+        "win98_near_full": bytes([3, 0xF8, 0x02]) + fields("C:\\x.vxd", "C:\\X.VXD", "NUL=C:\\0123456789012345678901234567890.TXT"),
+        "no_short_path": bytes([1, 0, 0]) + fields("C:\\x", ""),
+    },
 }
 
 
