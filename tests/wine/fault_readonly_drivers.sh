@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# The drivers folder refuses setup's copy, on winxp from Z: (developer files installed).
+#
+# Windows' read-only attribute of a folder does not keep files from being written into it, and
+# the tests run as root, whom no permission bit stops; so the folder that refuses writes (a
+# folder whose access list denies the user, on Windows) is made with the Linux immutable flag
+# (chattr +i): nothing can be created in it.
+#  1. Drivers folder immutable, no driver files in it: the shell copy fails, the copied files do
+#     not hold the package's bytes, so the run ends with exactly one failure message (caption
+#     "Error", no completion message), exit code 0. Registration still runs: both services are
+#     created, but cannot start without their files (STOPPED). The developer files are copied.
+#  2. The folder writable again, older driver files (other bytes) in it with the read-only
+#     attribute: the shell clears the attribute and overwrites them without asking
+#     (FOF_NOCONFIRMATION), so the run completes: "TALVEN Installation Complete!", the package's
+#     bytes in the drivers folder, both drivers running.
+. "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
+
+setup_prefix winxp
+caption=$(setup_caption winxp)
+pkg=$TALVEN_TEST_DIR/pkg
+setup_package "$pkg" || exit 1
+
+# The immutable flag must be gone before the prefix is removed, whatever way the script ends.
+unlock_drivers() { chattr -i "$SETUP_DRIVERS" 2>/dev/null; }
+trap 'h7_rc=$?; unlock_drivers; (exit $h7_rc); _talven_cleanup' EXIT
+
+# --- 1: a drivers folder that refuses new files --------------------------------------------------
+if chattr +i "$SETUP_DRIVERS" 2>/dev/null && ! touch "$SETUP_DRIVERS/probe" 2>/dev/null; then
+  setup_start "$pkg"
+  expect_gui "1: folder refuses the copy" wait "$caption" check 1007 1 click 1005 \
+    wait-text 1005 Install click 1005 timeout 60000 fail-on "" wait-msgbox Error \
+    expect-text -1 "$(setup_failure_text)" expect-alone click 1 wait-gone absent Error 1000 \
+    absent "" 500
+  setup_wait_exit
+  expect_eq "1: exit code" 0 "$SETUP_EXIT"
+  expect_no_path "1: no windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
+  expect_no_path "1: no talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
+  for service in WinDriver talvenkp; do
+    expect_eq "1: $service registered, not started" STOPPED "$(wine_service_state $service)"
+  done
+  expect_ok "1: developer files copied" diff -r "$pkg" "$SETUP_INSTALL_DIR"
+  unlock_drivers
+else
+  unlock_drivers
+  rm -f "$SETUP_DRIVERS/probe"
+  echo "SKIP 1: the immutable flag (chattr +i, root on ext4 and the like) is not available here"
+fi
+
+# --- 2: read-only older driver files -------------------------------------------------------------
+for file in windrvr.sys talvenkp.sys; do
+  cp "$TALVEN_TEST_TOOLS/driver_variant.sys" "$SETUP_DRIVERS/$file" || exit 1
+  wine attrib +r "C:\\windows\\system32\\drivers\\$file" >/dev/null 2>&1
+done
+# attrib prints the attribute letters ("A    R") before the path.
+expect_eq "2: read-only attribute set" "AR" \
+  "$(wine cmd /c attrib 'C:\windows\system32\drivers\windrvr.sys' 2>/dev/null | tr -d '\r' |
+     sed 's/C:.*//' | tr -d ' ')"
+setup_start "$pkg"
+expect_gui "2: read-only files replaced" wait "$caption" check 1007 1 click 1005 \
+  wait-text 1005 Install click 1005 timeout 60000 fail-on Error wait-msgbox "" \
+  expect-text -1 "TALVEN Installation Complete!" expect-alone click 1 wait-gone
+setup_wait_exit
+expect_eq "2: exit code" 0 "$SETUP_EXIT"
+for file in windrvr.sys talvenkp.sys; do
+  expect_same_file "2: $file replaced" "$pkg/system/$file" "$SETUP_DRIVERS/$file"
+done
+for service in WinDriver talvenkp; do
+  expect_eq "2: $service" RUNNING "$(wine_service_state $service)"
+done
+finish
