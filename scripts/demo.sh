@@ -25,8 +25,10 @@ say() { printf '\n== %s\n' "$*"; }
 say "Installing what is missing (scripts/install-deps.sh)"
 if [ "$(id -u)" -eq 0 ]; then
   bash "$root/scripts/install-deps.sh"
-else
+elif command -v sudo >/dev/null; then
   sudo bash "$root/scripts/install-deps.sh"
+else
+  echo "Not root and no sudo: skipped; the steps below need what scripts/install-deps.sh installs."
 fi
 
 say "Building the package (CMake, MinGW-w64) in $build"
@@ -42,6 +44,7 @@ tools=$build/tests/wine
 
 # --- 2. A throwaway prefix that reports Windows XP, and a display -----------------------------
 . "$root/scripts/demo_lib.sh"
+trap demo_stop EXIT
 demo_display "$autopilot"
 rm -rf "$out"
 mkdir -p "$out"

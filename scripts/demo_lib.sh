@@ -5,6 +5,7 @@
 DEMO_AUTOPILOT=0
 DEMO_XVFB_PID=
 DEMO_PROGRAM_STATUS=
+DEMO_PREFIX=
 
 # A display that answers is used as it is, for the user to click through; otherwise (or with
 # --autopilot) a private Xvfb and the autopilot. Wine must see the display from its first
@@ -48,15 +49,17 @@ demo_prefix() {
   ) >/dev/null 2>&1
   mv "$1.new" "$1"
   export WINEPREFIX=$1
-  trap demo_stop EXIT
+  DEMO_PREFIX=$1
   # One server for the whole demo: kernel drivers run only as long as it does.
   wineserver -p
 }
 
 demo_stop() {
-  if [ -n "${WINEPREFIX:-}" ]; then
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
+  # Only the demo's own prefix: a WINEPREFIX of the user's is never touched.
+  if [ -n "$DEMO_PREFIX" ]; then
+    WINEPREFIX=$DEMO_PREFIX wineserver -k 2>/dev/null || true
+    WINEPREFIX=$DEMO_PREFIX wineserver -w 2>/dev/null || true
+    DEMO_PREFIX=
   fi
   if [ -n "$DEMO_XVFB_PID" ]; then
     kill "$DEMO_XVFB_PID" 2>/dev/null || true
