@@ -215,7 +215,7 @@ BOOL CALLBACK ListWindow(HWND window, LPARAM) {
   if (IsMessageBox(window)) {
     char raw[kCaptionSize] = "";
     SendMessageTimeoutA(GetDlgItem(window, 0xFFFF), WM_GETTEXT, sizeof raw, (LPARAM)raw,
-                        SMTO_ABORTIFHUNG, kSendTimeoutMs, NULL);
+                        SMTO_NORMAL, kSendTimeoutMs, NULL);
     Escape(raw, text, sizeof text);
   }
   Line("     dialog %p pid %04lx owner %p caption '%s'%s%s%s", (void *)window, pid,
@@ -241,7 +241,7 @@ void ListDialogs() {
 // result is malloc'ed; NULL when the window does not answer.
 char *ReadText(HWND window) {
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendTimeoutMs,
                            &length))
     return NULL;
   size_t size = length + 64;  // multi-byte text may need more than the count of characters
@@ -249,7 +249,7 @@ char *ReadText(HWND window) {
   if (!text)
     return NULL;
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXT, size, (LPARAM)text, SMTO_ABORTIFHUNG,
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, size, (LPARAM)text, SMTO_NORMAL,
                            kSendTimeoutMs, &copied)) {
     free(text);
     return NULL;
@@ -354,6 +354,9 @@ bool Select(HWND window, const char *command, const char *what) {
     return Fail("%s: no %s appeared%s%s%s", command, what, g_failOn ? " (or '" : "",
                 g_failOn ? g_failOn : "", g_failOn ? "' came first)" : "");
   g_window = window;
+  // A window just shown may belong to a thread that has not yet entered its message loop (a
+  // message box at the end of a long handler): wait until it answers.
+  SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, NULL);
   char caption[kCaptionSize], shown[kCaptionSize];
   Caption(window, caption, sizeof caption);
   Escape(caption, shown, sizeof shown);
@@ -416,7 +419,7 @@ bool ExpectState(const char *command, int id, const char *what, int expected, in
 
 int CheckState(HWND control) {
   DWORD_PTR state = 0;
-  SendMessageTimeoutA(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state);
+  SendMessageTimeoutA(control, BM_GETCHECK, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &state);
   return (int)state;
 }
 
@@ -668,7 +671,7 @@ bool Run(Args &args) {
     if (!Pressable(command, control, id))
       return false;
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(control, WM_SETTEXT, 0, (LPARAM)text, SMTO_ABORTIFHUNG,
+    if (!SendMessageTimeoutA(control, WM_SETTEXT, 0, (LPARAM)text, SMTO_NORMAL,
                              kSendTimeoutMs, &result) ||
         !result)
       return Fail("set-text %d: WM_SETTEXT refused", id);
