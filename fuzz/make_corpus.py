@@ -96,6 +96,15 @@ SEEDS = {
         "long_flip": bytes([2 | 4]) + b"0123456789abcdef",
         "long_longer": bytes([2 | 8]) + b"0123456789abcdef",
     },
+    "fuzz_afx_format": {
+        # capacity (2 bytes, low first; up to 2047), then three texts: a, b, c for "%s\\%s%s"
+        "driver_path": bytes([0x00, 0x04]) + fields("C:\\WINDOWS\\system32\\drivers", "windrvr", ".sys"),
+        "exact_fit": bytes([8, 0]) + fields("abc", "d", "ef"),
+        "one_over": bytes([7, 0]) + fields("abc", "d", "ef"),
+        "capacity_one": bytes([1, 0]) + fields("x", "y", "z"),
+        "capacity_zero": bytes([0, 0]) + fields("x", "y", "z"),
+        "percent_in_text": bytes([64, 0]) + fields("100%s", "%n%x", "%"),
+    },
     "fuzz_restart_delete": {
         # choice (1: Windows 95/98, else NT; 2: repeat the section's lines), repeat count (2
         # bytes), the driver path, its short form (empty: GetShortPathNameA fails), then the

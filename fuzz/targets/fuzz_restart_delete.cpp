@@ -9,7 +9,6 @@
 
 #include <windows.h>
 
-#include <stdarg.h>
 #include <stdio.h>
 
 #include <vector>
@@ -101,24 +100,6 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags)
 }
 
 }  // extern "C"
-
-int _vsnprintf(char* buffer, size_t count, const char* format, va_list args)
-{
-    va_list copy;
-    va_copy(copy, args);
-    int length = vsnprintf(NULL, 0, format, copy);
-    va_end(copy);
-    std::vector<char> whole(length + 1);
-    vsnprintf(whole.data(), whole.size(), format, args);
-    if (static_cast<size_t>(length) > count) {
-        memcpy(buffer, whole.data(), count);
-        return -1;
-    }
-    memcpy(buffer, whole.data(), length);
-    if (static_cast<size_t>(length) < count)
-        buffer[length] = '\0';
-    return length;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

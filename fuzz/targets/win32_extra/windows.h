@@ -1,6 +1,7 @@
-// <windows.h> for the restart-delete fuzz target: the Win32 stand-in's header plus the few
-// functions the uninstaller's restart deletion calls that the stand-in does not offer. The fuzz
-// target itself implements them (fuzz_restart_delete.cpp), feeding in the fuzzer's input.
+// <windows.h> for the fuzz targets of the framework's formatting and the uninstaller's restart
+// deletion: the Win32 stand-in's header plus what those call that the stand-in does not offer.
+// The Win32 functions are implemented by the fuzz target that needs them (fuzz_restart_delete.cpp),
+// from the fuzzer's input; _vsnprintf by msvcrt_vsnprintf.cpp.
 #pragma once
 
 #include_next <windows.h>
