@@ -1,0 +1,51 @@
+// svchold: keeps a handle to a service open for a while, so that the service, once deleted,
+// stays marked for deletion and a new CreateServiceA of the same name fails with
+// ERROR_SERVICE_MARKED_FOR_DELETE (1072). Used by the setup scenarios to make a driver's
+// registration fail.
+//
+//   svchold NAME SECONDS    prints "holding NAME" once the handle is open, exits after SECONDS
+// Exit code 0, 1 when the service cannot be opened, 2 for a usage error.
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+namespace {
+
+class CServiceHandle {
+ public:
+  explicit CServiceHandle(SC_HANDLE handle) : m_handle(handle) {}
+  ~CServiceHandle() {
+    if (m_handle)
+      CloseServiceHandle(m_handle);
+  }
+  CServiceHandle(const CServiceHandle &) = delete;
+  CServiceHandle &operator=(const CServiceHandle &) = delete;
+  SC_HANDLE Get() const { return m_handle; }
+
+ private:
+  SC_HANDLE m_handle;
+};
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  setvbuf(stdout, NULL, _IONBF, 0);
+  if (argc != 3) {
+    printf("usage: svchold NAME SECONDS\n");
+    return 2;
+  }
+  CServiceHandle manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT));
+  if (!manager.Get()) {
+    printf("OpenSCManager: error %lu\n", GetLastError());
+    return 1;
+  }
+  CServiceHandle service(OpenServiceA(manager.Get(), argv[1], SERVICE_QUERY_STATUS));
+  if (!service.Get()) {
+    printf("open %s: error %lu\n", argv[1], GetLastError());
+    return 1;
+  }
+  printf("holding %s\n", argv[1]);
+  Sleep(strtoul(argv[2], NULL, 10) * 1000);
+  return 0;
+}
