@@ -3,6 +3,7 @@
 
 #include <shellapi.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "restart_delete.h"
 #include "support_contact.h"
