@@ -5,8 +5,8 @@
 #     texts, default directory and driver note, the developer-files box ticked with edit and
 #     Browse disabled and its toggling; "Quit" on page 1.
 #  B. from Z: (outside drive_c), a read-me with a NUL: the text up to the NUL; page 1 with the
-#     box unticked, edit and Browse enabled; Browse then Cancel keeps the edit's text; a typed
-#     path stays; "Quit" on page 1.
+#     box unticked, edit and Browse enabled; Browse then Cancel keeps the edit's text, Browse
+#     then the desktop puts the desktop folder's path in; a typed path stays; "Quit" on page 1.
 #  C. from Z: without setup.txt: an empty read-me page that still works; "Quit" on page 0.
 #  D. Escape, and the system menu's Close (SC_CLOSE) with the box ticked, end the program.
 #  E. a read-me of 99,999 bytes is shown whole, a longer one cut after 99,999 bytes.
@@ -62,6 +62,7 @@ nothing_installed A
 rm -rf "$pkg"
 
 # --- B: from Z:, a read-me with a NUL ------------------------------------------------------------
+desktop="$(wine cmd /c echo '%USERPROFILE%' | tr -d '\r')\Desktop"
 pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" || exit 1
 printf 'Shown part\r\nsecond line\0hidden after the NUL\r\n' >"$pkg/setup.txt"
@@ -69,8 +70,10 @@ setup_start "$pkg"
 expect_gui "B: page 0 and page 1" wait "$caption" expect-text 1001 -e 'Shown part\r\nsecond line' \
   check 1007 1 click 1005 wait-text 1005 Install expect-checked 1013 0 expect-enabled 1008 1 \
   expect-enabled 1010 1 check 1013 1 expect-enabled 1008 0 expect-enabled 1010 0 \
-  check 1013 0 expect-enabled 1008 1 click 1010 wait-owned close wait-gone \
-  wait "$caption" expect-text 1008 "$SETUP_DEFAULT_DIR" set-text 1008 'D:\WORK' \
+  check 1013 0 expect-enabled 1008 1 click 1010 wait-owned expect-child-text "Select a Folder" \
+  close wait-gone wait "$caption" expect-text 1008 "$SETUP_DEFAULT_DIR" \
+  click 1010 wait-owned tree-select-root click 1 wait-gone wait "$caption" \
+  expect-text 1008 "$desktop" expect-caption "$caption" set-text 1008 'D:\WORK' \
   expect-text 1008 'D:\WORK' click 1004 wait-gone
 setup_wait_exit
 expect_eq "B: Quit on page 1: exit code" 1 "$SETUP_EXIT"

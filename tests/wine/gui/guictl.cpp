@@ -34,11 +34,15 @@
 //   expect-enabled ID 0|1 / expect-visible ID 0|1 / expect-checked ID 0|1
 //   focus / expect-focus ID       id of the control holding the keyboard focus
 //   wait-text ID TEXT [MS]        wait until a control's text equals TEXT
+//   expect-child-text TEXT        some control of the selected window shows exactly TEXT (for
+//                                 dialogs whose ids are not ours, such as the folder picker)
 //   click ID                      BM_CLICK; the control must be visible and enabled. Waits up
 //                                 to 1 s for the click's handler, then goes on (the handler may
 //                                 run a modal loop: a message box, the installation run)
 //   check ID 0|1                  click a check box when its state differs, then check it
 //   set-text ID TEXT              WM_SETTEXT; the control must be visible and enabled
+//   tree-select-root              select the root item of the window's tree view (in the folder
+//                                 picker: the desktop)
 //   key esc|enter|tab             post the key to the focused control (the dialog when none)
 //   close                         post WM_CLOSE to the selected window
 //   syscommand N                  post WM_SYSCOMMAND N (16: the About entry of setup)
@@ -51,6 +55,7 @@
 //   guictl wait-prefix "Windows XP Orbanet" expect-enabled 1005 0 check 1007 1
 //          expect-enabled 1005 1 click 1005 expect-text 1005 Install      (one command line)
 #include <windows.h>
+#include <commctrl.h>
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -441,6 +446,31 @@ bool Pressable(const char *command, HWND control, int id) {
   return true;
 }
 
+struct ChildSearch {
+  const char *text;       // child with this text, or
+  const char *className;  // child of this class
+  HWND found;
+};
+
+BOOL CALLBACK SearchChild(HWND child, LPARAM param) {
+  ChildSearch *search = (ChildSearch *)param;
+  if (search->className) {
+    char cls[64];
+    if (GetClassNameA(child, cls, sizeof cls) && lstrcmpiA(cls, search->className) == 0) {
+      search->found = child;
+      return FALSE;
+    }
+    return TRUE;
+  }
+  char *text = ReadText(child);
+  bool same = text && strcmp(text, search->text) == 0;
+  free(text);
+  if (!same)
+    return TRUE;
+  search->found = child;
+  return FALSE;
+}
+
 // Sent with a time-out rather than posted, so that what the click's handler does (a new page)
 // is done when the next command looks; a handler that runs a modal loop keeps running after
 // the time-out while this tool goes on.
@@ -619,6 +649,36 @@ bool Run(Args &args) {
       free(seen);
       Sleep(kPollMs);
     }
+  }
+  if (strcmp(command, "expect-child-text") == 0) {
+    const char *expected = TakeText(args, command);
+    if (!g_window || !IsWindow(g_window))
+      return Fail("%s: no window selected (or it is gone)", command);
+    ChildSearch search = {expected, NULL, NULL};
+    EnumChildWindows(g_window, SearchChild, (LPARAM)&search);
+    if (!search.found)
+      return Fail("%s: no control shows '%s'", command, expected);
+    Line("ok   %s: control %d shows '%s'", command, GetDlgCtrlID(search.found), expected);
+    return true;
+  }
+  if (strcmp(command, "tree-select-root") == 0) {
+    if (!g_window || !IsWindow(g_window))
+      return Fail("%s: no window selected (or it is gone)", command);
+    ChildSearch search = {NULL, WC_TREEVIEWA, NULL};
+    EnumChildWindows(g_window, SearchChild, (LPARAM)&search);
+    if (!search.found)
+      return Fail("%s: the window has no tree view", command);
+    DWORD_PTR root = 0, selected = 0;
+    SendMessageTimeoutA(search.found, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_NORMAL, kSendTimeoutMs,
+                        &root);
+    if (!root)
+      return Fail("%s: the tree view has no root item", command);
+    SendMessageTimeoutA(search.found, TVM_SELECTITEM, TVGN_CARET, (LPARAM)root, SMTO_NORMAL,
+                        kSendTimeoutMs, &selected);
+    if (!selected)
+      return Fail("%s: the tree view refused to select its root item", command);
+    Line("ok   tree-select-root");
+    return true;
   }
   if (strcmp(command, "expect-enabled") == 0) {
     if (!TakeControl(args, command, &control, &id) || !TakeFlag(args, command, &flag))
