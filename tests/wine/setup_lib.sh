@@ -14,6 +14,11 @@
 #   setup_prefix VERSION            private Xvfb display, then wine_prefix_new VERSION (the
 #                                   display must exist before the first Wine process of the
 #                                   prefix starts, or the prefix's desktop runs without one)
+#   setup_virtual_desktop [WxH]     run the prefix's windows in a Wine desktop window (default
+#                                   800x600), which draws title bars and frames: screenshots
+#                                   under Xvfb, which has no window manager, then show captions.
+#                                   Restarts the prefix's wineserver: call it right after
+#                                   setup_prefix, before any driver is started
 #   setup_package DIR [DRIVER.sys]  package folder: setup.exe, uninstall.exe when built, setup.txt,
 #                                   developer files, system\ with windrvr.sys and talvenkp.sys
 #                                   (copies of DRIVER.sys when given, else the good test drivers)
@@ -42,6 +47,15 @@ setup_prefix() {
   wine_prefix_new "$1"
   SETUP_DRIVERS=$WINEPREFIX/drive_c/windows/system32/drivers
   SETUP_INSTALL_DIR="$WINEPREFIX/drive_c/Program Files/Orbanet/TALVEN 5.7"
+}
+
+setup_virtual_desktop() {
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null &&
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "${1:-800x600}" /f \
+      >/dev/null || return 1
+  wineserver -k
+  wineserver -w
+  wineserver -p300
 }
 
 setup_package() {
