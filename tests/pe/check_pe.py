@@ -5,7 +5,9 @@ For each executable given:
   - every function imported through the PE import table (and any delay-load import) must be
     named in the allowed list, an entry per DLL and function that Windows 95 and NT 4.0 both
     export; imports by ordinal are refused, because ordinals differ between Windows versions;
-  - every imported DLL must be one that both systems ship (the DLLs of the allowed list);
+  - every imported DLL must be one that both systems ship (the DLLs of the allowed list), and so
+    must every DLL name the program holds as text (a DLL it loads at run time), or be listed as
+    one that both systems ship for loading at run time;
   - the optional header asks for operating-system and subsystem version 4.0 (newer values make
     Windows 95 and NT 4.0 refuse the program), the machine is i386 and the subsystem is Windows GUI;
   - the code contains no instruction that a Pentium (i586) lacks: cmov/fcmov/fcomi (Pentium Pro),
@@ -135,15 +137,20 @@ def read_allowed(path):
     """The allowed list: ({(dll lower-case, function): family}, {(dll, function): why refused}).
 
     A line "DLL function family (header)" allows a function; a line "! DLL function reason" names
-    one that looks harmless but one of the two systems lacks, so that a failure says why.
+    one that looks harmless but one of the two systems lacks, so that a failure says why; a line
+    "@ DLL what it is" allows a DLL that the programs only load at run time.
     """
-    allowed, refused = {}, {}
+    allowed, refused, loaded = {}, {}, {}
     with open(path, encoding="utf-8") as f:
         for number, line in enumerate(f, 1):
             line = line.strip()
             if not line or line.startswith("#"):
                 continue
             table = allowed
+            if line.startswith("@"):
+                parts = line[1:].split(None, 1)
+                loaded[parts[0].lower()] = parts[1] if len(parts) > 1 else ""
+                continue
             if line.startswith("!"):
                 table, line = refused, line[1:].strip()
             parts = line.split(None, 2)
@@ -153,9 +160,10 @@ def read_allowed(path):
             if key in allowed or key in refused:
                 raise SystemExit("%s:%d: %s %s listed twice" % (path, number, parts[0], parts[1]))
             table[key] = parts[2]
-    return allowed, refused
+    return allowed, refused, loaded
 
 
+DLL_NAME = re.compile(rb"[A-Za-z0-9_]+\.dll", re.IGNORECASE)
 # Instructions a Pentium (i586, no MMX) does not have. Matched against objdump's AT&T mnemonics.
 LATE_MNEMONIC = re.compile(
     r"^(cmov\w+|fcmov\w+|f(u)?comip?|sysenter|sysexit|fxsave|fxrstor|emms|movnti|"
@@ -181,7 +189,7 @@ def late_instructions(objdump, path):
     return found
 
 
-def check(path, allowed, refused, allowed_dlls, objdump):
+def check(path, allowed, refused, loaded, allowed_dlls, objdump):
     problems = []
     image = PeImage(path)
     if image.machine != IMAGE_FILE_MACHINE_I386:
@@ -214,6 +222,11 @@ def check(path, allowed, refused, allowed_dlls, objdump):
                             "Windows 95 and NT 4.0)" % (dll, function))
         print("  %-13s %-32s %s" % (dll, function, entry or "NOT ALLOWED"))
 
+    for name in sorted({m.group(0).decode("latin-1") for m in DLL_NAME.finditer(image.data)}):
+        if name.lower() not in allowed_dlls and name.lower() not in loaded:
+            problems.append("names %s, which is not a DLL that Windows 95 and NT 4.0 both ship"
+                            % name)
+
     late = late_instructions(objdump, path)
     for address, text in late[:20]:
         problems.append("instruction a Pentium (i586) lacks at 0x%s: %s" % (address, text))
@@ -229,12 +242,12 @@ def main():
     parser.add_argument("executables", nargs="+")
     args = parser.parse_args()
 
-    allowed, refused = read_allowed(args.allowed)
+    allowed, refused, loaded = read_allowed(args.allowed)
     allowed_dlls = {dll for dll, _ in allowed}
     problems = []
     for path in args.executables:
         try:
-            problems += check(path, allowed, refused, allowed_dlls, args.objdump)
+            problems += check(path, allowed, refused, loaded, allowed_dlls, args.objdump)
         except (OSError, PeError, struct.error, ValueError) as error:
             problems.append("%s: cannot read: %s" % (path, error))
     for problem in problems:
