@@ -213,8 +213,8 @@ def check(path, allowed, refused, loaded, allowed_dlls, objdump):
             problems.append("%s %s: imported by ordinal, which differs between Windows versions"
                             % (dll, function))
         elif dll.lower() not in allowed_dlls:
-            problems.append("%s %s: %s is not a DLL that Windows 95 and NT 4.0 both ship"
-                            % (dll, function, dll))
+            problems.append("%s %s: %s is not among the allowed list's DLLs (those Windows 95 "
+                            "and NT 4.0 both ship)" % (dll, function, dll))
         elif (dll.lower(), function) in refused:
             problems.append("%s %s: %s" % (dll, function, refused[(dll.lower(), function)]))
         elif entry is None:
@@ -224,8 +224,8 @@ def check(path, allowed, refused, loaded, allowed_dlls, objdump):
 
     for name in sorted({m.group(0).decode("latin-1") for m in DLL_NAME.finditer(image.data)}):
         if name.lower() not in allowed_dlls and name.lower() not in loaded:
-            problems.append("names %s, which is not a DLL that Windows 95 and NT 4.0 both ship"
-                            % name)
+            problems.append("names %s, a DLL the allowed list neither imports from nor lists as "
+                            "loaded at run time" % name)
 
     late = late_instructions(objdump, path)
     for address, text in late[:20]:
