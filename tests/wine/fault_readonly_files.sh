@@ -46,14 +46,15 @@ expect_eq "1: windrvr.sys read-only" "AR" \
   "$(wine cmd /c attrib 'C:\windows\system32\drivers\windrvr.sys' 2>/dev/null | tr -d '\r' |
      sed 's/C:.*//' | tr -d ' ')"
 uninstall_start
-expect_ok "1: uninstall" gui fail-on Error wait "$UNINSTALL_TITLE" click 1 wait-msgbox Notice 20000 \
-  expect-text -1 -e "$TEXT_RESTART" expect-alone click 1 wait-gone
+expect_ok "1: uninstall" gui fail-on Error wait "$UNINSTALL_TITLE" click 1 \
+  wait-msgbox Notice 20000 expect-text -1 -e "$TEXT_RESTART" expect-alone click 1 wait-gone
 expect_eq "1: exit status" 0 "$(uninstall_exit_code)"
 check_unregistered 1 talvenkp.sys
 expect_eq "1: windrvr.sys stays until the restart" present "$(file_state "$readonly")"
 expect_eq "1: delete pending" windrvr.sys "$(pending_delete windrvr.sys)"
 wineboot -r >/dev/null 2>&1
-echo "     windrvr.sys after the restart: $(file_state "$readonly"), pending: '$(pending_delete windrvr.sys)'"
+echo "     windrvr.sys after the restart: $(file_state "$readonly")," \
+  "pending: '$(pending_delete windrvr.sys)'"
 chmod u+w "$readonly" && rm -f "$readonly"
 
 # --- 2: a driver file that may not be deleted ----------------------------------------------------

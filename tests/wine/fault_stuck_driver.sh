@@ -33,8 +33,8 @@ cp "$STUCK" "$pkg/system/talvenkp.sys" || exit 1
 
 setup_start "$pkg"
 expect_gui "1: first installation" wait "$caption" check 1007 1 click 1005 wait-text 1005 Install \
-  click 1005 timeout 60000 fail-on Error wait-msgbox "" expect-text -1 "TALVEN Installation Complete!" \
-  click 1 wait-gone
+  click 1005 timeout 60000 fail-on Error wait-msgbox "" \
+  expect-text -1 "TALVEN Installation Complete!" click 1 wait-gone
 setup_wait_exit
 expect_eq "1: first installation: exit code" 0 "$SETUP_EXIT"
 expect_eq "1: talvenkp runs" RUNNING "$(wine_service_state talvenkp)"
@@ -59,8 +59,9 @@ expect_ok "2: start WinDriver" wine_svc start WinDriver
 expect_ok "2: start talvenkp" wine_svc start talvenkp
 
 uninstall_start
-expect_ok "2: uninstall" gui fail-on Error wait "$UNINSTALL_TITLE" click 1 wait-msgbox Notice 20000 \
-  expect-text -1 -e "$TEXT_RESTART" expect-alone click 1 wait-gone absent Notice 500
+expect_ok "2: uninstall" gui fail-on Error wait "$UNINSTALL_TITLE" click 1 \
+  wait-msgbox Notice 20000 expect-text -1 -e "$TEXT_RESTART" expect-alone click 1 wait-gone \
+  absent Notice 500
 expect_eq "2: exit status" 0 "$(uninstall_exit_code)"
 expect_ok "2: no error" gui absent Error
 expect_eq "2: WinDriver" MISSING "$(wine_service_state WinDriver)"
@@ -70,7 +71,8 @@ expect_eq "2: talvenkp.sys, loaded, stays until the restart" present \
 expect_eq "2: talvenkp marked for deletion" "create talvenkp: error 1072" \
   "$(wine_svc create talvenkp 'C:\windows\system32\drivers\talvenkp.sys')"
 pending=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
-            /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -io 'talvenkp.sys' | head -1)
+            /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -io 'talvenkp.sys' |
+          head -1)
 expect_eq "2: delete pending" talvenkp.sys "$pending"
 
 # The restart: every process of the prefix ends, the next boot carries out the pending delete.
