@@ -6,6 +6,8 @@
 //  - a registrar whose Configure did not succeed changes nothing on the machine;
 //  - the registry keys and services that change are the driver's own: its key under Services
 //    (or Services\VxD) and what lies below it; neighbours stay as they were;
+//  - Configure takes no name or file base name with a backslash, which would lead out of the
+//    driver's own key (so a driver named "VxD\Other" cannot delete another driver's VxD key);
 //  - no handle but the manager's stays open, nothing is closed twice, and deleting the registrar
 //    leaves no handle open.
 #include "driver_registrar.h"
@@ -114,6 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     NameSet names;  // every name the registrar has held: its keys and services may change
+    bool namesSetDirectly = false;
     auto configure = [&]() {
         char* n = ExactString(name);
         char* f = ExactString(fileName);
@@ -163,6 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 7: configure(); break;
         case 8: {
             // Set directly, as the classes do on themselves: no checks but the fields' bounds.
+            namesSetDirectly = true;
             char* n = ExactString(text);
             char* f = ExactString(name);
             registrar->SetNames(n, f, (op & 0x10) ? NULL : n);
@@ -197,6 +201,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             }
         }
         CheckChanges(before, after, names);
+        if (!namesSetDirectly) {
+            FUZZ_CHECK(strchr(registrar->Name(), '\\') == NULL);
+            FUZZ_CHECK(strchr(registrar->FileName(), '\\') == NULL);
+            // The neighbours, unless the driver bears their name.
+            if (names.count("Other") == 0 && names.count("VxD") == 0) {
+                FUZZ_CHECK(after.registry.count(std::string(kServices) + "VxD\\Other") == 1);
+                FUZZ_CHECK(after.registry.count(std::string(kServices) + "Other") == 1);
+                FUZZ_CHECK(after.services.count("Other") == 1);
+            }
+        }
         CheckMessages(registrar);
         FUZZ_CHECK(sim::OpenHandleCount() <= 1);
         FUZZ_CHECK(sim::BadCloseCount() == 0);
