@@ -18,8 +18,8 @@ expect_ok "loader start" wine_svc start vxdldr
 caption=$(setup_caption "$version")
 pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" || exit 1
-# Every Windows 95 and 98 has system\vmm32; Wine's shell does not create a missing destination folder
-# of a wildcard copy.
+# Every Windows 95 and 98 has system\vmm32; Wine's shell does not create a missing destination
+# folder of a wildcard copy.
 vmm32=$WINEPREFIX/drive_c/windows/system/vmm32
 mkdir -p "$vmm32"
 loader_log() { wine_run "$TALVEN_TEST_TOOLS/vxdldr_log.exe" "$@" | tr -d '\r'; }
@@ -47,7 +47,7 @@ for name in windrvr talvenkp; do
   expect_eq "$key StaticVxD" "REG_SZ *$name" "$(vxd_value $key StaticVxD)"
   expect_eq "$key Start" "REG_BINARY 00" "$(vxd_value $key Start)"
   expect_same_file "$name.vxd in system\\vmm32" "$pkg/system/$name.vxd" "$vmm32/$name.vxd"
-  expect_no_path "no $name.sys in the drivers folder" "$WINEPREFIX/drive_c/windows/system32/drivers/$name.sys"
+  expect_no_path "no $name.sys in the drivers folder" "$SETUP_DRIVERS/$name.sys"
 done
 expect_eq "loader requests" "unload WINDRVR (id 0xFFFFFFFF, input 260 bytes): refused
 load C:\\windows\\system\\vmm32\\windrvr.vxd (input 36 bytes): ok
@@ -66,7 +66,8 @@ expect_gui "no loader: failure, no reboot offer" wait "$caption" check 1007 1 cl
   absent "Installation Complete" 500
 setup_wait_exit
 expect_eq "no loader: exit code" 0 "$SETUP_EXIT"
-expect_eq "no loader: WinDriver StaticVxD still written" "REG_SZ *windrvr" "$(vxd_value WinDriver StaticVxD)"
+expect_eq "no loader: WinDriver StaticVxD still written" "REG_SZ *windrvr" \
+  "$(vxd_value WinDriver StaticVxD)"
 
 # The loader again (its counts start from nothing), and this time "Reboot".
 expect_ok "loader start again" wine_svc start vxdldr

@@ -31,7 +31,8 @@ expect_gui "1: blocked path" wait "$caption" \
   expect-text -1 "Could not create install directory" click 1 wait-gone \
   wait "$caption" expect-text 1005 Install expect-enabled 1005 1 expect-visible 1008 1 \
   expect-text 1008 'C:\blocked\TALVEN'
-expect_eq "1: the file in the way untouched" "a file where a directory should be" "$(cat "$drive_c/blocked")"
+expect_eq "1: the file in the way untouched" "a file where a directory should be" \
+  "$(cat "$drive_c/blocked")"
 expect_no_path "1: no driver copied" "$SETUP_DRIVERS/windrvr.sys"
 expect_eq "1: no service" MISSING "$(wine_service_state WinDriver)"
 expect_gui "1: corrected path" wait "$caption" set-text 1008 'C:\Tools\TALVEN' click 1005 \
@@ -77,5 +78,6 @@ expect_eq "3: exit code" 0 "$SETUP_EXIT"
 for service in WinDriver talvenkp; do
   expect_eq "3: $service" RUNNING "$(wine_service_state $service)"
 done
-expect_same_file "3: the held file kept" "$TALVEN_TEST_DRIVERS/talvenkp.sys" "$drive_c/Held/system/windrvr.sys"
+expect_same_file "3: the held file kept" "$TALVEN_TEST_DRIVERS/talvenkp.sys" \
+  "$drive_c/Held/system/windrvr.sys"
 finish

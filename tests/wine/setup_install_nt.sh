@@ -45,7 +45,8 @@ start=$(date +%s)
 install_through_wizard "" "TALVEN Installation Complete!" \
   wait "" wait-text 1012 "Registering system files..." absent "$caption"
 for file in windrvr.sys talvenkp.sys; do
-  expect_same_file "first run: $file in the drivers folder" "$pkg/system/$file" "$SETUP_DRIVERS/$file"
+  expect_same_file "first run: $file in the drivers folder" "$pkg/system/$file" \
+    "$SETUP_DRIVERS/$file"
 done
 expect_ok "first run: developer files, system folder included, in the install directory" \
   diff -r "$pkg" "$SETUP_INSTALL_DIR"
@@ -61,7 +62,8 @@ setup_package "$update" "$TALVEN_TEST_TOOLS/driver_variant.sys" || exit 1
 pkg=$update
 install_through_wizard "Error" "$(setup_failure_text)"
 for file in windrvr.sys talvenkp.sys; do
-  expect_same_file "update: the loaded $file kept" "$TALVEN_TEST_DRIVERS/$file" "$SETUP_DRIVERS/$file"
+  expect_same_file "update: the loaded $file kept" "$TALVEN_TEST_DRIVERS/$file" \
+    "$SETUP_DRIVERS/$file"
 done
 check_drivers_running "update"
 

@@ -34,6 +34,7 @@
 #   setup_failure_text              the complete failure message of an unsuccessful run
 #   expect_same_file DESC A B       two files hold the same bytes
 #   expect_no_path DESC PATH        nothing at PATH
+#   expect_ended DESC               the last setup_wait_exit saw the program end (any exit code)
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
 GUICTL=$TALVEN_TEST_TOOLS/guictl.exe
@@ -154,7 +155,8 @@ expect_same_file() {
   if cmp -s "$2" "$3"; then
     echo "ok   $1"
   else
-    echo "FAIL $(_talven_where): $1: $2 and $3 differ (or one is missing): $(ls -l "$2" "$3" 2>&1 | tr '\n' ' ')"
+    echo "FAIL $(_talven_where): $1: $2 and $3 differ (or one is missing):" \
+      "$(ls -l "$2" "$3" 2>&1 | tr '\n' ' ')"
     TALVEN_WINE_FAILURES=$((TALVEN_WINE_FAILURES + 1))
   fi
 }
@@ -165,5 +167,13 @@ expect_no_path() {
     TALVEN_WINE_FAILURES=$((TALVEN_WINE_FAILURES + 1))
   else
     echo "ok   $1"
+  fi
+}
+
+expect_ended() {
+  echo "     $1: exit code $SETUP_EXIT"
+  if [ "$SETUP_EXIT" = timeout ]; then
+    echo "FAIL $(_talven_where): $1: the program did not end"
+    TALVEN_WINE_FAILURES=$((TALVEN_WINE_FAILURES + 1))
   fi
 }
