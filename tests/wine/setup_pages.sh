@@ -11,6 +11,9 @@
 #  D. Escape, and the system menu's Close (SC_CLOSE) with the box ticked, end the program.
 #  E. a read-me of 99,999 bytes is shown whole, a longer one cut after 99,999 bytes.
 #  F. a program path of 255 characters runs; one of 256 is refused with a message (exit code 1).
+#  G. a riched32.dll planted in the package folder is not loaded (the rich edit library comes
+#     from the system directory by full path), with Wine told to prefer a native riched32.dll
+#     found on the search path, as Windows would.
 # After each run: nothing installed (no install directory, no driver files, no services).
 . "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
 
@@ -146,5 +149,19 @@ expect_gui "F: 256 characters refused" wait-msgbox Error \
 setup_wait_exit
 expect_eq "F: 256 characters: exit code" 1 "$SETUP_EXIT"
 nothing_installed "E and F"
+
+# --- G: a planted rich edit library --------------------------------------------------------------
+printf 'Read-me beside a planted DLL\r\n' >"$pkg/setup.txt"
+cp "$TALVEN_TEST_TOOLS/planted_dll.dll" "$pkg/riched32.dll" || exit 1
+marker=$WINEPREFIX/drive_c/planted_dll_loaded.txt
+saved_overrides=$WINEDLLOVERRIDES
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;riched32=n,b"
+setup_start "$pkg"
+expect_gui "G: planted riched32.dll" wait "$caption" \
+  expect-text 1001 -e 'Read-me beside a planted DLL\r\n' click 1004 wait-gone
+setup_wait_exit
+export WINEDLLOVERRIDES=$saved_overrides
+expect_eq "G: exit code" 1 "$SETUP_EXIT"
+expect_no_path "G: the planted DLL not loaded" "$marker"
 
 finish
