@@ -87,10 +87,12 @@ void Line(const char *format, ...) {
   fflush(stdout);
 }
 
-// Writes text into out with control characters escaped, so that it stays on one line.
+// Writes text into out with control characters escaped, so that it stays on one line; a text
+// that does not fit ends in "...".
 void Escape(const char *text, char *out, size_t size) {
   size_t n = 0;
-  for (const unsigned char *p = (const unsigned char *)text; *p && n + 5 < size; ++p) {
+  const unsigned char *p = (const unsigned char *)text;
+  for (; *p && n + 8 < size; ++p) {
     if (*p == '\r') {
       out[n++] = '\\';
       out[n++] = 'r';
@@ -106,8 +108,8 @@ void Escape(const char *text, char *out, size_t size) {
       out[n++] = (char)*p;
     }
   }
-  if (n + 5 >= size && n >= 3)
-    memcpy(out + n - 3, "...", 3);
+  if (*p)
+    n += snprintf(out + n, size - n, "...");
   out[n] = '\0';
 }
 
