@@ -4,8 +4,9 @@
 //
 // Usage:
 //   guictl COMMAND [ARG...] [COMMAND [ARG...]]...    commands given as arguments
-//   guictl -f SCRIPT                                 commands read from a file, one per line
-//                                                   ("#" starts a comment line; "..." groups
+//   guictl -f SCRIPT                                 commands read from a file, one or more
+//                                                   per line (a word starting with # comments
+//                                                   out the rest of its line; "..." groups
 //                                                   words, \" inside quotes is a quote)
 // Commands run in order; each prints one line ("ok ..." or "FAIL ..."). The first failed
 // expectation or time-out ends the run with exit code 1, after the list of visible dialogs;
@@ -788,8 +789,8 @@ bool Run(Args &args) {
 // Script files
 // ---------------------------------------------------------------------------------------------
 
-// Splits a script into words: blanks separate, "..." groups (\" is a quote inside), a line
-// whose first word starts with # is skipped. The words point into the buffer.
+// Splits a script into words: blanks separate, "..." groups (\" is a quote inside), a word
+// starting with # comments out the rest of its line. The words point into the buffer.
 int SplitScript(char *text, char **words, int capacity) {
   int count = 0;
   char *p = text;
