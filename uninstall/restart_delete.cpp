@@ -61,6 +61,12 @@ int ScheduleInWininit(const char* path) {
 }  // namespace
 
 int ScheduleDeleteAtRestart(const char* path, int windows9x) {
+    // The delete at the restart refuses a read-only file as any delete does: clear the attribute
+    // now, so that the scheduled delete can succeed.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+    }
     if (windows9x) {
         return ScheduleInWininit(path);
     }

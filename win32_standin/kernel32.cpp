@@ -328,6 +328,29 @@ DWORD GetFileAttributesA(LPCSTR path)
     return entry->directory ? (entry->attributes | FILE_ATTRIBUTE_DIRECTORY) : entry->attributes;
 }
 
+BOOL SetFileAttributesA(LPCSTR path, DWORD attributes)
+{
+    DWORD error;
+    if (EnterCall("SetFileAttributesA", &error)) {
+        SetError(error);
+        return FALSE;
+    }
+    FsPath resolved;
+    if (path == nullptr || path[0] == '\0' || strlen(path) >= MAX_PATH ||
+        !ResolvePath(path, &resolved) || HasWildcard(path)) {
+        SetError(ERROR_INVALID_NAME);
+        return FALSE;
+    }
+    auto it = machine().files.find(resolved.Full());
+    if (it == machine().files.end()) {
+        SetError(MissingError(resolved));
+        return FALSE;
+    }
+    // The directory attribute is the entry's kind, not something a caller can set.
+    it->second.attributes = attributes & ~DWORD(FILE_ATTRIBUTE_DIRECTORY);
+    return TRUE;
+}
+
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security)
 {
     (void)security;

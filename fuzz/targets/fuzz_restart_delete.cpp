@@ -92,6 +92,18 @@ BOOL WritePrivateProfileSectionA(LPCSTR, LPCSTR lines, LPCSTR)
     return TRUE;
 }
 
+// The file to schedule is read-only: its attribute is cleared before the scheduling.
+DWORD GetFileAttributesA(LPCSTR)
+{
+    return FILE_ATTRIBUTE_READONLY;
+}
+
+BOOL SetFileAttributesA(LPCSTR, DWORD attributes)
+{
+    FUZZ_CHECK((attributes & FILE_ATTRIBUTE_READONLY) == 0);
+    return TRUE;
+}
+
 BOOL MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags)
 {
     FUZZ_CHECK(replacement == NULL && flags == MOVEFILE_DELAY_UNTIL_REBOOT);

@@ -180,6 +180,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID 
 BOOL CloseHandle(HANDLE handle);
 DWORD GetFileAttributesA(LPCSTR path);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
+BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 
 LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
                         REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
