@@ -98,6 +98,9 @@ public:
     void CloseManager() override;
     virtual int InstallRegistryEntry();
     virtual int RemoveRegistryEntry();
+
+private:
+    SC_HANDLE OpenDriverService();
 };
 
 // Windows 95/98: a static VxD under the VxD key, loaded and unloaded at once through "\\.\VXDLDR".

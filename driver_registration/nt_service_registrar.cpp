@@ -43,6 +43,15 @@ void CNtServiceRegistrar::SetNames(const char* name, const char* fileName, const
                  ".SYS");
 }
 
+// The configured driver's service with full access; null without a manager, without a
+// configuration, or when the service does not exist.
+SC_HANDLE CNtServiceRegistrar::OpenDriverService()
+{
+    if (m_manager == NULL || !IsConfigured())
+        return NULL;
+    return OpenServiceA(static_cast<SC_HANDLE>(m_manager), m_name, SERVICE_ALL_ACCESS);
+}
+
 int CNtServiceRegistrar::Install()
 {
     if (m_registryOnly)
@@ -61,10 +70,7 @@ int CNtServiceRegistrar::Remove()
 {
     if (m_registryOnly)
         return RemoveRegistryEntry();
-    if (m_manager == NULL || !IsConfigured())
-        return 0;
-    ServiceHandle service(OpenServiceA(static_cast<SC_HANDLE>(m_manager), m_name,
-                                       SERVICE_ALL_ACCESS));
+    ServiceHandle service(OpenDriverService());
     if (service.Get() == NULL)
         return 0;
     // A service already marked for deletion goes away once its last handle closes: done already.
@@ -74,10 +80,7 @@ int CNtServiceRegistrar::Remove()
 
 int CNtServiceRegistrar::Load()
 {
-    if (m_manager == NULL || !IsConfigured())
-        return 0;
-    ServiceHandle service(OpenServiceA(static_cast<SC_HANDLE>(m_manager), m_name,
-                                       SERVICE_ALL_ACCESS));
+    ServiceHandle service(OpenDriverService());
     if (service.Get() == NULL)
         return 0;
     // A service that is already running fails the start (ERROR_SERVICE_ALREADY_RUNNING): 0 too.
@@ -86,10 +89,7 @@ int CNtServiceRegistrar::Load()
 
 int CNtServiceRegistrar::Unload()
 {
-    if (m_manager == NULL || !IsConfigured())
-        return 0;
-    ServiceHandle service(OpenServiceA(static_cast<SC_HANDLE>(m_manager), m_name,
-                                       SERVICE_ALL_ACCESS));
+    ServiceHandle service(OpenDriverService());
     if (service.Get() == NULL)
         return 0;
     SERVICE_STATUS status = {};
