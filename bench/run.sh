@@ -207,7 +207,8 @@ kib() { awk -v b="$1" 'BEGIN { printf "%.1f KiB (%d bytes)", b / 1024, b }'; }
 {
   echo "# Benchmarks"
   echo
-  echo "Measured $(date -u +%Y-%m-%d) on $(nproc) cores, $(wine --version) reporting Windows XP, $rounds rounds"
+  echo "Measured $(date -u +%Y-%m-%d) at commit $(git -C "$root" rev-parse --short HEAD) on $(nproc) cores, $(wine --version)"
+  echo "reporting Windows XP, $rounds rounds"
   echo "each, ours and the NSIS peer alternating, one fresh prefix per round; times are the"
   echo "median with the lowest and highest in brackets. Rerun: \`bash bench/run.sh\`."
   echo
