@@ -207,10 +207,10 @@ kib() { awk -v b="$1" 'BEGIN { printf "%.1f KiB (%d bytes)", b / 1024, b }'; }
 {
   echo "# Benchmarks"
   echo
-  echo "Measured $(date -u +%Y-%m-%d) at commit $(git -C "$root" rev-parse --short HEAD) on $(nproc) cores, $(wine --version)"
-  echo "reporting Windows XP, $rounds rounds"
-  echo "each, ours and the NSIS peer alternating, one fresh prefix per round; times are the"
-  echo "median with the lowest and highest in brackets. Rerun: \`bash bench/run.sh\`."
+  echo "Measured $(date -u +%Y-%m-%d) at commit $(git -C "$root" rev-parse --short HEAD) on $(nproc) cores with"
+  echo "$(wine --version) reporting Windows XP: $rounds rounds each, ours and the NSIS peer alternating,"
+  echo "one fresh prefix per round; times are the median with the lowest and highest in brackets."
+  echo "Rerun: \`bash bench/run.sh\`."
   echo
   echo "| measure | ours | NSIS peer (bench/peer.nsi, $(makensis -VERSION)) |"
   echo "|---|---|---|"
