@@ -124,6 +124,12 @@ void CDriverRegistrar::SetNames(const char* name, const char* fileName, const ch
         m_imagePath[0] = '\0';
 }
 
+void CDriverRegistrar::SetSystemRootImagePath(const char* fileName)
+{
+    JoinText(m_imagePath, sizeof m_imagePath, "\\SystemRoot\\System32\\drivers\\", fileName,
+             ".SYS");
+}
+
 int CDriverRegistrar::FormatKeyPath(char* path, const char* prefix) const
 {
     return JoinText(path, kKeyPathSize, prefix, m_name);

@@ -58,6 +58,9 @@ protected:
     // refuses it without touching any registration.
     int IsConfigured() const { return m_name[0] != '\0'; }
 
+    // The default image path of a .SYS driver: "\SystemRoot\System32\drivers\<fileName>.SYS".
+    void SetSystemRootImagePath(const char* fileName);
+
     // The key path "<prefix><m_name>" into `path` (kKeyPathSize). 0 when it does not fit.
     int FormatKeyPath(char* path, const char* prefix) const;
 

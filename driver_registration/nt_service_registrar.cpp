@@ -39,8 +39,7 @@ void CNtServiceRegistrar::SetNames(const char* name, const char* fileName, const
 {
     CDriverRegistrar::SetNames(name, fileName, imagePath);
     if (imagePath == NULL)
-        JoinText(m_imagePath, sizeof m_imagePath, "\\SystemRoot\\System32\\drivers\\", fileName,
-                 ".SYS");
+        SetSystemRootImagePath(fileName);
 }
 
 // The configured driver's service with full access; null without a manager, without a

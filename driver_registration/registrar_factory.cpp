@@ -1,14 +1,11 @@
 // CreateDriverRegistrar: the registrar class for the running platform.
 #include "driver_registrar.h"
-
-#include <string.h>
+#include "windows_version.h"
 
 CDriverRegistrar* CreateDriverRegistrar(int preferVxd)
 {
     OSVERSIONINFOA version;
-    memset(&version, 0, sizeof version);
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!GetVersionExA(&version))
+    if (!QueryWindowsVersion(&version))
         return NULL;
 
     DWORD major = version.dwMajorVersion;

@@ -38,8 +38,7 @@ void CWin98SysRegistrar::SetNames(const char* name, const char* fileName, const 
 {
     CDriverRegistrar::SetNames(name, fileName, imagePath);
     if (imagePath == NULL)
-        JoinText(m_imagePath, sizeof m_imagePath, "\\SystemRoot\\System32\\drivers\\", fileName,
-                 ".SYS");
+        SetSystemRootImagePath(fileName);
 }
 
 int CWin98SysRegistrar::Install()

@@ -3,6 +3,7 @@
 #include "driver_registrar.h"
 
 #include "bounded_text.h"
+#include "windows_version.h"
 
 #include <string.h>
 
@@ -10,12 +11,17 @@ const char* const kWindowsKindNames[6] = {
     "None Detected", "Windows 95", "Windows 98", "Windows NT 4.0", "Windows 2000", "Windows XP",
 };
 
+int QueryWindowsVersion(OSVERSIONINFOA* version)
+{
+    memset(version, 0, sizeof *version);
+    version->dwOSVersionInfoSize = sizeof *version;  // 148, which every system of the family takes
+    return GetVersionExA(version) ? 1 : 0;
+}
+
 WindowsKind GetWindowsKind()
 {
     OSVERSIONINFOA version;
-    memset(&version, 0, sizeof version);
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!GetVersionExA(&version))
+    if (!QueryWindowsVersion(&version))
         return kWindowsNone;
 
     DWORD platform = version.dwPlatformId;
