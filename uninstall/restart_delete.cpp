@@ -15,8 +15,11 @@ enum { kProfileSectionSize = 32767, kShortPathSize = MAX_PATH };
 class CHeapBuffer {
 public:
     explicit CHeapBuffer(size_t size)
-        : text(static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size))) {}
-    ~CHeapBuffer() {
+        : text(static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size)))
+    {
+    }
+    ~CHeapBuffer()
+    {
         if (text != NULL) {
             HeapFree(GetProcessHeap(), 0, text);
         }
@@ -31,7 +34,8 @@ private:
 // WININIT.INI runs before Windows 95/98 starts: "NUL=<8.3 path>" deletes that file. The key NUL
 // repeats for every file, which WritePrivateProfileStringA cannot write (it would replace the
 // first line), so the whole section is read, one line appended, and the section written back.
-int ScheduleInWininit(const char* path) {
+int ScheduleInWininit(const char* path)
+{
     char shortPath[kShortPathSize];
     DWORD length = GetShortPathNameA(path, shortPath, sizeof shortPath);
     if (length == 0 || length >= sizeof shortPath) {
@@ -44,8 +48,8 @@ int ScheduleInWininit(const char* path) {
     if (section.text == NULL) {
         return 0;
     }
-    DWORD used = GetPrivateProfileSectionA("rename", section.text, kProfileSectionSize,
-                                           "WININIT.INI");
+    DWORD used =
+        GetPrivateProfileSectionA("rename", section.text, kProfileSectionSize, "WININIT.INI");
     if (used >= kProfileSectionSize - 2) {
         return 0;  // cut short: writing it back would drop the lines that did not fit
     }
@@ -60,7 +64,8 @@ int ScheduleInWininit(const char* path) {
 
 }  // namespace
 
-int ScheduleDeleteAtRestart(const char* path, int windows9x) {
+int ScheduleDeleteAtRestart(const char* path, int windows9x)
+{
     // The delete at the restart refuses a read-only file as any delete does: clear the attribute
     // now, so that the scheduled delete can succeed.
     DWORD attributes = GetFileAttributesA(path);

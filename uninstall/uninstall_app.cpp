@@ -12,7 +12,8 @@ CUninstallApp::CUninstallApp() {}
 // The one application object.
 CUninstallApp theApp;
 
-BOOL CUninstallApp::InitInstance() {
+BOOL CUninstallApp::InitInstance()
+{
     Enable3dControls();
 
     CUninstallDlg dlg;

@@ -40,7 +40,8 @@ const char kNotDeletedFormat[] =
 // questions, no error boxes of the shell, and (without FOF_ALLOWUNDO) no recycle bin.
 const FILEOP_FLAGS kDeleteFlags = 0x0E10;
 
-int CanOpenForReading(const char* path) {
+int CanOpenForReading(const char* path)
+{
     FILE* file = fopen(path, "rb");
     if (file == NULL) {
         return 0;
@@ -49,13 +50,15 @@ int CanOpenForReading(const char* path) {
     return 1;
 }
 
-int FileExists(const char* path) {
+int FileExists(const char* path)
+{
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 // Turns a path into the one-name list the shell's file operations take. GetDriverLocations
 // leaves room for the second NUL; the check keeps it inside the buffer whatever the path.
-void AppendSecondNul(char* path, size_t capacity) {
+void AppendSecondNul(char* path, size_t capacity)
+{
     size_t length = strnlen(path, capacity);
     if (length + 1 < capacity) {
         path[length + 1] = '\0';
@@ -68,7 +71,8 @@ void AppendSecondNul(char* path, size_t capacity) {
 // The run blocks the GUI thread, so nothing would repaint before it ends: paint the status
 // window now, and let the window system show it (Wine's X11 driver, for one, sends its
 // drawing out only when the thread looks at its message queue).
-void SetStatus(CDialog& status, const char* text) {
+void SetStatus(CDialog& status, const char* text)
+{
     status.SetDlgItemText(IDC_STATUS_TEXT, text);
     status.RedrawWindow(NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     MSG message;
@@ -82,18 +86,21 @@ BEGIN_MESSAGE_MAP(CUninstallDlg, CDialog)
     ON_WM_QUERYDRAGICON()
 END_MESSAGE_MAP()
 
-CUninstallDlg::CUninstallDlg(CWnd* pParent) : CDialog(IDD, pParent) {
+CUninstallDlg::CUninstallDlg(CWnd* pParent) : CDialog(IDD, pParent)
+{
     m_hIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME);
 }
 
-void CUninstallDlg::DoDataExchange(CDataExchange* pDX) {
+void CUninstallDlg::DoDataExchange(CDataExchange* pDX)
+{
     CDialog::DoDataExchange(pDX);
     DDX_Control(pDX, IDOK, m_uninstallButton);
     DDX_Control(pDX, IDCANCEL, m_cancelButton);
     DDX_Control(pDX, IDC_NOTICE_TEXT, m_noticeText);
 }
 
-BOOL CUninstallDlg::OnInitDialog() {
+BOOL CUninstallDlg::OnInitDialog()
+{
     CDialog::OnInitDialog();
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
@@ -112,8 +119,8 @@ BOOL CUninstallDlg::OnInitDialog() {
         m_windowsDir[0] = '\0';
     }
     DriverLocations locations;
-    int located = m_windowsDir[0] != '\0' &&
-                  GetDriverLocations(m_windowsKind, m_windowsDir, &locations);
+    int located =
+        m_windowsDir[0] != '\0' && GetDriverLocations(m_windowsKind, m_windowsDir, &locations);
     if (!located) {
         locations.driverDir[0] = locations.windrvrPath[0] = locations.talvenkpPath[0] = '\0';
         locations.preferVxd = m_windowsKind <= kWindows98 ? 1 : 0;
@@ -144,7 +151,8 @@ BOOL CUninstallDlg::OnInitDialog() {
     return FALSE;
 }
 
-void CUninstallDlg::OnOK() {
+void CUninstallDlg::OnOK()
+{
     ShowWindow(SW_HIDE);
 
     CDialog status;
@@ -176,7 +184,8 @@ void CUninstallDlg::OnOK() {
     CDialog::OnOK();
 }
 
-void CUninstallDlg::RemoveDriver(const char* name, const char* fileName, const char* imagePath) {
+void CUninstallDlg::RemoveDriver(const char* name, const char* fileName, const char* imagePath)
+{
     CDriverRegistrar* registrar = CreateDriverRegistrar(m_preferVxd);
     if (registrar == NULL) {
         return;  // only when memory runs out: nothing to unregister with, go on to the next step
@@ -192,7 +201,8 @@ void CUninstallDlg::RemoveDriver(const char* name, const char* fileName, const c
 // it open), read-only, or access denied. The removal is then not complete, and a second
 // uninstall would stop at the installed check with one file gone, so the file is left to the
 // next restart, and the user is told to restart.
-void CUninstallDlg::ReportOutcome() {
+void CUninstallDlg::ReportOutcome()
+{
     const char* const paths[2] = {m_windrvrPath, m_talvenkpPath};
     int remaining = 0;
     int scheduled = 0;
@@ -216,7 +226,8 @@ void CUninstallDlg::ReportOutcome() {
     }
 }
 
-void CUninstallDlg::OnPaint() {
+void CUninstallDlg::OnPaint()
+{
     if (!IsIconic()) {
         Default();
         return;
@@ -232,6 +243,7 @@ void CUninstallDlg::OnPaint() {
     DrawIcon(dc.GetSafeHdc(), x, y, m_hIcon);
 }
 
-HCURSOR CUninstallDlg::OnQueryDragIcon() {
+HCURSOR CUninstallDlg::OnQueryDragIcon()
+{
     return reinterpret_cast<HCURSOR>(m_hIcon);
 }
