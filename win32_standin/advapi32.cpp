@@ -79,6 +79,14 @@ LSTATUS SplitSubKey(const char* subKey, std::vector<std::string>* parts)
     return ERROR_SUCCESS;
 }
 
+// `key` resolved and `subKey` split below it, as every call that names a subkey needs both.
+LSTATUS ResolveSubKey(HKEY key, LPCSTR subKey, std::string* path, bool* isRoot, DWORD* access,
+                      std::vector<std::string>* parts)
+{
+    LSTATUS status = ResolveKey(key, path, isRoot, access);
+    return status != ERROR_SUCCESS ? status : SplitSubKey(subKey, parts);
+}
+
 bool HasSubkeys(const std::string& path)
 {
     std::string prefix = path + "\\";
@@ -104,11 +112,8 @@ LSTATUS OpenOrCreateKey(HKEY key, LPCSTR subKey, REGSAM access, bool create, PHK
     std::string path;
     bool isRoot;
     DWORD parentAccess;
-    LSTATUS status = ResolveKey(key, &path, &isRoot, &parentAccess);
-    if (status != ERROR_SUCCESS)
-        return status;
     std::vector<std::string> parts;
-    status = SplitSubKey(subKey, &parts);
+    LSTATUS status = ResolveSubKey(key, subKey, &path, &isRoot, &parentAccess, &parts);
     if (status != ERROR_SUCCESS)
         return status;
     auto& registry = machine().registry;
@@ -278,11 +283,8 @@ LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey)
     std::string path;
     bool isRoot;
     DWORD access;
-    LSTATUS status = ResolveKey(key, &path, &isRoot, &access);
-    if (status != ERROR_SUCCESS)
-        return status;
     std::vector<std::string> parts;
-    status = SplitSubKey(subKey, &parts);
+    LSTATUS status = ResolveSubKey(key, subKey, &path, &isRoot, &access, &parts);
     if (status != ERROR_SUCCESS)
         return status;
     if (parts.empty() && isRoot)

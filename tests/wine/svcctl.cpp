@@ -9,26 +9,13 @@
 // carries the error code), 2 for a usage error.
 #include <windows.h>
 
+#include "registry_key.h"  // ServiceHandle: closes a service handle once
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 namespace {
-
-class CServiceHandle {
- public:
-  explicit CServiceHandle(SC_HANDLE handle) : m_handle(handle) {}
-  ~CServiceHandle() {
-    if (m_handle)
-      CloseServiceHandle(m_handle);
-  }
-  CServiceHandle(const CServiceHandle &) = delete;
-  CServiceHandle &operator=(const CServiceHandle &) = delete;
-  SC_HANDLE Get() const { return m_handle; }
-
- private:
-  SC_HANDLE m_handle;
-};
 
 const char *StateName(DWORD state) {
   switch (state) {
@@ -61,7 +48,7 @@ int main(int argc, char **argv) {
   const char *command = argv[1];
   const char *name = argv[2];
 
-  CServiceHandle manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS));
+  ServiceHandle manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS));
   if (!manager.Get())
     return Fail("OpenSCManager", name);
 
@@ -69,7 +56,7 @@ int main(int argc, char **argv) {
     if (argc < 4)
       return Usage();
     DWORD start = argc > 4 ? strtoul(argv[4], NULL, 10) : SERVICE_DEMAND_START;
-    CServiceHandle service(CreateServiceA(manager.Get(), name, name, SERVICE_ALL_ACCESS,
+    ServiceHandle service(CreateServiceA(manager.Get(), name, name, SERVICE_ALL_ACCESS,
                                           SERVICE_KERNEL_DRIVER, start, SERVICE_ERROR_NORMAL,
                                           argv[3], NULL, NULL, NULL, NULL, NULL));
     if (!service.Get())
@@ -78,7 +65,7 @@ int main(int argc, char **argv) {
     return 0;
   }
 
-  CServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS));
+  ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS));
   if (!service.Get()) {
     if (strcmp(command, "state") == 0 && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
       printf("MISSING\n");

@@ -7,27 +7,10 @@
 // Exit code 0, 1 when the service cannot be opened, 2 for a usage error.
 #include <windows.h>
 
+#include "registry_key.h"  // ServiceHandle: closes a service handle once
+
 #include <stdio.h>
 #include <stdlib.h>
-
-namespace {
-
-class CServiceHandle {
- public:
-  explicit CServiceHandle(SC_HANDLE handle) : m_handle(handle) {}
-  ~CServiceHandle() {
-    if (m_handle)
-      CloseServiceHandle(m_handle);
-  }
-  CServiceHandle(const CServiceHandle &) = delete;
-  CServiceHandle &operator=(const CServiceHandle &) = delete;
-  SC_HANDLE Get() const { return m_handle; }
-
- private:
-  SC_HANDLE m_handle;
-};
-
-}  // namespace
 
 int main(int argc, char **argv) {
   setvbuf(stdout, NULL, _IONBF, 0);
@@ -35,12 +18,12 @@ int main(int argc, char **argv) {
     printf("usage: svchold NAME SECONDS\n");
     return 2;
   }
-  CServiceHandle manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT));
+  ServiceHandle manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT));
   if (!manager.Get()) {
     printf("OpenSCManager: error %lu\n", GetLastError());
     return 1;
   }
-  CServiceHandle service(OpenServiceA(manager.Get(), argv[1], SERVICE_QUERY_STATUS));
+  ServiceHandle service(OpenServiceA(manager.Get(), argv[1], SERVICE_QUERY_STATUS));
   if (!service.Get()) {
     printf("open %s: error %lu\n", argv[1], GetLastError());
     return 1;
