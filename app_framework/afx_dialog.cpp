@@ -199,3 +199,37 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
         return TRUE;
     }
 }
+
+BOOL CStatusWindow::Show(CWnd* pParentWnd)
+{
+    if (!Create(m_nIDTemplate, pParentWnd))
+        return FALSE;
+    ShowWindow(SW_SHOW);
+    return TRUE;
+}
+
+void CStatusWindow::SetText(LPCSTR text)
+{
+    SetDlgItemText(m_nIDText, text);
+    RedrawWindow(NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // Looking at the queue delivers the messages sent to us (Wine's X11 driver also sends its
+    // drawing out only then); PM_NOREMOVE leaves posted ones for the modal loop.
+    MSG msg;
+    ::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);
+}
+
+void AfxPause(DWORD milliseconds)
+{
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        DWORD elapsed = ::GetTickCount() - start;
+        if (elapsed >= milliseconds)
+            return;
+        // Wakes for sent messages only; the peek hands them to their windows.
+        if (::MsgWaitForMultipleObjects(0, NULL, FALSE, milliseconds - elapsed, QS_SENDMESSAGE) ==
+            WAIT_OBJECT_0) {
+            MSG msg;
+            ::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);
+        }
+    }
+}

@@ -50,3 +50,24 @@ private:
     BOOL m_bEndModal;
     INT_PTR m_nModalResult;
 };
+
+// The status window of a run: a plain modeless dialog of one text line, owned by the (hidden) main
+// dialog. The run blocks the GUI thread, so each new text is painted at once and the messages
+// other threads and processes send meanwhile are answered (a screen reader or a test tool reads the
+// line with WM_GETTEXT).
+class CStatusWindow : public CDialog {
+public:
+    CStatusWindow(UINT nIDTemplate, int nIDText) : m_nIDText(nIDText) { m_nIDTemplate = nIDTemplate; }
+
+    // Creates the window owned by pParentWnd and shows it.
+    BOOL Show(CWnd* pParentWnd);
+    void SetText(LPCSTR text);
+    void Hide() { ShowWindow(SW_HIDE); }
+
+private:
+    int m_nIDText;
+};
+
+// Waits milliseconds like Sleep, but answers messages sent to the thread's windows meanwhile,
+// so that a run's pauses never leave its status line unreadable. Posted messages stay queued.
+void AfxPause(DWORD milliseconds);

@@ -91,26 +91,48 @@ HINSTANCE AfxGetResourceHandle()
     return AfxGetInstanceHandle();
 }
 
-BOOL AfxInitRichEdit()
+HMODULE AfxLoadSystemLibrary(LPCSTR fileName)
 {
-    if (g_richEdit)
-        return TRUE;
-    static const char kLibraryName[] = "\\riched32.dll";
     char path[MAX_PATH];
     UINT length = ::GetSystemDirectoryA(path, sizeof path);
-    if (length == 0 || length + sizeof kLibraryName > sizeof path)
-        return FALSE;
+    if (length == 0 || length >= sizeof path)
+        return NULL;
     // A system directory at the root of a drive already ends in a backslash.
-    if (path[length - 1] == '\\')
-        AfxCopyText(path + length, sizeof path - length, kLibraryName + 1);
-    else
-        AfxCopyText(path + length, sizeof path - length, kLibraryName);
-    g_richEdit = ::LoadLibraryA(path);
+    if (path[length - 1] != '\\') {
+        if (length + 1 >= sizeof path)
+            return NULL;
+        path[length++] = '\\';
+        path[length] = '\0';
+    }
+    if (!AfxCopyText(path + length, sizeof path - length, fileName))
+        return NULL;
+    // The altered search path makes the library's own imports (riched32 imports riched20 on
+    // Windows 2000/XP) come from its folder, never from the program's folder.
+    return ::LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+BOOL AfxInitRichEdit()
+{
+    if (!g_richEdit)
+        g_richEdit = AfxLoadSystemLibrary("riched32.dll");
     return g_richEdit != NULL;
+}
+
+// An elevated program must not load DLLs from the current directory: SetDllDirectoryA("") takes it
+// off the search path. Windows XP SP1 and later export it; older systems are looked up at run
+// time and skipped.
+static void RemoveCurrentDirectoryFromDllSearch()
+{
+    typedef BOOL(WINAPI * SetDllDirectoryFunction)(LPCSTR);
+    HMODULE kernel32 = ::GetModuleHandleA("kernel32.dll");
+    FARPROC found = kernel32 ? ::GetProcAddress(kernel32, "SetDllDirectoryA") : NULL;
+    if (found)
+        reinterpret_cast<SetDllDirectoryFunction>(reinterpret_cast<void (*)()>(found))("");
 }
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
+    RemoveCurrentDirectoryFromDllSearch();
     CWinApp* app = AfxGetApp();
     if (!app)
         return 1;

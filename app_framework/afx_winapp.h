@@ -34,6 +34,9 @@ CWnd* AfxGetMainWnd();
 HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
 
-// Loads the rich edit library (class "RICHEDIT") from the system directory by its full path,
-// never through the search path, which would include the program's own directory.
+// Loads the rich edit library (class "RICHEDIT") with AfxLoadSystemLibrary.
 BOOL AfxInitRichEdit();
+
+// Loads fileName from the system directory by its full path, with the library's own imports
+// resolved from there too: never through the search path, which starts at the program's folder.
+HMODULE AfxLoadSystemLibrary(LPCSTR fileName);

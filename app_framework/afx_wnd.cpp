@@ -26,6 +26,23 @@ BOOL CWnd::DestroyWindow()
     return ::DestroyWindow(hwnd);
 }
 
+BOOL CWnd::PaintMinimisedIcon(HICON icon)
+{
+    if (!IsIconic())
+        return FALSE;
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    int cxIcon = ::GetSystemMetrics(SM_CXICON);
+    int cyIcon = ::GetSystemMetrics(SM_CYICON);
+    RECT rect;
+    GetClientRect(&rect);
+    // Signed division, truncating toward zero.
+    int x = (rect.right - rect.left - cxIcon + 1) / 2;
+    int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+    ::DrawIcon(dc.GetSafeHdc(), x, y, icon);
+    return TRUE;
+}
+
 void CRichEditCtrl::SetSel(long start, long end)
 {
     CHARRANGE range;

@@ -58,6 +58,10 @@ public:
     }
     BOOL DestroyWindow();
 
+    // WM_PAINT of a dialog that shows its icon while minimised: draws icon centred in the client
+    // area and returns TRUE when the window is minimised; FALSE (nothing painted) otherwise.
+    BOOL PaintMinimisedIcon(HICON icon);
+
     // Leaves the message being handled to the window's default processing (for a dialog, the
     // dialog manager's) once the handler returns.
     LRESULT Default() { m_bDefaultRequested = TRUE; return 0; }
