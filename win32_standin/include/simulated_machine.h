@@ -94,6 +94,15 @@ struct ScmOpen {
     DWORD access = 0;
 };
 
+// One SHFileOperationA call: its lists as the shell reads them (entries up to the second NUL).
+struct ShellOperation {
+    UINT function = 0;
+    std::vector<std::string> from;
+    std::vector<std::string> to;  // empty for a null pTo
+    WORD flags = 0;
+    std::string progressTitle;
+};
+
 struct Machine {
     OSVERSIONINFOA version{};                   // what GetVersionExA reports
     std::string windowsDir = "C:\\WINDOWS";
@@ -107,6 +116,10 @@ struct Machine {
     std::vector<ScmOpen> scmOpens;
     std::map<std::string, FileEntry, NoCase> files;    // full paths; "C:" style drive roots too
     VxdLoader vxd;
+
+    std::vector<ShellOperation> shellOperations;
+    int shellResult = 0;                        // what SHFileOperationA returns (0: success)
+    std::vector<std::string> mutexes;           // names of the mutexes created so far
 
     DWORD sleptMs = 0;
     std::vector<std::string> calls;             // every stand-in call by function name, in order

@@ -30,6 +30,8 @@ typedef void* HANDLE;
 typedef LONG LSTATUS;
 typedef DWORD REGSAM;
 
+struct HWND__;
+typedef HWND__* HWND;
 struct HKEY__;
 typedef HKEY__* HKEY;
 typedef HKEY* PHKEY;
@@ -181,6 +183,7 @@ BOOL CloseHandle(HANDLE handle);
 DWORD GetFileAttributesA(LPCSTR path);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name);
 
 LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
                         REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
