@@ -149,6 +149,21 @@ enum { kVxdLoaderLoad = 1, kVxdLoaderUnload = 2 };
 // for on the NT family, a failing version query, or no memory). The caller deletes it.
 CDriverRegistrar* CreateDriverRegistrar(int preferVxd);
 
+// Owns the registrar of one driver for one sequence of operations: created for the running
+// platform, configured with the driver's names, start type 2 and its image path (not
+// registry-only), and deleted exactly once. Get() is null when no registrar could be created.
+class CRegistrarOwner {
+public:
+    CRegistrarOwner(int preferVxd, const char* name, const char* fileName, const char* imagePath);
+    ~CRegistrarOwner() { delete m_registrar; }
+    CDriverRegistrar* Get() const { return m_registrar; }
+
+private:
+    CRegistrarOwner(const CRegistrarOwner&) = delete;
+    CRegistrarOwner& operator=(const CRegistrarOwner&) = delete;
+    CDriverRegistrar* m_registrar;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Windows versions and driver locations
 
@@ -166,6 +181,10 @@ extern const char* const kWindowsKindNames[6];
 
 // Asks the system every time; 0 for anything unsupported and for a failing version query.
 WindowsKind GetWindowsKind();
+
+// The one 9x/NT decision of the system: 1 for NT 4.0, 2000 and XP (kind 3 or more), 0 for the
+// Windows 9x side. Drivers are .sys services there and VxDs here.
+int IsNtSide(WindowsKind kind);
 
 // Both programs handle these two drivers, in this order.
 #define TALVEN_WINDRVR_NAME "WinDriver"

@@ -24,3 +24,13 @@ CDriverRegistrar* CreateDriverRegistrar(int preferVxd)
         return NULL;
     }
 }
+
+CRegistrarOwner::CRegistrarOwner(int preferVxd, const char* name, const char* fileName,
+                                 const char* imagePath)
+    : m_registrar(CreateDriverRegistrar(preferVxd))
+{
+    // A refused configuration leaves the registrar unconfigured: its operations then fail
+    // without touching any registration.
+    if (m_registrar != NULL)
+        m_registrar->Configure(name, fileName, TALVEN_DRIVER_START_TYPE, imagePath, 0);
+}

@@ -36,14 +36,10 @@ WindowsKind GetWindowsKind()
     return kWindowsNone;
 }
 
-namespace {
-
 int IsNtSide(WindowsKind kind)
 {
-    return kind >= kWindowsNT4;
+    return kind >= kWindowsNT4 ? 1 : 0;
 }
-
-}  // namespace
 
 int GetDriverLocations(WindowsKind kind, const char* windowsDir, DriverLocations* out)
 {

@@ -1,0 +1,173 @@
+// The steps both programs take through the library: setup's re-registration and the
+// uninstaller's removal with what the system still holds afterwards, and the shell's file lists.
+#include "test_support.h"
+
+#include "driver_sequences.h"
+#include "shell_files.h"
+
+#include <shellapi.h>
+#include <string.h>
+
+namespace {
+
+using test::MachineTest;
+
+const char kImage[] = "C:\\WINDOWS\\system32\\drivers\\windrvr.sys";
+
+void Pause(DWORD milliseconds)
+{
+    Sleep(milliseconds);
+}
+
+// The calls that show the order of a sequence, with the pause as "Sleep".
+std::vector<std::string> Steps(size_t first)
+{
+    std::vector<std::string> steps;
+    for (const std::string& call : test::CallsSince(first))
+        if (call == "ControlService" || call == "DeleteService" || call == "Sleep" ||
+            call == "CreateServiceA" || call == "StartServiceA" || call == "RegDeleteKeyA" ||
+            call == "DeviceIoControl" || call == "RegCreateKeyExA")
+            steps.push_back(call);
+    return steps;
+}
+
+sim::Service& AddService(DWORD state)
+{
+    sim::Service& service = sim::machine().services["WinDriver"];
+    service.imagePath = kImage;
+    service.state = state;
+    return service;
+}
+
+TEST_F(MachineTest, ReplaceDriverStopsRemovesPausesThenAddsAndStarts)
+{
+    AddService(SERVICE_RUNNING).imagePath = "C:\\old\\windrvr.sys";
+    CRegistrarOwner registrar(0, "WinDriver", "windrvr", kImage);
+    size_t first = sim::machine().calls.size();
+    EXPECT_EQ(0, ReplaceDriver(registrar.Get(), Pause));
+    EXPECT_EQ((std::vector<std::string>{"ControlService", "DeleteService", "Sleep",
+                                        "CreateServiceA", "StartServiceA"}),
+              Steps(first));
+    EXPECT_EQ(1000u, sim::machine().sleptMs);
+    EXPECT_EQ(kImage, sim::machine().services["WinDriver"].imagePath);
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), sim::machine().services["WinDriver"].state);
+}
+
+TEST_F(MachineTest, ReplaceDriverWithoutRegistrarFailsBothCountedSteps)
+{
+    EXPECT_EQ(2, ReplaceDriver(nullptr, Pause));
+    EXPECT_TRUE(sim::machine().calls.empty());
+}
+
+// Each machine state an uninstall meets, and what RemoveDriver must then report.
+TEST_F(MachineTest, RemoveDriverReportsWhatTheSystemStillHolds)
+{
+    enum Setup { kNone, kRunning, kStopped, kWillNotStop, kDeleteRefused, kHeldOpen, kNoManager };
+    struct Row {
+        const char* label;
+        Setup setup;
+        int expected;
+    } rows[] = {
+        {"not registered", kNone, kDriverGone},
+        {"running", kRunning, kDriverGone},
+        {"registered, not running", kStopped, kDriverGone},
+        {"stop refused", kWillNotStop, kDriverStillRunning | kDriverRemovalPending},
+        {"delete refused", kDeleteRefused, kDriverStillRegistered},
+        {"held open elsewhere: marked for deletion", kHeldOpen, kDriverRemovalPending},
+        {"no service control manager", kNoManager, kDriverStillRegistered},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        sim::Reset();
+        SC_HANDLE manager = nullptr;
+        SC_HANDLE held = nullptr;
+        if (row.setup != kNone)
+            AddService(row.setup == kStopped ? SERVICE_STOPPED : SERVICE_RUNNING);
+        if (row.setup == kWillNotStop)
+            sim::machine().services["WinDriver"].stopAnswer = SERVICE_STOP_PENDING;
+        if (row.setup == kHeldOpen) {
+            manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+            held = OpenServiceA(manager, "WinDriver", SERVICE_QUERY_STATUS);
+        }
+        {
+            CRegistrarOwner registrar(0, "WinDriver", "windrvr", kImage);
+            if (row.setup == kDeleteRefused)
+                sim::FailCall("DeleteService", ERROR_ACCESS_DENIED);
+            if (row.setup == kNoManager)
+                sim::machine().scmAvailable = false;
+            size_t first = sim::machine().calls.size();
+            EXPECT_EQ(row.expected, RemoveDriver(registrar.Get(), 0, "WinDriver", Pause));
+            if (row.setup == kRunning) {
+                EXPECT_EQ((std::vector<std::string>{"ControlService", "Sleep", "DeleteService"}),
+                          Steps(first));
+            }
+        }
+        if (held != nullptr) {
+            CloseServiceHandle(held);
+            CloseServiceHandle(manager);
+        }
+        EXPECT_EQ(0u, sim::OpenHandleCount());
+    }
+}
+
+TEST_F(MachineTest, RemoveDriverOnWindows9xAsksTheVxdKey)
+{
+    UseWindows98();
+    const std::string key = std::string(test::kVxdKey) + "WinDriver";
+    for (bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "key delete refused" : "key deleted");
+        sim::AddKey(key);
+        CRegistrarOwner registrar(1, "WinDriver", "windrvr", nullptr);
+        if (refused)
+            sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);
+        EXPECT_EQ(refused ? kDriverStillRegistered : kDriverGone,
+                  RemoveDriver(registrar.Get(), 1, "WinDriver", Pause));
+        EXPECT_EQ(refused, sim::KeyExists(key));
+    }
+}
+
+// The shell reads both lists up to their second NUL: a buffer that held other text before must
+// not leak into the list.
+TEST(FileList, EndsInASecondNulAndRefusesWhatDoesNotFit)
+{
+    char list[16];
+    memset(list, 'x', sizeof list);
+    EXPECT_EQ(1, FormatFileList(list, sizeof list, "C:\\a\\", "*.*"));
+    EXPECT_EQ(0, memcmp(list, "C:\\a\\*.*\0\0", 10));
+
+    memset(list, 'x', sizeof list);
+    EXPECT_EQ(1, FormatFileList(list, sizeof list, "0123456789abcd"));  // 14 + 2 NULs
+    EXPECT_EQ(0, memcmp(list, "0123456789abcd\0\0", 16));
+    EXPECT_EQ(0, FormatFileList(list, sizeof list, "0123456789abcde"));
+    EXPECT_EQ(0, memcmp(list, "\0\0", 2));
+}
+
+TEST_F(MachineTest, ShellOperationsPassDoubleNulListsAndTheirFlags)
+{
+    sim::AddFile("C:\\WINDOWS\\system32\\drivers\\windrvr.sys");
+    EXPECT_EQ(1, ShellCopyFiles(nullptr, "Z:\\pkg\\system\\*.sys",
+                                "C:\\WINDOWS\\system32\\drivers"));
+    EXPECT_EQ(1, ShellDeleteFile(nullptr, "C:\\WINDOWS\\system32\\drivers\\windrvr.sys"));
+    const std::vector<sim::ShellOperation>& ops = sim::machine().shellOperations;
+    ASSERT_EQ(2u, ops.size());
+    EXPECT_EQ(UINT(FO_COPY), ops[0].function);
+    EXPECT_EQ(std::vector<std::string>{"Z:\\pkg\\system\\*.sys"}, ops[0].from);
+    EXPECT_EQ(std::vector<std::string>{"C:\\WINDOWS\\system32\\drivers"}, ops[0].to);
+    EXPECT_EQ(0x0F10, ops[0].flags);
+    EXPECT_EQ("Copying Files...", ops[0].progressTitle);
+    EXPECT_EQ(UINT(FO_DELETE), ops[1].function);
+    EXPECT_EQ(std::vector<std::string>{"C:\\WINDOWS\\system32\\drivers\\windrvr.sys"}, ops[1].from);
+    EXPECT_TRUE(ops[1].to.empty());
+    EXPECT_EQ(0x0E10, ops[1].flags);
+    EXPECT_EQ(0u, sim::machine().files.count("C:\\WINDOWS\\system32\\drivers\\windrvr.sys"));
+
+    // A shell that reports a failure, and a path too long for a list: 0, and nothing is run for
+    // the path.
+    sim::machine().shellResult = 0x75;
+    EXPECT_EQ(0, ShellDeleteFile(nullptr, "C:\\x"));
+    sim::machine().shellResult = 0;
+    EXPECT_EQ(0, ShellCopyFiles(nullptr, std::string(1023, 'a').c_str(), "C:\\"));
+    EXPECT_EQ(3u, ops.size());
+}
+
+}  // namespace
