@@ -41,13 +41,18 @@ bool CreateDirectoryPath(const char* path)
     bool result = true;
     while (separator && result) {
         *separator = '\0';
-        if (GetFileAttributesA(work) == INVALID_FILE_ATTRIBUTES) {
+        DWORD attributes = GetFileAttributesA(work);
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
             // Only a missing level is created; any other error (ERROR_PATH_NOT_FOUND
             // included) ends the walk.
             if (GetLastError() == ERROR_FILE_NOT_FOUND)
                 result = CreateDirectoryA(work, NULL) != FALSE;
             else
                 result = false;
+        } else if (separator[1] == '\0' && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            // The install directory itself exists as a file: nothing could be copied into it.
+            SetLastError(ERROR_ALREADY_EXISTS);
+            result = false;
         }
         *separator = '\\';
         separator = strchr(separator + 1, '\\');

@@ -14,7 +14,8 @@ enum { kCreatePathSize = 260 };
 void StripToDirectory(char* path);
 
 // Makes sure every directory of path exists, creating missing levels from the drive (or the
-// \\server\share of a UNC path) down. True when all of them exist afterwards. A path too long
-// for the working copy is refused with false (last error ERROR_FILENAME_EXCED_RANGE) before
-// anything is created.
+// \\server\share of a UNC path) down. True when all of them exist afterwards and the last one is
+// a directory: a file of that name fails (ERROR_ALREADY_EXISTS), and so does a file on the way. A
+// path too long for the working copy is refused with false (last error ERROR_FILENAME_EXCED_RANGE)
+// before anything is created.
 bool CreateDirectoryPath(const char* path);

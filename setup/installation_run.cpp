@@ -1,16 +1,17 @@
-// The installation run behind "Install": install directory, developer and driver file copies,
-// the check of the copied driver files, re-registration of both drivers, the outcome and the
-// reboot offer.
+// The installation run behind "Install", in the order the user sees it: the install directory,
+// the developer and driver file copies with the check of the copied drivers, the re-registration
+// of both drivers, and the outcome with the reboot offer.
 #include "setup_dlg.h"
 
-#include <shellapi.h>
 #include <string.h>
 
-#include "driver_registrar.h"
+#include "bounded_text.h"
+#include "driver_sequences.h"
 #include "file_compare.h"
 #include "install_paths.h"
 #include "reboot_dlg.h"
 #include "setup_globals.h"
+#include "shell_files.h"
 #include "support_contact.h"
 
 namespace {
@@ -19,96 +20,59 @@ const char kFailureMessage[] =
     "TALVEN installation was unsuccessful.  Please contact tech support at " TALVEN_SUPPORT_EMAIL
     ", or visit " TALVEN_SUPPORT_WEB " for more help.";
 
-// FOF_NOCONFIRMATION | FOF_SIMPLEPROGRESS | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI |
-// FOF_NOCOPYSECURITYATTRIBS
-const FILEOP_FLAGS kCopyFlags = 0x0F10;
-
-// Owns one registrar from CreateDriverRegistrar and deletes it exactly once.
-class RegistrarOwner {
-public:
-    explicit RegistrarOwner(CDriverRegistrar* registrar) : m_registrar(registrar) {}
-    ~RegistrarOwner() { delete m_registrar; }
-    CDriverRegistrar* get() const { return m_registrar; }
-
-private:
-    RegistrarOwner(const RegistrarOwner&) = delete;
-    RegistrarOwner& operator=(const RegistrarOwner&) = delete;
-    CDriverRegistrar* m_registrar;
+// The two driver files as installed in the driver directory.
+struct InstalledDrivers {
+    char windrvrPath[kDriverPathSize];
+    char talvenkpPath[kDriverPathSize];
 };
 
-// Formats a one-entry file list for the shell: the text, its NUL and a second NUL. The text is
-// cut if needed so that both NULs fit.
-void FormatFileList(char* list, size_t capacity, const char* text)
+// GetDriverLocations made sure at start-up that these fit behind the driver directory.
+int FormatInstalledDrivers(InstalledDrivers* drivers, const char* extension)
 {
-    AfxCopyText(list, capacity - 1, text);
-    list[strlen(list) + 1] = '\0';
+    return JoinText(drivers->windrvrPath, kDriverPathSize, g_driverDir, "\\" TALVEN_WINDRVR_FILE,
+                    extension) &&
+           JoinText(drivers->talvenkpPath, kDriverPathSize, g_driverDir,
+                    "\\" TALVEN_TALVENKP_FILE, extension);
 }
 
-void FillCopyRecord(SHFILEOPSTRUCTA* record, HWND owner, const char* from, const char* to)
-{
-    memset(record, 0, sizeof *record);
-    record->hwnd = owner;
-    record->wFunc = FO_COPY;
-    record->pFrom = from;
-    record->pTo = to;
-    record->fFlags = kCopyFlags;
-    record->fAnyOperationsAborted = FALSE;
-    record->lpszProgressTitle = "Copying Files...";
-}
-
-// Sets the status line and paints it at once: the run blocks the thread until it ends.
-void ShowStatus(CDialog& status, const char* text)
-{
-    status.SetDlgItemText(IDC_STATUS_TEXT, text);
-    status.RedrawWindow(NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-}
-
-// One driver: a fresh registrar, configured, re-registered, deleted. Returns the failed steps;
-// a registrar that cannot be created fails both of its counted steps.
-int RegisterDriver(int preferVxd, const char* name, const char* fileName, const char* imagePath)
-{
-    RegistrarOwner registrar(CreateDriverRegistrar(preferVxd));
-    if (!registrar.get())
-        return 2;
-    registrar.get()->Configure(name, fileName, TALVEN_DRIVER_START_TYPE, imagePath, 0);
-    return ReplaceDriver(registrar.get());
-}
-
-// The driver file as copied into the driver directory must hold the package's bytes.
+// The copied driver file must hold the package's bytes: the shell's own result is not trusted.
+// Returns the failed steps (0 or 1).
 int CheckCopiedDriver(const char* fileName, const char* extension, const char* installedPath)
 {
-    char packagePath[kSetupPathSize];
-    if (AfxFormat(packagePath, sizeof packagePath, "%ssystem\\%s%s", g_moduleDir, fileName,
-                  extension) < 0)
+    char packagePath[kDriverPathSize];
+    if (!JoinText(packagePath, sizeof packagePath, g_moduleDir, "system\\", fileName, extension))
         return 1;
     return FilesHaveSameBytes(packagePath, installedPath) ? 0 : 1;
 }
 
-}  // namespace
-
-int ReplaceDriver(CDriverRegistrar* registrar)
+// One driver with a registrar of its own, deleted when done. Returns the failed steps (0 to 2).
+int RegisterDriver(int preferVxd, const char* name, const char* fileName, const char* imagePath)
 {
-    int failures = 0;
-    registrar->Unload();
-    registrar->Remove();
-    ::Sleep(1000);
-    if (!registrar->Install())
-        ++failures;
-    if (!registrar->Load())
-        ++failures;
-    return failures;
+    CRegistrarOwner registrar(preferVxd, name, fileName, imagePath);
+    return ReplaceDriver(registrar.Get(), AfxPause);
 }
+
+// Restarts the computer after the reboot offer: ExitWindowsEx, and when that fails the NT
+// family's InitiateSystemShutdownA, looked up at run time so that a Windows 9x advapi32 without
+// the export cannot keep the program from loading.
+void RestartComputer()
+{
+    if (::ExitWindowsEx(EWX_REBOOT, 0))
+        return;
+    typedef BOOL(WINAPI * ShutdownFunction)(LPSTR, LPSTR, DWORD, BOOL, BOOL);
+    HMODULE advapi = ::GetModuleHandleA("advapi32.dll");
+    FARPROC found = advapi ? ::GetProcAddress(advapi, "InitiateSystemShutdownA") : NULL;
+    ShutdownFunction shutdown =
+        reinterpret_cast<ShutdownFunction>(reinterpret_cast<void (*)()>(found));
+    if (shutdown)
+        shutdown(NULL, NULL, 0, FALSE, TRUE);
+}
+
+}  // namespace
 
 void CSetupDlg::RunInstallation()
 {
-    char sourceList[kSetupPathSize];
-    char destination[kSetupPathSize];
-    char windrvrPath[kSetupPathSize];
-    char talvenkpPath[kSetupPathSize];
-    SHFILEOPSTRUCTA record;
-    int failures = 0;
-
-    m_installDirEdit.GetWindowText(m_installDir, 1023);
+    m_installDirEdit.GetWindowText(m_installDir, kInstallDirTextCount);
     BOOL skipDeveloperFiles = m_developerFilesCheck.SendMessage(BM_GETCHECK) != 0;
 
     if (!skipDeveloperFiles && !CreateDirectoryPath(m_installDir)) {
@@ -116,70 +80,68 @@ void CSetupDlg::RunInstallation()
         return;
     }
 
-    AfxFormat(sourceList, sizeof sourceList - 1, "%s*.*", g_moduleDir);
-    sourceList[strlen(sourceList) + 1] = '\0';
-    AfxFormat(destination, sizeof destination, "%s", m_installDir);
-    FillCopyRecord(&record, m_hWnd, sourceList, destination);
-
     ShowWindow(SW_HIDE);
+    CStatusWindow status(IDD_STATUS, IDC_STATUS_TEXT);
+    status.Show(this);
 
-    CDialog status;
-    status.Create(IDD_STATUS, this);
-    status.ShowWindow(SW_SHOW);
-
-    if (!skipDeveloperFiles) {
-        ShowStatus(status, "Copying developer files...");
-        // A copy the shell could not finish is a failed step of the run.
-        if (::SHFileOperationA(&record) != 0 || record.fAnyOperationsAborted)
-            ++failures;
-        ::Sleep(100);
-    }
-
-    FormatFileList(sourceList, sizeof sourceList, g_systemFilePattern);
-    AfxFormat(destination, sizeof destination, "%s", g_driverDir);
-    FillCopyRecord(&record, m_hWnd, sourceList, destination);
-    ShowStatus(status, "Copying system files...");
-    ::SHFileOperationA(&record);
-    ::Sleep(100);
-
+    int failures = 0;
+    if (!skipDeveloperFiles)
+        failures += CopyDeveloperFiles(status);
+    failures += CopyDriverFiles(status);
     const char* extension = DriverFileExtension(m_windowsKind);
-    AfxFormat(windrvrPath, sizeof windrvrPath, "%s\\%s%s", g_driverDir, TALVEN_WINDRVR_FILE,
-              extension);
-    AfxFormat(talvenkpPath, sizeof talvenkpPath, "%s\\%s%s", g_driverDir, TALVEN_TALVENKP_FILE,
-              extension);
-    // The copy's own result is not trusted: each driver file must now match the package's.
-    failures += CheckCopiedDriver(TALVEN_WINDRVR_FILE, extension, windrvrPath);
-    failures += CheckCopiedDriver(TALVEN_TALVENKP_FILE, extension, talvenkpPath);
+    InstalledDrivers drivers;
+    if (FormatInstalledDrivers(&drivers, extension)) {
+        failures += CheckCopiedDriver(TALVEN_WINDRVR_FILE, extension, drivers.windrvrPath);
+        failures += CheckCopiedDriver(TALVEN_TALVENKP_FILE, extension, drivers.talvenkpPath);
+        failures += RegisterDrivers(status, drivers.windrvrPath, drivers.talvenkpPath);
+    } else {
+        ++failures;  // never reached: start-up refused a driver directory this long
+    }
+    AfxPause(100);
+    status.Hide();
 
-    ShowStatus(status, "Registering system files...");
-    int preferVxd = m_windowsKind <= kWindows98 ? 1 : 0;
-    failures += RegisterDriver(preferVxd, TALVEN_WINDRVR_NAME, TALVEN_WINDRVR_FILE, windrvrPath);
-    failures += RegisterDriver(preferVxd, TALVEN_TALVENKP_NAME, TALVEN_TALVENKP_FILE,
-                               talvenkpPath);
+    ReportOutcome(failures);
+    ::PostQuitMessage(0);
+}
 
-    ::Sleep(100);
-    status.ShowWindow(SW_HIDE);
+int CSetupDlg::CopyDeveloperFiles(CStatusWindow& status)
+{
+    status.SetText("Copying developer files...");
+    char pattern[kDriverPathSize];
+    // A copy the shell could not finish is a failed step of the run.
+    int copied = JoinText(pattern, sizeof pattern, g_moduleDir, "*.*") &&
+                 ShellCopyFiles(m_hWnd, pattern, m_installDir);
+    AfxPause(100);
+    return copied ? 0 : 1;
+}
 
+// The shell's result is not looked at here: the check of the copied files that follows decides.
+int CSetupDlg::CopyDriverFiles(CStatusWindow& status)
+{
+    status.SetText("Copying system files...");
+    ShellCopyFiles(m_hWnd, g_systemFilePattern, g_driverDir);
+    AfxPause(100);
+    return 0;
+}
+
+int CSetupDlg::RegisterDrivers(CStatusWindow& status, const char* windrvrPath,
+                               const char* talvenkpPath)
+{
+    status.SetText("Registering system files...");
+    int preferVxd = IsNtSide(m_windowsKind) ? 0 : 1;
+    return RegisterDriver(preferVxd, TALVEN_WINDRVR_NAME, TALVEN_WINDRVR_FILE, windrvrPath) +
+           RegisterDriver(preferVxd, TALVEN_TALVENKP_NAME, TALVEN_TALVENKP_FILE, talvenkpPath);
+}
+
+void CSetupDlg::ReportOutcome(int failures)
+{
     if (failures != 0) {
         MessageBox(kFailureMessage, "Error", MB_OK);
-    } else if (m_windowsKind >= kWindowsNT4) {
+    } else if (IsNtSide(m_windowsKind)) {
         MessageBox("TALVEN Installation Complete!", "", MB_OK);
     } else {
         CRebootDlg reboot;
-        if (reboot.DoModal() == IDOK) {
-            if (!::ExitWindowsEx(EWX_REBOOT, 0)) {
-                // Looked up at run time, so that a Windows 9x advapi32 without this export
-                // cannot keep the program from loading.
-                typedef BOOL(WINAPI * ShutdownFunction)(LPSTR, LPSTR, DWORD, BOOL, BOOL);
-                HMODULE advapi = ::GetModuleHandleA("advapi32.dll");
-                FARPROC found = advapi ? ::GetProcAddress(advapi, "InitiateSystemShutdownA") : NULL;
-                ShutdownFunction shutdown = reinterpret_cast<ShutdownFunction>(
-                    reinterpret_cast<void (*)()>(found));
-                if (shutdown)
-                    shutdown(NULL, NULL, 0, FALSE, TRUE);
-            }
-        }
+        if (reboot.DoModal() == IDOK)
+            RestartComputer();
     }
-
-    ::PostQuitMessage(0);
 }

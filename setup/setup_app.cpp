@@ -1,6 +1,8 @@
 // The setup program's start: the application object and InitInstance.
 #include "setup_app.h"
 
+#include "bounded_text.h"
+#include "installer_lock.h"
 #include "setup_dlg.h"
 #include "setup_globals.h"
 
@@ -16,14 +18,22 @@ CSetupApp::CSetupApp()
 
 BOOL CSetupApp::InitInstance()
 {
+    if (!TakeInstallerLock()) {
+        ::MessageBoxA(NULL, kInstallerBusyText, "Error", MB_OK);
+        ::PostQuitMessage(kInstallerBusyExitCode);
+        return FALSE;
+    }
+
     Enable3dControls();
     AfxInitRichEdit();
 
-    // GetModuleFileNameA fills the buffer and returns its size when the path does not fit
-    // (unterminated on Windows NT 4.0 and XP), so a full buffer means a cut path.
-    DWORD length = ::GetModuleFileNameA(m_hInstance, g_moduleDir, sizeof g_moduleDir);
-    g_moduleDir[sizeof g_moduleDir - 1] = '\0';
-    if (length == 0 || length >= sizeof g_moduleDir) {
+    // Read into a larger buffer first: a cut path is not reported the same way everywhere
+    // (Windows 95 and 2000 return 255 characters and a NUL, NT 4.0 and XP the full size with no
+    // NUL), but a path of 256 characters or more always comes back longer than 255 here.
+    char path[kSetupPathSize];
+    DWORD length = ::GetModuleFileNameA(m_hInstance, path, sizeof path);
+    if (length == 0 || length >= kModuleDirSize ||
+        !CopyText(g_moduleDir, sizeof g_moduleDir, path)) {
         // Running from a cut path would copy and register from the wrong directory.
         ::MessageBoxA(NULL,
                       "The TALVEN installer cannot run from a path of 256 characters or more.  "

@@ -146,19 +146,8 @@ void CSetupDlg::OnSysCommand(UINT nID, LPARAM)
 
 void CSetupDlg::OnPaint()
 {
-    if (IsIconic()) {
-        CPaintDC dc(this);
-        SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
-        int cxIcon = ::GetSystemMetrics(SM_CXICON);
-        int cyIcon = ::GetSystemMetrics(SM_CYICON);
-        RECT rect;
-        GetClientRect(&rect);
-        int x = (rect.right - rect.left - cxIcon + 1) / 2;
-        int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
-        ::DrawIcon(dc.GetSafeHdc(), x, y, m_hIcon);
-    } else {
+    if (!PaintMinimisedIcon(m_hIcon))
         Default();
-    }
 }
 
 HCURSOR CSetupDlg::OnQueryDragIcon()
@@ -245,18 +234,38 @@ CString CSetupDlg::BrowseForFolder()
     info.lpfn = NULL;
     info.lParam = 0;
 
-    LPITEMIDLIST item = ::SHBrowseForFolderA(&info);
-    if (!item)
-        return CString(path);
-    if (!::SHGetPathFromIDListA(item, path))
-        path[0] = '\0';
+    // The new dialog style needs COM on this thread: ole32 is looked up at run time (a Windows 95
+    // without it still browses, in the old style) and initialised around the one call.
+    typedef HRESULT(WINAPI * CoInitializeFunction)(LPVOID);
+    typedef void(WINAPI * CoUninitializeFunction)();
+    HMODULE ole32 = AfxLoadSystemLibrary("ole32.dll");
+    CoInitializeFunction coInitialize = NULL;
+    CoUninitializeFunction coUninitialize = NULL;
+    if (ole32) {
+        coInitialize = reinterpret_cast<CoInitializeFunction>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(ole32, "CoInitialize")));
+        coUninitialize = reinterpret_cast<CoUninitializeFunction>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(ole32, "CoUninitialize")));
+    }
+    // S_OK and S_FALSE (already initialised) both take one CoUninitialize.
+    BOOL comStarted = coInitialize && coUninitialize && SUCCEEDED(coInitialize(NULL));
 
-    // The item belongs to the shell's allocator; without it the item cannot be freed.
-    IMalloc* allocator = NULL;
-    if (::SHGetMalloc(&allocator) != S_OK)
-        return CString(path);
-    allocator->Free(item);
-    allocator->Release();
+    LPITEMIDLIST item = ::SHBrowseForFolderA(&info);
+    if (item) {
+        if (!::SHGetPathFromIDListA(item, path))
+            path[0] = '\0';
+        // The item belongs to the shell's allocator; without it the item cannot be freed.
+        IMalloc* allocator = NULL;
+        if (::SHGetMalloc(&allocator) == S_OK) {
+            allocator->Free(item);
+            allocator->Release();
+        }
+    }
+
+    if (comStarted)
+        coUninitialize();
+    if (ole32)
+        ::FreeLibrary(ole32);
     return CString(path);
 }
 

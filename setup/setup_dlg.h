@@ -3,8 +3,7 @@
 
 #include "afxwin.h"
 #include "resource.h"
-
-class CDriverRegistrar;
+#include "setup_globals.h"
 
 class CSetupDlg : public CDialog {
 public:
@@ -28,15 +27,19 @@ protected:
     void AppendText(const char* text);
     CString BrowseForFolder();
 
-    // The installation run behind "Install".
+    // The installation run behind "Install" and its steps; each step returns its failed steps.
     void RunInstallation();
+    int CopyDeveloperFiles(CStatusWindow& status);
+    int CopyDriverFiles(CStatusWindow& status);
+    int RegisterDrivers(CStatusWindow& status, const char* windrvrPath, const char* talvenkpPath);
+    void ReportOutcome(int failures);
 
     DECLARE_MESSAGE_MAP()
 
     int m_step;
     int m_windowsKind;
-    char m_windowsDir[1024];
-    char m_installDir[1024];
+    char m_windowsDir[kSetupPathSize];
+    char m_installDir[kSetupPathSize];
     CButton m_developerFilesCheck;
     CStatic m_driverNote;
     CButton m_browseButton;
@@ -48,10 +51,6 @@ protected:
     CRichEditCtrl m_readmeText;
     HICON m_hIcon;
 };
-
-// Re-registers one configured driver: unload, remove, wait 1 s, install, load. Returns how
-// many of the install and load steps failed (0 to 2).
-int ReplaceDriver(CDriverRegistrar* registrar);
 
 class CAboutDlg : public CDialog {
 public:

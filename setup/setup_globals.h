@@ -2,7 +2,12 @@
 // pattern of the driver files. Filled at start-up, unchanged afterwards.
 #pragma once
 
-enum { kModuleDirSize = 256, kSetupPathSize = 1024 };
+enum {
+    kModuleDirSize = 256,
+    kSetupPathSize = 1024,
+    // The install directory is read from its edit box with this count: at most 1022 characters.
+    kInstallDirTextCount = kSetupPathSize - 1,
+};
 
 // The program's full path from InitInstance, then its directory with the trailing backslash.
 extern char g_moduleDir[kModuleDirSize];

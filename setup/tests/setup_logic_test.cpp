@@ -97,11 +97,16 @@ TEST_F(CreateDirectoryPathTest, ExistingLevelsAreAcceptedAndDriveRootCreatesNoth
     EXPECT_TRUE(before == sim::TakeSnapshot());
 }
 
+// A file in the way, and a file that is the install directory itself (nothing could be copied
+// into it): both fail and create nothing.
 TEST_F(CreateDirectoryPathTest, FileInTheWayFailsAndCreatesNothing)
 {
     sim::AddFile("C:\\a");
     sim::Snapshot before = sim::TakeSnapshot();
     EXPECT_FALSE(CreateDirectoryPath("C:\\a\\b"));
+    EXPECT_FALSE(CreateDirectoryPath("C:\\a"));
+    EXPECT_EQ(DWORD(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_FALSE(CreateDirectoryPath("C:\\a\\"));
     EXPECT_TRUE(before == sim::TakeSnapshot());
 }
 
