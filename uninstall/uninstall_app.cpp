@@ -1,6 +1,7 @@
 // The uninstall program's application object and its start-up.
 #include "uninstall_app.h"
 
+#include "installer_lock.h"
 #include "uninstall_dlg.h"
 
 BEGIN_MESSAGE_MAP(CUninstallApp, CWinApp)
@@ -14,6 +15,12 @@ CUninstallApp theApp;
 
 BOOL CUninstallApp::InitInstance()
 {
+    if (!TakeInstallerLock()) {
+        ::MessageBoxA(NULL, kInstallerBusyText, "Error", MB_OK);
+        ::PostQuitMessage(kInstallerBusyExitCode);
+        return FALSE;
+    }
+
     Enable3dControls();
 
     CUninstallDlg dlg;

@@ -1,11 +1,12 @@
 // The confirmation dialog: start-up checks, the notice, the uninstall run and its outcome.
 #include "uninstall_dlg.h"
 
-#include <shellapi.h>
 #include <stdio.h>
 #include <string.h>
 
+#include "driver_sequences.h"
 #include "restart_delete.h"
+#include "shell_files.h"
 #include "support_contact.h"
 
 namespace {
@@ -28,17 +29,17 @@ const char kNoticeText[] =
     "the uninstall.";
 const char kRemovedText[] = "TALVEN Removed!";
 const char kRestartText[] =
-    "TALVEN has been unregistered, but some of its system files are still in use and could not "
-    "be deleted now.  They will be removed when the computer restarts.\n\n"
+    "TALVEN has been unregistered, but some of its drivers or system files are still in use and "
+    "could not be removed now.  They will be removed when the computer restarts.\n\n"
     "Please restart the computer to complete the uninstall.";
+const char kStillRegisteredFormat[] =
+    "TALVEN could not remove the registration of the driver %s.  Please restart the computer and "
+    "run the uninstaller again, or contact your administrator or " TALVEN_SUPPORT_EMAIL
+    " for help.";
 const char kNotDeletedFormat[] =
     "TALVEN could not delete the file %s, nor schedule it for deletion when the computer "
     "restarts.  Please delete it yourself, or contact your administrator or " TALVEN_SUPPORT_EMAIL
     " for help.";
-
-// FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI | FOF_NOCOPYSECURITYATTRIBS: no
-// questions, no error boxes of the shell, and (without FOF_ALLOWUNDO) no recycle bin.
-const FILEOP_FLAGS kDeleteFlags = 0x0E10;
 
 int CanOpenForReading(const char* path)
 {
@@ -53,30 +54,6 @@ int CanOpenForReading(const char* path)
 int FileExists(const char* path)
 {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Turns a path into the one-name list the shell's file operations take. GetDriverLocations
-// leaves room for the second NUL; the check keeps it inside the buffer whatever the path.
-void AppendSecondNul(char* path, size_t capacity)
-{
-    size_t length = strnlen(path, capacity);
-    if (length + 1 < capacity) {
-        path[length + 1] = '\0';
-    } else {
-        path[capacity - 2] = '\0';  // never reached: the caller's paths are at most 1022 long
-        path[capacity - 1] = '\0';
-    }
-}
-
-// The run blocks the GUI thread, so nothing would repaint before it ends: paint the status
-// window now, and let the window system show it (Wine's X11 driver, for one, sends its
-// drawing out only when the thread looks at its message queue).
-void SetStatus(CDialog& status, const char* text)
-{
-    status.SetDlgItemText(IDC_STATUS_TEXT, text);
-    status.RedrawWindow(NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    MSG message;
-    PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE);
 }
 
 }  // namespace
@@ -123,7 +100,7 @@ BOOL CUninstallDlg::OnInitDialog()
         m_windowsDir[0] != '\0' && GetDriverLocations(m_windowsKind, m_windowsDir, &locations);
     if (!located) {
         locations.driverDir[0] = locations.windrvrPath[0] = locations.talvenkpPath[0] = '\0';
-        locations.preferVxd = m_windowsKind <= kWindows98 ? 1 : 0;
+        locations.preferVxd = IsNtSide(m_windowsKind) ? 0 : 1;
     }
     AfxCopyText(m_driverDir, sizeof m_driverDir, locations.driverDir);
     AfxCopyText(m_windrvrPath, sizeof m_windrvrPath, locations.windrvrPath);
@@ -155,92 +132,74 @@ void CUninstallDlg::OnOK()
 {
     ShowWindow(SW_HIDE);
 
-    CDialog status;
-    status.Create(IDD_UNINSTALL_STATUS, this);
-    status.ShowWindow(SW_SHOW);
+    CStatusWindow status(IDD_UNINSTALL_STATUS, IDC_STATUS_TEXT);
+    status.Show(this);
 
-    SetStatus(status, kStatusUnregisterWinDriver);
-    RemoveDriver(TALVEN_WINDRVR_NAME, TALVEN_WINDRVR_FILE, m_windrvrPath);
-    SetStatus(status, kStatusUnregisterTalvenkp);
-    RemoveDriver(TALVEN_TALVENKP_NAME, TALVEN_TALVENKP_FILE, m_talvenkpPath);
-    SetStatus(status, kStatusDeleting);
+    status.SetText(kStatusUnregisterWinDriver);
+    m_windrvrLeftovers = RemoveOneDriver(TALVEN_WINDRVR_NAME, TALVEN_WINDRVR_FILE, m_windrvrPath);
+    status.SetText(kStatusUnregisterTalvenkp);
+    m_talvenkpLeftovers =
+        RemoveOneDriver(TALVEN_TALVENKP_NAME, TALVEN_TALVENKP_FILE, m_talvenkpPath);
+    status.SetText(kStatusDeleting);
+    ShellDeleteFile(m_hWnd, m_windrvrPath);
+    ShellDeleteFile(m_hWnd, m_talvenkpPath);
 
-    AppendSecondNul(m_windrvrPath, sizeof m_windrvrPath);
-    AppendSecondNul(m_talvenkpPath, sizeof m_talvenkpPath);
-    SHFILEOPSTRUCTA operation;
-    memset(&operation, 0, sizeof operation);
-    operation.hwnd = m_hWnd;
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = m_windrvrPath;
-    operation.pTo = NULL;
-    operation.fFlags = kDeleteFlags;
-    operation.fAnyOperationsAborted = FALSE;
-    SHFileOperationA(&operation);
-    operation.pFrom = m_talvenkpPath;
-    SHFileOperationA(&operation);
-
-    status.ShowWindow(SW_HIDE);
+    status.Hide();
     ReportOutcome();
     CDialog::OnOK();
 }
 
-void CUninstallDlg::RemoveDriver(const char* name, const char* fileName, const char* imagePath)
+int CUninstallDlg::RemoveOneDriver(const char* name, const char* fileName, const char* imagePath)
 {
-    CDriverRegistrar* registrar = CreateDriverRegistrar(m_preferVxd);
-    if (registrar == NULL) {
-        return;  // only when memory runs out: nothing to unregister with, go on to the next step
-    }
-    registrar->Configure(name, fileName, TALVEN_DRIVER_START_TYPE, imagePath, 0);
-    registrar->Unload();
-    Sleep(1000);
-    registrar->Remove();
-    delete registrar;
+    CRegistrarOwner registrar(m_preferVxd, name, fileName, imagePath);
+    return RemoveDriver(registrar.Get(), m_preferVxd, name, AfxPause);
 }
 
-// A driver file can outlive its delete: in use (a driver that did not stop, a program holding
-// it open), read-only, or access denied. The removal is then not complete, and a second
-// uninstall would stop at the installed check with one file gone, so the file is left to the
-// next restart, and the user is told to restart.
+// The uninstall is complete only when both drivers are stopped and unregistered and both files
+// are gone. What a restart completes (a driver that did not stop, a registration marked for
+// deletion, a file in use, which is then scheduled for deletion) ends in the restart notice; what
+// nobody can complete gets an error box that names it.
 void CUninstallDlg::ReportOutcome()
 {
+    const char* const names[2] = {TALVEN_WINDRVR_NAME, TALVEN_TALVENKP_NAME};
+    const int leftovers[2] = {m_windrvrLeftovers, m_talvenkpLeftovers};
     const char* const paths[2] = {m_windrvrPath, m_talvenkpPath};
-    int remaining = 0;
-    int scheduled = 0;
+    int pending = 0;
+    int failed = 0;
+    char text[kDriverPathSize + 512];
+    for (int i = 0; i < 2; i++) {
+        if (leftovers[i] & kDriverStillRegistered) {
+            failed++;
+            AfxFormat(text, sizeof text, kStillRegisteredFormat, names[i]);
+            MessageBox(text, "Error", MB_OK);
+        } else if (leftovers[i] != kDriverGone) {
+            pending++;
+        }
+    }
     for (int i = 0; i < 2; i++) {
         if (!FileExists(paths[i])) {
             continue;
         }
-        remaining++;
         if (ScheduleDeleteAtRestart(paths[i], m_preferVxd)) {
-            scheduled++;
+            pending++;
             continue;
         }
-        char text[kDriverPathSize + 512];
+        failed++;
         AfxFormat(text, sizeof text, kNotDeletedFormat, paths[i]);
         MessageBox(text, "Error", MB_OK);
     }
-    if (remaining == 0) {
+    if (failed == 0 && pending == 0) {
         MessageBox(kRemovedText, "Notice", MB_OK);
-    } else if (scheduled != 0) {
+    } else if (pending != 0) {
         MessageBox(kRestartText, "Notice", MB_OK);
     }
 }
 
 void CUninstallDlg::OnPaint()
 {
-    if (!IsIconic()) {
+    if (!PaintMinimisedIcon(m_hIcon)) {
         Default();
-        return;
     }
-    CPaintDC dc(this);
-    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
-    int cxIcon = GetSystemMetrics(SM_CXICON);
-    int cyIcon = GetSystemMetrics(SM_CYICON);
-    RECT rect;
-    GetClientRect(&rect);
-    int x = (rect.right - rect.left - cxIcon + 1) / 2;
-    int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
-    DrawIcon(dc.GetSafeHdc(), x, y, m_hIcon);
 }
 
 HCURSOR CUninstallDlg::OnQueryDragIcon()

@@ -21,9 +21,9 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    // Unload, pause 1000 ms, Remove; no result is looked at.
-    void RemoveDriver(const char* name, const char* fileName, const char* imagePath);
-    // After the deletes: "TALVEN Removed!", or for files still there the restart notice.
+    // Unload, pause 1000 ms, Remove; returns what is left of the driver (driver_sequences.h).
+    int RemoveOneDriver(const char* name, const char* fileName, const char* imagePath);
+    // After the deletes: "TALVEN Removed!", the restart notice, or the errors of what is left.
     void ReportOutcome();
 
     char m_windowsDir[kDriverPathSize];  // the Windows directory, later the window title
@@ -32,6 +32,8 @@ private:
     char m_talvenkpPath[kDriverPathSize];
     char m_windrvrPath[kDriverPathSize];
     int m_preferVxd;  // 1 on Windows 95/98, 0 on the NT family
+    int m_windrvrLeftovers;
+    int m_talvenkpLeftovers;
     CButton m_uninstallButton;
     CButton m_cancelButton;
     CStatic m_noticeText;

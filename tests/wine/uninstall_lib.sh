@@ -19,7 +19,7 @@ GUICTL=$TALVEN_TEST_TOOLS/guictl.exe
 UNINSTALL_TITLE="Windows XP Orbanet Universal Driver UnInstaller v1.0"
 TEXT_NOT_INSTALLED="TALVEN is either not currently installed, or you do not have access to delete the system files.  Contact your administrator or support@talven-drivers.example for more help."
 TEXT_UNSUPPORTED="This program will not run on your operating system.  Contact support@talven-drivers.example for help."
-TEXT_RESTART="TALVEN has been unregistered, but some of its system files are still in use and could not be deleted now.  They will be removed when the computer restarts.\n\nPlease restart the computer to complete the uninstall."
+TEXT_RESTART="TALVEN has been unregistered, but some of its drivers or system files are still in use and could not be removed now.  They will be removed when the computer restarts.\n\nPlease restart the computer to complete the uninstall."
 HOLD_PID=
 
 uninstall_prefix() {
