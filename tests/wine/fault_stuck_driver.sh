@@ -19,6 +19,9 @@
 #     After the restart (the wineserver ended, as at a power-off, then the prefix booted) the file
 #     is gone. Wine does not keep the deletion mark across the restart (Windows deletes the
 #     service's key at boot), so talvenkp is still registered then, STOPPED: printed, not checked.
+#  3. Uninstall over it when the running driver's image is another copy (fresh prefix): both
+#     driver files can be deleted now and are, but talvenkp still runs, marked for deletion, so
+#     the run ends with the restart message, never "TALVEN Removed!", and no "Error" box.
 . "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
 . "$TALVEN_SOURCE_DIR/tests/wine/uninstall_lib.sh"
 
@@ -82,4 +85,20 @@ wineserver -p300
 wineboot -r >/dev/null 2>&1
 expect_eq "2: talvenkp.sys after the restart" gone "$(file_state "$(driver_file talvenkp.sys)")"
 echo "     talvenkp after the restart: $(wine_service_state talvenkp)"
+
+# --- 3: a driver that does not stop, its image elsewhere -----------------------------------------
+wine_prefix_new winxp
+wine_driver_install WinDriver "$TALVEN_TEST_DRIVERS/windrvr.sys"
+wine_driver_copy "$STUCK" stuck.sys
+put_driver_files sys talvenkp
+expect_ok "3: talvenkp registered" wine_svc create talvenkp 'C:\windows\system32\drivers\stuck.sys'
+expect_ok "3: start WinDriver" wine_svc start WinDriver
+expect_ok "3: start talvenkp" wine_svc start talvenkp
+uninstall_start
+expect_ok "3: uninstall" gui fail-on Error wait "$UNINSTALL_TITLE" click 1 \
+  wait-msgbox Notice 20000 expect-text -1 -e "$TEXT_RESTART" expect-alone click 1 \
+  wait-gone
+expect_eq "3: exit status" 0 "$(uninstall_exit_code)"
+expect_eq "3: talvenkp.sys deleted" gone "$(file_state "$(driver_file talvenkp.sys)")"
+expect_eq "3: talvenkp still runs" RUNNING "$(wine_service_state talvenkp)"
 finish

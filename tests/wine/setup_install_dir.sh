@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # The install directory on winxp:
 #  1. from Z:, a path too long for the directory walk (300 characters), then one with a file in
-#     the way (C:\blocked is a file, the path C:\blocked\TALVEN): each time only "Could not
-#     create install directory" / "Error", the wizard stays on page 1 with Install enabled,
-#     nothing created, copied or registered; a corrected path (C:\Tools\TALVEN, two missing
+#     the way (C:\blocked is a file, the path C:\blocked\TALVEN), then that file itself as the
+#     install directory (C:\blocked): each time only "Could not create install directory" /
+#     "Error", the wizard stays on page 1 with Install enabled, nothing created, copied or
+#     registered; a corrected path (C:\Tools\TALVEN, two missing
 #     levels) and a further Install succeed, the developer files land there.
 #  2. from C:\dist, where the developer-files box starts ticked: the install directory is
 #     neither created nor filled; the drivers are still copied and running.
-#  3. from Z: into a directory whose system\windrvr.sys is the file of a running driver (Wine
-#     refuses to overwrite it): the developer copy fails, so the run reports the failure message
-#     (exit code 0), though both drivers are installed and running.
+#  A failed developer copy (the failure message) is not shown here: Wine's shell reports every
+#  copy as done, whatever failed; its only refusal, a file where the install directory should be,
+#  no longer reaches the copy (part 1).
 . "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
 
 setup_prefix winxp
@@ -30,7 +31,9 @@ expect_gui "1: blocked path" wait "$caption" \
   set-text 1008 'C:\blocked\TALVEN' click 1005 wait-msgbox Error \
   expect-text -1 "Could not create install directory" click 1 wait-gone \
   wait "$caption" expect-text 1005 Install expect-enabled 1005 1 expect-visible 1008 1 \
-  expect-text 1008 'C:\blocked\TALVEN'
+  expect-text 1008 'C:\blocked\TALVEN' set-text 1008 'C:\blocked' click 1005 wait-msgbox Error \
+  expect-text -1 "Could not create install directory" click 1 wait-gone \
+  wait "$caption" expect-text 1005 Install expect-enabled 1005 1 expect-text 1008 'C:\blocked'
 expect_eq "1: the file in the way untouched" "a file where a directory should be" \
   "$(cat "$drive_c/blocked")"
 expect_no_path "1: no driver copied" "$SETUP_DRIVERS/windrvr.sys"
@@ -62,22 +65,4 @@ done
 for service in WinDriver talvenkp; do
   expect_eq "2: $service" RUNNING "$(wine_service_state $service)"
 done
-
-# 3: the developer copy fails.
-mkdir -p "$drive_c/Held/system"
-cp "$TALVEN_TEST_DRIVERS/talvenkp.sys" "$drive_c/Held/system/windrvr.sys"
-expect_ok "3: a driver running from the install directory" \
-  wine_svc create heldcopy 'C:\Held\system\windrvr.sys'
-expect_ok "3: started" wine_svc start heldcopy
-setup_start "$pkg"
-expect_gui "3: developer copy fails" wait "$caption" check 1007 1 click 1005 \
-  wait-text 1005 Install set-text 1008 'C:\Blocked' click 1005 timeout 60000 fail-on "" \
-  wait-msgbox Error expect-text -1 "$(setup_failure_text)" click 1 wait-gone
-setup_wait_exit
-expect_eq "3: exit code" 0 "$SETUP_EXIT"
-for service in WinDriver talvenkp; do
-  expect_eq "3: $service" RUNNING "$(wine_service_state $service)"
-done
-expect_same_file "3: the held file kept" "$TALVEN_TEST_DRIVERS/talvenkp.sys" \
-  "$drive_c/Held/system/windrvr.sys"
 finish
