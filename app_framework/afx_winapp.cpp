@@ -1,7 +1,7 @@
 // CWinApp, the program entry WinMain, the rich edit library, and the heap operators that keep
 // the C++ runtime's exception machinery out of the programs.
 #include "afx_winapp.h"
-#include "afx_format.h"
+#include "bounded_text.h"
 
 #include <string.h>
 #include <new>
@@ -57,9 +57,10 @@ void CWinApp::OnHelp()
     char* slash = strrchr(helpPath, '\\');
     if (dot && (!slash || dot > slash))
         *dot = '\0';
-    if (strlen(helpPath) + 4 >= sizeof helpPath)
+    char program[MAX_PATH];
+    if (!CopyText(program, sizeof program, helpPath) ||
+        !JoinText(helpPath, sizeof helpPath, program, ".HLP"))
         return;
-    strcat(helpPath, ".HLP");
     HWND owner = m_pMainWnd ? m_pMainWnd->m_hWnd : NULL;
     // Looked up in the already loaded user32 rather than imported: the programs' import list is
     // kept to what Windows 95 and NT 4.0 are known to export.
@@ -95,16 +96,15 @@ BOOL AfxInitRichEdit()
 {
     if (g_richEdit)
         return TRUE;
-    static const char kLibraryName[] = "\\riched32.dll";
-    char path[MAX_PATH];
-    UINT length = ::GetSystemDirectoryA(path, sizeof path);
-    if (length == 0 || length + sizeof kLibraryName > sizeof path)
+    char systemDir[MAX_PATH];
+    UINT length = ::GetSystemDirectoryA(systemDir, sizeof systemDir);
+    if (length == 0 || length >= sizeof systemDir)
         return FALSE;
     // A system directory at the root of a drive already ends in a backslash.
-    if (path[length - 1] == '\\')
-        AfxCopyText(path + length, sizeof path - length, kLibraryName + 1);
-    else
-        AfxCopyText(path + length, sizeof path - length, kLibraryName);
+    const char* separator = systemDir[length - 1] == '\\' ? "" : "\\";
+    char path[MAX_PATH];
+    if (!JoinText(path, sizeof path, systemDir, separator, "riched32.dll"))
+        return FALSE;
     g_richEdit = ::LoadLibraryA(path);
     return g_richEdit != NULL;
 }

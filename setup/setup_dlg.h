@@ -3,6 +3,7 @@
 
 #include "afxwin.h"
 #include "resource.h"
+#include "setup_globals.h"
 
 class CDriverRegistrar;
 
@@ -35,8 +36,8 @@ protected:
 
     int m_step;
     int m_windowsKind;
-    char m_windowsDir[1024];
-    char m_installDir[1024];
+    char m_windowsDir[kSetupPathSize];
+    char m_installDir[kSetupPathSize];
     CButton m_developerFilesCheck;
     CStatic m_driverNote;
     CButton m_browseButton;
