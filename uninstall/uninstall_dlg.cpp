@@ -2,7 +2,6 @@
 #include "uninstall_dlg.h"
 
 #include <shellapi.h>
-#include <stdio.h>
 #include <string.h>
 
 #include "restart_delete.h"
@@ -39,16 +38,6 @@ const char kNotDeletedFormat[] =
 // FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI | FOF_NOCOPYSECURITYATTRIBS: no
 // questions, no error boxes of the shell, and (without FOF_ALLOWUNDO) no recycle bin.
 const FILEOP_FLAGS kDeleteFlags = 0x0E10;
-
-int CanOpenForReading(const char* path)
-{
-    FILE* file = fopen(path, "rb");
-    if (file == NULL) {
-        return 0;
-    }
-    fclose(file);
-    return 1;
-}
 
 int FileExists(const char* path)
 {

@@ -8,17 +8,10 @@
 #ifndef MOVEFILE_DELAY_UNTIL_REBOOT
 #define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
 #endif
-#ifndef HEAP_ZERO_MEMORY
-#define HEAP_ZERO_MEMORY 0x00000008
-#endif
 
 extern "C" {
-HANDLE GetProcessHeap(void);
-LPVOID HeapAlloc(HANDLE heap, DWORD flags, size_t bytes);
-BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
 DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);
 DWORD GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR fileName);
 BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName);
 BOOL MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags);
 }
-
