@@ -188,7 +188,11 @@ protected:
         sim::machine().currentDir = "C:\\DIST";
         sim::AddDirectory("C:\\DIST");
     }
-    void TearDown() override { EXPECT_EQ(0u, sim::OpenHandleCount()); }
+    void TearDown() override
+    {
+        EXPECT_EQ(0u, sim::OpenHandleCount());
+        EXPECT_EQ(0u, sim::BadCloseCount());
+    }
     void Write(const std::string& bytes, const char* path = "C:\\DIST\\setup.txt")
     {
         sim::AddFile(path, FILE_ATTRIBUTE_NORMAL, bytes);
