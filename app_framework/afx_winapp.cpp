@@ -1,7 +1,7 @@
 // CWinApp, the program entry WinMain, the rich edit library, and the heap operators that keep
 // the C++ runtime's exception machinery out of the programs.
 #include "afx_winapp.h"
-#include "afx_format.h"
+#include "bounded_text.h"
 
 #include <string.h>
 #include <new>
@@ -57,9 +57,10 @@ void CWinApp::OnHelp()
     char* slash = strrchr(helpPath, '\\');
     if (dot && (!slash || dot > slash))
         *dot = '\0';
-    if (strlen(helpPath) + 4 >= sizeof helpPath)
+    char program[MAX_PATH];
+    if (!CopyText(program, sizeof program, helpPath) ||
+        !JoinText(helpPath, sizeof helpPath, program, ".HLP"))
         return;
-    strcat(helpPath, ".HLP");
     HWND owner = m_pMainWnd ? m_pMainWnd->m_hWnd : NULL;
     // Looked up in the already loaded user32 rather than imported: the programs' import list is
     // kept to what Windows 95 and NT 4.0 are known to export.
@@ -104,7 +105,7 @@ HMODULE AfxLoadSystemLibrary(LPCSTR fileName)
         path[length++] = '\\';
         path[length] = '\0';
     }
-    if (!AfxCopyText(path + length, sizeof path - length, fileName))
+    if (!CopyText(path + length, sizeof path - length, fileName))
         return NULL;
     // The altered search path makes the library's own imports (riched32 imports riched20 on
     // Windows 2000/XP) come from its folder, never from the program's folder.

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 #include <richedit.h>
-#include "afx_format.h"
+#include "bounded_text.h"
 #include "afx_cstring.h"
 #include "afx_msgmap.h"
 #include "afx_wnd.h"

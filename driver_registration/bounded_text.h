@@ -1,17 +1,26 @@
-// Bounded copies and joins of NUL-terminated narrow text into fixed buffers. Every result is
-// NUL-terminated; a result that does not fit is refused whole (the buffer is left empty), never cut,
-// because a cut path or key name would name something else.
+// Bounded text in fixed char buffers: copies, joins, appends and "%s" formatting. Every result is
+// NUL-terminated and stays inside its buffer. The name says what happens to a result that does not
+// fit: the plain forms refuse it whole (the buffer is left empty), because a cut path or key name
+// would name something else; the "Cut" forms keep as much as fits. Both answer 1 when the whole
+// result fit, else 0.
 #pragma once
 
+#include <stdarg.h>
 #include <stddef.h>
 
-// Copies `text` into `buffer` of `capacity` characters. 1 when it fit, else 0 and `buffer` empty.
 int CopyText(char* buffer, size_t capacity, const char* text);
+int CopyTextCut(char* buffer, size_t capacity, const char* text);
 
-// Joins up to four parts ("%s%s%s%s") into `buffer`. 1 when it fit, else 0 and `buffer` empty.
+// Joins up to four parts, as "%s%s%s%s" formats them (a NULL part reads as empty).
 int JoinText(char* buffer, size_t capacity, const char* a, const char* b = "", const char* c = "",
              const char* d = "");
 
-// Appends as much of `text` as fits behind the text already in `buffer`; the result stays
-// NUL-terminated. 1 when all of it fit.
+// Appends as much of `text` as fits behind the text already in `buffer`.
 int AppendTextCut(char* buffer, size_t capacity, const char* text);
+
+// Formats text whose only conversions are "%s" (a NULL argument reads as empty) and "%%". A
+// format holding any other conversion is refused by both forms, the buffer left empty.
+int FormatText(char* buffer, size_t capacity, const char* format, ...);
+int FormatTextCut(char* buffer, size_t capacity, const char* format, ...);
+int FormatTextV(char* buffer, size_t capacity, const char* format, va_list args);
+int FormatTextCutV(char* buffer, size_t capacity, const char* format, va_list args);

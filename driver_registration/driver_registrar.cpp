@@ -4,7 +4,6 @@
 #include "bounded_text.h"
 #include "registry_key.h"
 
-#include <stdlib.h>
 #include <string.h>
 
 namespace {
@@ -24,12 +23,13 @@ int IsSafeName(const char* text)
 
 void* CDriverRegistrar::operator new(size_t size) noexcept
 {
-    return malloc(size);
+    return HeapAlloc(GetProcessHeap(), 0, size);
 }
 
 void CDriverRegistrar::operator delete(void* block) noexcept
 {
-    free(block);
+    if (block != NULL)
+        HeapFree(GetProcessHeap(), 0, block);
 }
 
 CDriverRegistrar::CDriverRegistrar()

@@ -1,4 +1,4 @@
-// Owners of the handles the registrars open: each closes its handle exactly once.
+// Owners of the handles the library and the programs open: each closes its handle exactly once.
 #pragma once
 
 #include <windows.h>
@@ -57,4 +57,22 @@ private:
     ServiceHandle(const ServiceHandle&) = delete;
     ServiceHandle& operator=(const ServiceHandle&) = delete;
     SC_HANDLE m_handle;
+};
+
+// A file handle from CreateFileA, whose failure value is INVALID_HANDLE_VALUE (not NULL).
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : m_handle(handle) {}
+    ~FileHandle()
+    {
+        if (m_handle != INVALID_HANDLE_VALUE)
+            CloseHandle(m_handle);
+    }
+    HANDLE Get() const { return m_handle; }
+    bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
+
+private:
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    HANDLE m_handle;
 };

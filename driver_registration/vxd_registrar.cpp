@@ -47,27 +47,29 @@ void CVxdRegistrar::SetNames(const char* name, const char* fileName, const char*
     CDriverRegistrar::SetNames(name, fileName, imagePath);
     if (imagePath != NULL)
         return;
-    char systemDir[1024];
+    char systemDir[kDriverPathSize];
     UINT length = GetSystemDirectoryA(systemDir, sizeof systemDir);
     if (length == 0 || length >= sizeof systemDir)
         return;  // no usable system directory: no default path
     const char* separator = systemDir[length - 1] == '\\' ? "" : "\\";
-    char directory[1024];
-    if (JoinText(directory, sizeof directory, systemDir, separator))
-        JoinText(m_imagePath, sizeof m_imagePath, directory, "Vmm32\\", m_fileName, ".VXD");
+    // A path that does not fit is refused whole: the registrar is then left without a default.
+    char directory[kDriverPathSize];
+    if (!JoinText(directory, sizeof directory, systemDir, separator) ||
+        !JoinText(m_imagePath, sizeof m_imagePath, directory, "Vmm32\\", m_fileName, ".VXD"))
+        m_imagePath[0] = '\0';
 }
 
 int CVxdRegistrar::Install()
 {
-    if (!IsConfigured())
+    // "*" and a configured file name always fit; checked before the key is touched all the same.
+    char staticVxd[1 + kNameSize];
+    if (!IsConfigured() || !JoinText(staticVxd, sizeof staticVxd, "*", m_fileName))
         return 0;
     RegistryKey key(CreateDriverKey(kVxdKey, " already exists in Win-95 registry\n"));
     if (key.Get() == NULL)
         return 0;
     const BYTE start = 0;
     key.SetBinary("Start", &start, 1);
-    char staticVxd[1024];
-    JoinText(staticVxd, sizeof staticVxd, "*", m_fileName);
     key.SetString("StaticVxD", staticVxd);
     return 1;
 }

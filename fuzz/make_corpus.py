@@ -14,12 +14,21 @@ def fields(*parts):
 
 SEEDS = {
     "fuzz_bounded_text": {
-        # capacity (2 bytes, low first), then four parts
+        # capacity (2 bytes, low first), then four parts, then a format of the first three (none:
+        # the programs' path format "%s\\%s%s")
         "registrar_name": bytes([0xE8, 0x03]) + fields("WinDriver", " already exists in Win-95 registry\n", "", ""),
         "exact_fit": bytes([5, 0]) + fields("ab", "cd", "", ""),
         "one_over": bytes([4, 0]) + fields("ab", "cd", "", ""),
         "capacity_zero": bytes([0, 0]) + fields("x", "", "", ""),
         "long_part": bytes([0x00, 0x04]) + fields("p" * 1100, "q" * 1100, "r", "s"),
+        "format_driver_path": bytes([0x00, 0x04]) + fields("C:\\WINDOWS\\system32\\drivers", "windrvr", ".sys", ""),
+        "format_exact_fit": bytes([8, 0]) + fields("abc", "d", "ef", ""),
+        "format_one_over": bytes([7, 0]) + fields("abc", "d", "ef", ""),
+        "format_capacity_one": bytes([1, 0]) + fields("x", "y", "z", ""),
+        "format_percent_in_text": bytes([64, 0]) + fields("100%s", "%n%x", "%", "", "%s%%%s=%s"),
+        "format_unknown_conversion": bytes([64, 0]) + fields("a", "b", "c", "", "NUL=%s %d"),
+        "format_trailing_percent": bytes([64, 0]) + fields("a", "b", "c", "", "%s%"),
+        "format_note": bytes([0xFF, 0x00]) + fields("C:\\WINDOWS\\system\\vmm32", "", "", "", "copy to the %s directory"),
     },
     "fuzz_strip_to_directory": {
         "setup_exe": b"C:\\DIST\\SETUP.EXE",
@@ -95,15 +104,6 @@ SEEDS = {
         "long_same": bytes([2]) + b"0123456789abcdef",
         "long_flip": bytes([2 | 4]) + b"0123456789abcdef",
         "long_longer": bytes([2 | 8]) + b"0123456789abcdef",
-    },
-    "fuzz_afx_format": {
-        # capacity (2 bytes, low first; up to 2047), then three texts: a, b, c for "%s\\%s%s"
-        "driver_path": bytes([0x00, 0x04]) + fields("C:\\WINDOWS\\system32\\drivers", "windrvr", ".sys"),
-        "exact_fit": bytes([8, 0]) + fields("abc", "d", "ef"),
-        "one_over": bytes([7, 0]) + fields("abc", "d", "ef"),
-        "capacity_one": bytes([1, 0]) + fields("x", "y", "z"),
-        "capacity_zero": bytes([0, 0]) + fields("x", "y", "z"),
-        "percent_in_text": bytes([64, 0]) + fields("100%s", "%n%x", "%"),
     },
     "fuzz_restart_delete": {
         # choice (1: Windows 95/98, else NT; 2: repeat the section's lines), repeat count (2

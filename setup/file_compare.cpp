@@ -1,45 +1,46 @@
-// FilesHaveSameBytes on the C library's files; each file is closed on every path.
+// FilesHaveSameBytes through the system's file reads; each file is closed on every path.
 #include "file_compare.h"
 
-#include <stdio.h>
 #include <string.h>
+
+#include "driver_registrar.h"
+#include "registry_key.h"
 
 namespace {
 
-// Owns one open C file and closes it exactly once.
-class FileOwner {
-public:
-    explicit FileOwner(const char* path) : m_file(fopen(path, "rb")) {}
-    ~FileOwner() {
-        if (m_file)
-            fclose(m_file);
+// Reads until `block` is full or the file ends; false when a read fails.
+bool ReadBlock(HANDLE file, char* block, DWORD size, DWORD* got)
+{
+    *got = 0;
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file, block + *got, size - *got, &read, NULL))
+            return false;
+        *got += read;
+        if (read == 0 || *got == size)
+            return true;
     }
-    FILE* get() const { return m_file; }
-
-private:
-    FileOwner(const FileOwner&) = delete;
-    FileOwner& operator=(const FileOwner&) = delete;
-    FILE* m_file;
-};
+}
 
 }  // namespace
 
 bool FilesHaveSameBytes(const char* firstPath, const char* secondPath)
 {
-    FileOwner first(firstPath);
-    FileOwner second(secondPath);
-    if (!first.get() || !second.get())
+    FileHandle first(OpenFileForReading(firstPath));
+    FileHandle second(OpenFileForReading(secondPath));
+    if (!first.IsOpen() || !second.IsOpen())
         return false;
     char a[512];
     char b[512];
     for (;;) {
-        size_t readA = fread(a, 1, sizeof a, first.get());
-        size_t readB = fread(b, 1, sizeof b, second.get());
+        DWORD readA = 0;
+        DWORD readB = 0;
+        if (!ReadBlock(first.Get(), a, sizeof a, &readA) ||
+            !ReadBlock(second.Get(), b, sizeof b, &readB))
+            return false;
         if (readA != readB || memcmp(a, b, readA) != 0)
             return false;
-        if (readA < sizeof a) {
-            // Both stopped short: the end of both files, unless one of them failed to read.
-            return !ferror(first.get()) && !ferror(second.get());
-        }
+        if (readA < sizeof a)
+            return true;  // both ended
     }
 }

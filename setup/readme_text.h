@@ -3,7 +3,7 @@
 
 #include <stddef.h>
 
-// Reads the bytes of fileName (opened "rb", looked up as given) into buffer, at most
+// Reads the bytes of fileName (opened for reading, looked up as given) into buffer, at most
 // capacity - 1 of them, and terminates them with a NUL. Bytes are not translated. Returns
 // false, with buffer untouched, when the file cannot be opened; a longer file is cut at the
 // capacity (the first capacity - 1 bytes are kept).

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <string.h>
 
+#include "bounded_text.h"
 #include "driver_registrar.h"
 #include "install_paths.h"
 #include "readme_text.h"
@@ -103,24 +104,26 @@ BOOL CSetupDlg::OnInitDialog()
 
     // A Windows directory that the query cannot deliver, or one too long for the driver
     // paths, leaves nowhere to put the drivers: refuse like an unsupported system.
-    UINT windowsDirLength = ::GetWindowsDirectoryA(m_windowsDir, 1023);
+    const UINT windowsDirRoom = sizeof m_windowsDir - 1;
+    UINT windowsDirLength = ::GetWindowsDirectoryA(m_windowsDir, windowsDirRoom);
     DriverLocations locations;
-    if (windowsDirLength == 0 || windowsDirLength >= 1023 ||
-        !GetDriverLocations(m_windowsKind, m_windowsDir, &locations)) {
+    if (windowsDirLength == 0 || windowsDirLength >= windowsDirRoom ||
+        !GetDriverLocations(m_windowsKind, m_windowsDir, &locations) ||
+        !CopyText(g_driverDir, sizeof g_driverDir, locations.driverDir) ||
+        !JoinText(g_systemFilePattern, sizeof g_systemFilePattern, g_moduleDir,
+                  DriverSourcePattern(m_windowsKind))) {
         ShowWindow(SW_HIDE);
         MessageBox("This TALVEN installer cannot find the Windows directory of this computer.",
                    "Error", 0);
         EndDialog(1);
         return FALSE;
     }
-    AfxCopyText(g_driverDir, sizeof g_driverDir, locations.driverDir);
-    AfxFormat(g_systemFilePattern, sizeof g_systemFilePattern, "%s%s", g_moduleDir,
-              DriverSourcePattern(m_windowsKind));
 
+    // The longest kind name fits; a title that did not would be left empty, never cut.
     char title[256];
-    AfxFormat(title, sizeof title, "%s Orbanet Universal Driver Installer v1.0",
-              kWindowsKindNames[m_windowsKind]);
-    SetWindowText(title);
+    if (FormatText(title, sizeof title, "%s Orbanet Universal Driver Installer v1.0",
+                   kWindowsKindNames[m_windowsKind]))
+        SetWindowText(title);
 
     if (g_moduleDir[0] == 'C' || g_moduleDir[0] == 'c') {
         m_developerFilesCheck.SendMessage(BM_SETCHECK, BST_CHECKED);
@@ -175,8 +178,10 @@ void CSetupDlg::OnNext()
         m_browseButton.ShowWindow(SW_SHOW);
         m_driverNote.ShowWindow(SW_SHOW);
         m_developerFilesCheck.ShowWindow(SW_SHOW);
-        AfxFormat(m_windowsDir, sizeof m_windowsDir, kDriverNoteFormat, g_driverDir);
-        m_driverNote.SetWindowText(m_windowsDir);
+        // Sized for the longest driver directory, so the note is always whole.
+        char note[sizeof kDriverNoteFormat + kSetupPathSize];
+        if (FormatText(note, sizeof note, kDriverNoteFormat, g_driverDir))
+            m_driverNote.SetWindowText(note);
         m_dirPrompt.SetWindowText(kDirPrompt);
         m_dirPrompt.ShowWindow(SW_SHOW);
     } else {

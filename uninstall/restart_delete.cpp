@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <string.h>
 
-#include "afx_format.h"
+#include "bounded_text.h"
 
 namespace {
 
@@ -53,12 +53,12 @@ int ScheduleInWininit(const char* path)
     if (used >= kProfileSectionSize - 2) {
         return 0;  // cut short: writing it back would drop the lines that did not fit
     }
-    size_t room = kProfileSectionSize - used;
-    int written = AfxFormat(section.text + used, room, "NUL=%s", shortPath);
-    if (written < 0 || static_cast<size_t>(written) + 2 > room) {
-        return 0;  // no room for the line's NUL and the list's second NUL
+    // The line and its NUL, with one character kept free for the list's second NUL.
+    char* line = section.text + used;
+    if (!FormatText(line, kProfileSectionSize - used - 1, "NUL=%s", shortPath)) {
+        return 0;
     }
-    section.text[used + written + 1] = '\0';
+    line[strlen(line) + 1] = '\0';
     return WritePrivateProfileSectionA("rename", section.text, "WININIT.INI") ? 1 : 0;
 }
 

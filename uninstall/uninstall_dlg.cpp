@@ -1,9 +1,9 @@
 // The confirmation dialog: start-up checks, the notice, the uninstall run and its outcome.
 #include "uninstall_dlg.h"
 
-#include <stdio.h>
 #include <string.h>
 
+#include "bounded_text.h"
 #include "driver_sequences.h"
 #include "restart_delete.h"
 #include "shell_files.h"
@@ -41,15 +41,6 @@ const char kNotDeletedFormat[] =
     "restarts.  Please delete it yourself, or contact your administrator or " TALVEN_SUPPORT_EMAIL
     " for help.";
 
-int CanOpenForReading(const char* path)
-{
-    FILE* file = fopen(path, "rb");
-    if (file == NULL) {
-        return 0;
-    }
-    fclose(file);
-    return 1;
-}
 
 int FileExists(const char* path)
 {
@@ -91,8 +82,8 @@ BOOL CUninstallDlg::OnInitDialog()
     // A Windows directory that does not fit (or cannot be read) leaves no driver paths, and
     // then the installed check below fails as it does for missing files.
     m_windowsDir[0] = '\0';
-    UINT length = GetWindowsDirectoryA(m_windowsDir, sizeof m_windowsDir - 1);
-    if (length == 0 || length >= sizeof m_windowsDir - 1) {
+    UINT length = GetWindowsDirectoryA(m_windowsDir, kWindowsDirQuerySize);
+    if (length == 0 || length >= kWindowsDirQuerySize) {
         m_windowsDir[0] = '\0';
     }
     DriverLocations locations;
@@ -102,9 +93,10 @@ BOOL CUninstallDlg::OnInitDialog()
         locations.driverDir[0] = locations.windrvrPath[0] = locations.talvenkpPath[0] = '\0';
         locations.preferVxd = IsNtSide(m_windowsKind) ? 0 : 1;
     }
-    AfxCopyText(m_driverDir, sizeof m_driverDir, locations.driverDir);
-    AfxCopyText(m_windrvrPath, sizeof m_windrvrPath, locations.windrvrPath);
-    AfxCopyText(m_talvenkpPath, sizeof m_talvenkpPath, locations.talvenkpPath);
+    // Buffers of the same size: these copies always fit.
+    CopyText(m_driverDir, sizeof m_driverDir, locations.driverDir);
+    CopyText(m_windrvrPath, sizeof m_windrvrPath, locations.windrvrPath);
+    CopyText(m_talvenkpPath, sizeof m_talvenkpPath, locations.talvenkpPath);
     m_preferVxd = locations.preferVxd;
 
     int missing = 0;
@@ -119,9 +111,10 @@ BOOL CUninstallDlg::OnInitDialog()
         ExitProcess(2);
     }
 
-    AfxFormat(m_windowsDir, sizeof m_windowsDir, "%s Orbanet Universal Driver UnInstaller v1.0",
-              kWindowsKindNames[m_windowsKind]);
-    SetWindowText(m_windowsDir);
+    if (FormatText(m_windowsDir, sizeof m_windowsDir, "%s Orbanet Universal Driver UnInstaller v1.0",
+                   kWindowsKindNames[m_windowsKind])) {
+        SetWindowText(m_windowsDir);
+    }
     m_noticeText.SetWindowText(kNoticeText);
 
     m_cancelButton.SetFocus();
@@ -170,7 +163,7 @@ void CUninstallDlg::ReportOutcome()
     for (int i = 0; i < 2; i++) {
         if (leftovers[i] & kDriverStillRegistered) {
             failed++;
-            AfxFormat(text, sizeof text, kStillRegisteredFormat, names[i]);
+            FormatTextCut(text, sizeof text, kStillRegisteredFormat, names[i]);
             MessageBox(text, "Error", MB_OK);
         } else if (leftovers[i] != kDriverGone) {
             pending++;
@@ -185,7 +178,8 @@ void CUninstallDlg::ReportOutcome()
             continue;
         }
         failed++;
-        AfxFormat(text, sizeof text, kNotDeletedFormat, paths[i]);
+        // The longest path (kDriverPathSize - 2 characters) and the text fit: never cut.
+        FormatTextCut(text, sizeof text, kNotDeletedFormat, paths[i]);
         MessageBox(text, "Error", MB_OK);
     }
     if (failed == 0 && pending == 0) {

@@ -26,7 +26,9 @@ private:
     // After the deletes: "TALVEN Removed!", the restart notice, or the errors of what is left.
     void ReportOutcome();
 
-    char m_windowsDir[kDriverPathSize];  // the Windows directory, later the window title
+    // The Windows directory (asked with a size of kWindowsDirQuerySize), later the window title.
+    enum { kWindowsDirQuerySize = kDriverPathSize - 1 };
+    char m_windowsDir[kDriverPathSize];
     char m_driverDir[kDriverPathSize];
     WindowsKind m_windowsKind;
     char m_talvenkpPath[kDriverPathSize];

@@ -1,9 +1,10 @@
 // The kernel side of the stand-in: version query, Windows and system directories, Sleep, the file
-// system's attributes and directory creation, CreateFileA with the VxD loader device, and
-// DeviceIoControl with the loader's load and unload requests.
+// system's attributes and directory creation, CreateFileA and ReadFile with the VxD loader device,
+// DeviceIoControl with the loader's load and unload requests, and the process heap.
 #include "machine_internal.h"
 
 #include <ctype.h>
+#include <stdlib.h>
 #include <string.h>
 
 using sim::machine;
@@ -127,6 +128,11 @@ HANDLE OpenFileEntry(const char* name, DWORD access, DWORD disposition, DWORD fl
         }
         break;
     case CREATE_ALWAYS:
+        if (entry != nullptr) {
+            error = ERROR_ALREADY_EXISTS;
+            machine().files[full].content.clear();
+        }
+        break;
     case OPEN_ALWAYS:
         if (entry != nullptr)
             error = ERROR_ALREADY_EXISTS;
@@ -137,6 +143,8 @@ HANDLE OpenFileEntry(const char* name, DWORD access, DWORD disposition, DWORD fl
             SetError(MissingError(path));
             return INVALID_HANDLE_VALUE;
         }
+        if (disposition == TRUNCATE_EXISTING)
+            machine().files[full].content.clear();
         break;
     default:
         SetError(ERROR_INVALID_PARAMETER);
@@ -292,6 +300,66 @@ BOOL CloseHandle(HANDLE handle)
         SetError(error);
         return FALSE;
     }
+    return TRUE;
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped)
+{
+    DWORD error;
+    bool fails = EnterCall("ReadFile", &error);
+    if (read != nullptr)
+        *read = 0;
+    HandleEntry* entry = FindHandle(file, kFileHandle);
+    if (entry == nullptr) {
+        SetError(fails ? error : ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!fails && (entry->access & GENERIC_READ) == 0)
+        error = ERROR_ACCESS_DENIED;
+    else if (!fails && ((read == nullptr && overlapped == nullptr) ||
+                        (buffer == nullptr && toRead != 0)))
+        error = ERROR_NOACCESS;
+    else if (!fails)
+        error = 0;
+    if (error != 0) {
+        SetError(error);
+        return FALSE;
+    }
+    // The file may have gone (deleted by a test): it then reads as empty.
+    const sim::FileEntry* content = FindEntry(entry->target);
+    size_t size = content != nullptr ? content->content.size() : 0;
+    size_t count = entry->position < size ? size - entry->position : 0;
+    if (count > toRead)
+        count = toRead;
+    if (count != 0)
+        memcpy(buffer, content->content.data() + entry->position, count);
+    entry->position += count;
+    if (read != nullptr)
+        *read = static_cast<DWORD>(count);
+    SetError(0);
+    return TRUE;
+}
+
+// Plain blocks of the C library's heap, neither logged nor failable.
+HANDLE GetProcessHeap(void)
+{
+    static int heap;
+    return &heap;
+}
+
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes)
+{
+    if (heap != GetProcessHeap())
+        return nullptr;
+    return (flags & HEAP_ZERO_MEMORY) != 0 ? calloc(1, bytes ? bytes : 1) : malloc(bytes ? bytes : 1);
+}
+
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block)
+{
+    (void)flags;
+    if (heap != GetProcessHeap())
+        return FALSE;
+    free(block);
     return TRUE;
 }
 

@@ -23,6 +23,7 @@ struct HandleEntry {
     std::string target;  // key path, service name, file path; empty for the manager and the device
     DWORD access = 0;
     bool deleteOnClose = false;
+    size_t position = 0;  // where a file handle's next ReadFile starts
 };
 
 // A fresh handle value; values are never reused, so a double close is always noticed.

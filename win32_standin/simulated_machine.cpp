@@ -427,11 +427,12 @@ void AddDirectory(const std::string& path)
     AddEntry(path, entry);
 }
 
-void AddFile(const std::string& path, DWORD attributes)
+void AddFile(const std::string& path, DWORD attributes, const std::string& content)
 {
     FileEntry entry;
     entry.directory = false;
     entry.attributes = attributes;
+    entry.content = content;
     AddEntry(path, entry);
 }
 

@@ -1,47 +1,67 @@
-// CopyText, JoinText and AppendTextCut with any text and any capacity: every result stays inside
-// its buffer and NUL-terminated; a copy or join that does not fit leaves the buffer empty, an
-// append keeps what was there and adds as much as fits.
+// The library's bounded text with any text, any "%s" format and any capacity: every result stays
+// inside its buffer and NUL-terminated. The plain forms (CopyText, JoinText, FormatText) give the
+// whole result or leave the buffer empty; the Cut forms (CopyTextCut, FormatTextCut,
+// AppendTextCut) give the first capacity - 1 characters of it; both answer 1 exactly when it fit.
+// A format with a conversion other than %s and %% is refused by both forms.
 #include "bounded_text.h"
 #include "fuzz_input.h"
 
 namespace {
 
-void CheckJoin(size_t capacity, const std::string* parts, int count)
+// What the format gives with the arguments a, b, c and NULL; false for an unknown conversion.
+bool Expand(const std::string& format, const std::string* args, std::string* whole)
 {
-    char* buffer = ExactCopy("old text", capacity);
-    std::string whole;
-    for (int i = 0; i < count; ++i)
-        whole += parts[i];
-    int result;
-    if (count == 1)
-        result = CopyText(buffer, capacity, parts[0].c_str());
-    else
-        result = JoinText(buffer, capacity, parts[0].c_str(), parts[1].c_str(), parts[2].c_str(),
-                          parts[3].c_str());
-    if (capacity == 0) {
-        FUZZ_CHECK(result == 0);
-    } else if (whole.size() < capacity) {
-        FUZZ_CHECK(result == 1);
-        FUZZ_CHECK(whole == buffer);
-    } else {
-        FUZZ_CHECK(result == 0);
-        FUZZ_CHECK(buffer[0] == '\0');
+    int next = 0;
+    whole->clear();
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '%') {
+            *whole += format[i];
+        } else if (i + 1 < format.size() && format[i + 1] == '%') {
+            *whole += '%';
+            ++i;
+        } else if (i + 1 < format.size() && format[i + 1] == 's') {
+            if (next < 3)
+                *whole += args[next];
+            ++next;
+            ++i;
+        } else {
+            return false;
+        }
     }
-    free(buffer);
+    return true;
 }
 
-void CheckAppend(size_t capacity, const std::string& before, const std::string& text)
+// `refused`: the plain form's answer to a result that does not fit (empty buffer), else the cut.
+void CheckResult(const std::string& whole, bool known, size_t capacity, const char* buffer,
+                 int result, bool refuses)
 {
-    if (capacity == 0)
+    if (capacity == 0) {
+        FUZZ_CHECK(result == 0);
         return;
-    char* buffer = ExactCopy(before, capacity);
-    std::string kept = buffer;
-    int result = AppendTextCut(buffer, capacity, text.c_str());
-    std::string after(buffer, strnlen(buffer, capacity));
-    FUZZ_CHECK(after.size() < capacity);
-    FUZZ_CHECK(after == (kept + text).substr(0, capacity - 1));
-    FUZZ_CHECK(result == (kept.size() + text.size() < capacity ? 1 : 0));
-    free(buffer);
+    }
+    std::string kept(buffer, strnlen(buffer, capacity));
+    FUZZ_CHECK(kept.size() < capacity);
+    FUZZ_CHECK(result == (known && whole.size() < capacity ? 1 : 0));
+    if (!known)
+        FUZZ_CHECK(kept.empty());
+    else if (result == 1)
+        FUZZ_CHECK(kept == whole);
+    else
+        FUZZ_CHECK(kept == (refuses ? std::string() : whole.substr(0, capacity - 1)));
+}
+
+// Keeps the format to at most four %s conversions, the arguments passed.
+std::string LimitConversions(const std::string& format)
+{
+    int count = 0;
+    for (size_t i = 0; i + 1 < format.size(); ++i) {
+        if (format[i] == '%' && format[i + 1] == '%') {
+            ++i;
+        } else if (format[i] == '%' && format[i + 1] == 's' && ++count > 4) {
+            return format.substr(0, i);
+        }
+    }
+    return format;
 }
 
 }  // namespace
@@ -53,10 +73,41 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string parts[4];
     for (std::string& part : parts)
         part = input.Field();
+    // No format: the programs' path format.
+    std::string format = LimitConversions(input.Field());
+    if (format.empty())
+        format = "%s\\%s%s";
 
-    CheckJoin(capacity, parts, 1);
-    CheckJoin(capacity, parts, 4);
-    CheckAppend(capacity, parts[0], parts[1]);
+    std::string whole;
+    bool known = Expand(format, parts, &whole);
+    for (int cut = 0; cut < 2; ++cut) {
+        char* buffer = ExactCopy("old text", capacity);
+        int result = cut ? FormatTextCut(buffer, capacity, format.c_str(), parts[0].c_str(),
+                                         parts[1].c_str(), parts[2].c_str(), nullptr)
+                         : FormatText(buffer, capacity, format.c_str(), parts[0].c_str(),
+                                      parts[1].c_str(), parts[2].c_str(), nullptr);
+        CheckResult(whole, known, capacity, buffer, result, !cut);
+
+        result = cut ? CopyTextCut(buffer, capacity, parts[0].c_str())
+                     : CopyText(buffer, capacity, parts[0].c_str());
+        CheckResult(parts[0], true, capacity, buffer, result, !cut);
+        free(buffer);
+    }
+
+    char* buffer = ExactCopy("old text", capacity);
+    int result = JoinText(buffer, capacity, parts[0].c_str(), parts[1].c_str(), parts[2].c_str(),
+                          parts[3].c_str());
+    CheckResult(parts[0] + parts[1] + parts[2] + parts[3], true, capacity, buffer, result, true);
+    free(buffer);
+
+    // Appends keep what was there and add as much as fits.
+    if (capacity != 0) {
+        buffer = ExactCopy(parts[0], capacity);
+        std::string before = buffer;
+        result = AppendTextCut(buffer, capacity, parts[1].c_str());
+        CheckResult(before + parts[1], true, capacity, buffer, result, false);
+        free(buffer);
+    }
 
     // The registrar's use: repeated appends into 2000 characters, cut at the end, never past it.
     char messages[2000];

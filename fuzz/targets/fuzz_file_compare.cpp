@@ -1,10 +1,10 @@
 // Setup's check of a copied driver file against the package's, with any two contents: the
 // answer is true exactly when both files hold the same bytes, and a missing file gives false.
+// The files live on the stand-in's simulated disk.
 #include "file_compare.h"
 #include "fuzz_input.h"
-#include "fuzz_temp_file.h"
 
-#include <unistd.h>
+#include <simulated_machine.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -24,13 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             second.push_back('\0');
     }
 
-    static const std::string firstPath = ScratchPath("windrvr.sys");
-    static const std::string secondPath = ScratchPath("copied.sys");
-    WriteScratchFile(firstPath, first);
-    WriteScratchFile(secondPath, second);
-    FUZZ_CHECK(FilesHaveSameBytes(firstPath.c_str(), secondPath.c_str()) == (first == second));
-    unlink(secondPath.c_str());
-    FUZZ_CHECK(!FilesHaveSameBytes(firstPath.c_str(), secondPath.c_str()));
-    FUZZ_CHECK(!FilesHaveSameBytes(secondPath.c_str(), firstPath.c_str()));
+    const char firstPath[] = "C:\\DIST\\windrvr.sys";
+    const char secondPath[] = "C:\\WINDOWS\\windrvr.sys";
+    sim::Reset();
+    sim::AddFile(firstPath, FILE_ATTRIBUTE_NORMAL, first);
+    sim::AddFile(secondPath, FILE_ATTRIBUTE_NORMAL, second);
+    FUZZ_CHECK(FilesHaveSameBytes(firstPath, secondPath) == (first == second));
+    sim::machine().files.erase(secondPath);
+    FUZZ_CHECK(!FilesHaveSameBytes(firstPath, secondPath));
+    FUZZ_CHECK(!FilesHaveSameBytes(secondPath, firstPath));
+    FUZZ_CHECK(sim::OpenHandleCount() == 0);
     return 0;
 }

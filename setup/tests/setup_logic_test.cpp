@@ -9,12 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -188,35 +184,31 @@ TEST_F(CreateDirectoryPathTest, OverLongPathIsRefusedBeforeAnythingIsCreated)
 
 // ---------------------------------------------------------------------------------------------
 
+// The read-me is read as setup does, "setup.txt" relative to the current directory.
 class ReadmeTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/talven-readme-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        m_dir = pattern;
-        m_file = m_dir + "/setup.txt";
+        sim::Reset();
+        sim::machine().currentDir = "C:\\DIST";
+        sim::AddDirectory("C:\\DIST");
     }
     void TearDown() override
     {
-        unlink(m_file.c_str());
-        rmdir(m_file.c_str());
-        rmdir(m_dir.c_str());
+        EXPECT_EQ(0u, sim::OpenHandleCount());
+        EXPECT_EQ(0u, sim::BadCloseCount());
     }
-    void Write(const std::string& bytes)
+    void Write(const std::string& bytes, const char* path = "C:\\DIST\\setup.txt")
     {
-        std::ofstream(m_file, std::ios::binary) << bytes;
+        sim::AddFile(path, FILE_ATTRIBUTE_NORMAL, bytes);
     }
-
-    std::string m_dir;
-    std::string m_file;
 };
 
 TEST_F(ReadmeTest, BytesArePassedUntranslatedAndTerminated)
 {
     Write(std::string("line one\r\nline two\r\n\x1a\xff", 22));
     std::vector<char> buffer(100000, 'Z');
-    ASSERT_TRUE(ReadReadmeText(m_file.c_str(), buffer.data(), buffer.size()));
+    ASSERT_TRUE(ReadReadmeText("setup.txt", buffer.data(), buffer.size()));
     EXPECT_EQ(0, memcmp(buffer.data(), "line one\r\nline two\r\n\x1a\xff", 22));
     EXPECT_EQ('\0', buffer[22]);
 }
@@ -225,18 +217,18 @@ TEST_F(ReadmeTest, ANulInTheFileEndsTheShownText)
 {
     Write(std::string("shown\0hidden", 12));
     char buffer[64];
-    ASSERT_TRUE(ReadReadmeText(m_file.c_str(), buffer, sizeof buffer));
+    ASSERT_TRUE(ReadReadmeText("setup.txt", buffer, sizeof buffer));
     EXPECT_STREQ("shown", buffer);
 }
 
 TEST_F(ReadmeTest, MissingOrEmptyFile)
 {
     char buffer[16] = "untouched";
-    EXPECT_FALSE(ReadReadmeText(m_file.c_str(), buffer, sizeof buffer));
+    EXPECT_FALSE(ReadReadmeText("setup.txt", buffer, sizeof buffer));
     EXPECT_STREQ("untouched", buffer);
 
     Write("");
-    ASSERT_TRUE(ReadReadmeText(m_file.c_str(), buffer, sizeof buffer));
+    ASSERT_TRUE(ReadReadmeText("setup.txt", buffer, sizeof buffer));
     EXPECT_STREQ("", buffer);
 }
 
@@ -249,41 +241,47 @@ TEST_F(ReadmeTest, ReadmeOfTheBufferSizeOrMoreIsCutAtTheBuffer)
         bytes[capacity - 2] = 'L';  // the last byte that fits
         Write(bytes);
         std::vector<char> buffer(capacity + 16, 'G');
-        ASSERT_TRUE(ReadReadmeText(m_file.c_str(), buffer.data(), capacity)) << size;
+        ASSERT_TRUE(ReadReadmeText("setup.txt", buffer.data(), capacity)) << size;
         EXPECT_EQ(capacity - 1, strlen(buffer.data())) << size;
         EXPECT_EQ('L', buffer[capacity - 2]);
         EXPECT_EQ('G', buffer[capacity]) << "written past the buffer";
     }
+    // A read that fails on the way shows what came before it.
+    sim::FailCall("ReadFile", ERROR_GEN_FAILURE, 2);
+    std::vector<char> buffer(capacity);
+    ASSERT_TRUE(ReadReadmeText("setup.txt", buffer.data(), capacity));
+    EXPECT_EQ(0x10000u, strlen(buffer.data()));
 }
 
 TEST_F(ReadmeTest, DirectoryInPlaceOfTheFileShowsNothing)
 {
-    ASSERT_EQ(0, mkdir(m_file.c_str(), 0700));
+    sim::AddDirectory("C:\\DIST\\setup.txt");
     char buffer[16] = "untouched";
-    if (ReadReadmeText(m_file.c_str(), buffer, sizeof buffer))
-        EXPECT_STREQ("", buffer);
+    EXPECT_FALSE(ReadReadmeText("setup.txt", buffer, sizeof buffer));  // ERROR_ACCESS_DENIED
+    EXPECT_STREQ("untouched", buffer);
 }
 
 TEST_F(ReadmeTest, CopiedDriverCheckComparesEveryByte)
 {
-    std::string a = m_dir + "/a.sys", b = m_dir + "/b.sys";
+    const char* a = "C:\\DIST\\system\\windrvr.sys";
+    const char* b = "C:\\WINDOWS\\system32\\drivers\\windrvr.sys";
     std::string image(70000, '\x90');
-    std::ofstream(a, std::ios::binary) << image;
-    std::ofstream(b, std::ios::binary) << image;
-    EXPECT_TRUE(FilesHaveSameBytes(a.c_str(), b.c_str()));
+    Write(image, a);
+    Write(image, b);
+    EXPECT_TRUE(FilesHaveSameBytes(a, b));
+    sim::FailCall("ReadFile", ERROR_GEN_FAILURE, 3);  // a read that fails is never "the same"
+    EXPECT_FALSE(FilesHaveSameBytes(a, b));
 
     image[69999] = 'x';  // differs in the last byte only
-    std::ofstream(b, std::ios::binary) << image;
-    EXPECT_FALSE(FilesHaveSameBytes(a.c_str(), b.c_str()));
+    Write(image, b);
+    EXPECT_FALSE(FilesHaveSameBytes(a, b));
 
-    std::ofstream(b, std::ios::binary) << image.substr(0, 69999);  // one byte short
-    EXPECT_FALSE(FilesHaveSameBytes(a.c_str(), b.c_str()));
-    EXPECT_FALSE(FilesHaveSameBytes(b.c_str(), a.c_str()));
+    Write(image.substr(0, 69999), b);  // one byte short
+    EXPECT_FALSE(FilesHaveSameBytes(a, b));
+    EXPECT_FALSE(FilesHaveSameBytes(b, a));
 
-    EXPECT_FALSE(FilesHaveSameBytes(a.c_str(), (m_dir + "/missing.sys").c_str()));
-    EXPECT_FALSE(FilesHaveSameBytes((m_dir + "/missing.sys").c_str(), a.c_str()));
-    unlink(a.c_str());
-    unlink(b.c_str());
+    EXPECT_FALSE(FilesHaveSameBytes(a, "C:\\DIST\\missing.sys"));
+    EXPECT_FALSE(FilesHaveSameBytes("C:\\DIST\\missing.sys", a));
 }
 
 }  // namespace

@@ -11,7 +11,9 @@ For each executable given:
   - the optional header asks for operating-system and subsystem version 4.0 (newer values make
     Windows 95 and NT 4.0 refuse the program), the machine is i386 and the subsystem is Windows GUI;
   - the code contains no instruction that a Pentium (i586) lacks: cmov/fcmov/fcomi (Pentium Pro),
-    MMX, SSE and later, found by disassembly with the MinGW objdump.
+    MMX, SSE and later, found by disassembly with the MinGW objdump;
+  - the check has seen the program: at least one import and MIN_INSTRUCTIONS disassembled
+    instructions, so that a parser or disassembler that finds nothing fails instead of passing.
 
 Usage: check_pe.py --allowed LIST [--objdump PROGRAM] EXE...
 Prints every import with its verdict, then one line per problem; exits 1 when there is any.
@@ -170,23 +172,27 @@ LATE_MNEMONIC = re.compile(
     r"[lms]fence|clflush|prefetch\w*|ldmxcsr|stmxcsr|pause|popcnt|lzcnt|tzcnt|movbe|"
     r"crc32|endbr32)$")
 LATE_REGISTER = re.compile(r"%(x|y|z)mm\d|%mm\d")
+# Far fewer than either program has (some thousands): only a listing that missed the code is below.
+MIN_INSTRUCTIONS = 500
 
 
 def late_instructions(objdump, path):
-    """[(address, text)] of the first late instructions found by disassembly."""
+    """(count of instructions, [(address, text)] of the late ones) found by disassembly."""
     listing = subprocess.run([objdump, "-d", "--no-show-raw-insn", path], check=True,
                              capture_output=True, text=True).stdout
     found = []
+    count = 0
     for line in listing.splitlines():
         m = re.match(r"^\s*([0-9a-f]+):\s+(\S+)\s*(.*)$", line)
         if not m:
             continue
+        count += 1
         mnemonic, operands = m.group(2), m.group(3)
         if mnemonic in ("rep", "repz", "repnz", "lock") and operands:
             mnemonic, _, operands = operands.partition(" ")
         if LATE_MNEMONIC.match(mnemonic) or LATE_REGISTER.search(operands):
             found.append((m.group(1), (mnemonic + " " + operands).strip()))
-    return found
+    return count, found
 
 
 def check(path, allowed, refused, loaded, allowed_dlls, objdump):
@@ -204,7 +210,10 @@ def check(path, allowed, refused, loaded, allowed_dlls, objdump):
     print("%s: os %d.%d, subsystem %d %d.%d" % (path, image.os_version[0], image.os_version[1],
                                                  image.subsystem, image.subsystem_version[0],
                                                  image.subsystem_version[1]))
-    for dll, function, how in image.imports():
+    imports = image.imports()
+    if not imports:
+        problems.append("no imports found: the import table was not read")
+    for dll, function, how in imports:
         entry = allowed.get((dll.lower(), function))
         if how != "import":
             problems.append("%s %s: %s (Windows 95 and NT 4.0 load delay-load imports only "
@@ -227,7 +236,10 @@ def check(path, allowed, refused, loaded, allowed_dlls, objdump):
             problems.append("names %s, a DLL the allowed list neither imports from nor lists as "
                             "loaded at run time" % name)
 
-    late = late_instructions(objdump, path)
+    count, late = late_instructions(objdump, path)
+    if count < MIN_INSTRUCTIONS:
+        problems.append("only %d instructions disassembled, want at least %d: the code was not "
+                        "read" % (count, MIN_INSTRUCTIONS))
     for address, text in late[:20]:
         problems.append("instruction a Pentium (i586) lacks at 0x%s: %s" % (address, text))
     if len(late) > 20:

@@ -56,7 +56,11 @@ struct Service {
 struct FileEntry {
     bool directory = false;
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
-    bool operator==(const FileEntry& o) const { return directory == o.directory && attributes == o.attributes; }
+    std::string content;  // a file's bytes, for ReadFile
+    bool operator==(const FileEntry& o) const
+    {
+        return directory == o.directory && attributes == o.attributes && content == o.content;
+    }
 };
 
 // One device-control request received by the VxD loader device.
@@ -160,7 +164,8 @@ bool KeyExists(const std::string& fullPath);
 void AddKey(const std::string& fullPath);
 const RegValue* FindValue(const std::string& keyFullPath, const std::string& valueName);
 void AddDirectory(const std::string& path);
-void AddFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
+void AddFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL,
+             const std::string& content = std::string());
 
 // Everything a registrar or the programs can change, for before/after comparisons.
 struct Snapshot {

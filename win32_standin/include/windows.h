@@ -29,6 +29,7 @@ typedef DWORD* LPDWORD;
 typedef void* HANDLE;
 typedef LONG LSTATUS;
 typedef DWORD REGSAM;
+typedef size_t SIZE_T;
 
 struct HWND__;
 typedef HWND__* HWND;
@@ -81,6 +82,9 @@ typedef struct _SERVICE_STATUS {
 #define CREATE_NEW 1
 #define OPEN_EXISTING 3
 #define FILE_FLAG_DELETE_ON_CLOSE 0x04000000
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define HEAP_ZERO_MEMORY 0x00000008
 #define CREATE_ALWAYS 2
 #define OPEN_ALWAYS 4
 #define TRUNCATE_EXISTING 5
@@ -180,10 +184,14 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
 BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
                      LPDWORD returned, LPOVERLAPPED overlapped);
 BOOL CloseHandle(HANDLE handle);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
 DWORD GetFileAttributesA(LPCSTR path);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name);
+HANDLE GetProcessHeap(void);
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
 
 LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
                         REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
