@@ -25,19 +25,6 @@ CString::~CString()
         ::HeapFree(::GetProcessHeap(), 0, m_text);
 }
 
-CString& CString::operator=(const CString& other)
-{
-    if (this != &other)
-        Assign(other.m_text, other.m_length);
-    return *this;
-}
-
-CString& CString::operator=(LPCSTR text)
-{
-    Assign(text ? text : "", text ? static_cast<int>(strlen(text)) : 0);
-    return *this;
-}
-
 void CString::Assign(LPCSTR text, int length)
 {
     if (length == 0 && m_capacity == 0)

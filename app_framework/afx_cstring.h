@@ -10,17 +10,14 @@ public:
     CString(const CString& other);
     ~CString();
 
-    CString& operator=(const CString& other);
-    CString& operator=(LPCSTR text);
-
     // Loads string resource id from the program's resources; FALSE (and empty) when missing.
     BOOL LoadString(UINT id);
 
     BOOL IsEmpty() const { return m_length == 0; }
-    int GetLength() const { return m_length; }
     operator LPCSTR() const { return m_text; }
 
 private:
+    CString& operator=(const CString&) = delete;
     void Assign(LPCSTR text, int length);
 
     char* m_text;   // heap buffer, or the shared empty text when m_capacity is 0

@@ -9,8 +9,8 @@
 static CWinApp* g_app;          // the one application object, set by its constructor
 static HMODULE g_richEdit;      // the rich edit library once AfxInitRichEdit has loaded it
 
-CWinApp::CWinApp(LPCSTR appName)
-    : m_pMainWnd(NULL), m_hInstance(NULL), m_pszAppName(appName)
+CWinApp::CWinApp()
+    : m_pMainWnd(NULL), m_hInstance(NULL)
 {
     g_app = this;
 }

@@ -9,7 +9,7 @@
 
 class CWinApp : public CCmdTarget {
 public:
-    explicit CWinApp(LPCSTR appName = NULL);
+    CWinApp();
     ~CWinApp() override;
 
     // Called once by WinMain. FALSE ends the program at once; its exit code is then the value
@@ -26,7 +26,6 @@ public:
 
     CWnd* m_pMainWnd;
     HINSTANCE m_hInstance;
-    LPCSTR m_pszAppName;
 };
 
 CWinApp* AfxGetApp();

@@ -27,23 +27,14 @@ public:
 
     BOOL ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
     BOOL EnableWindow(BOOL bEnable = TRUE) { return ::EnableWindow(m_hWnd, bEnable); }
-    BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     void SetWindowText(LPCSTR text) { ::SetWindowTextA(m_hWnd, text); }
     int GetWindowText(LPSTR buffer, int maxCount) const {
         return ::GetWindowTextA(m_hWnd, buffer, maxCount);
     }
     void SetDlgItemText(int id, LPCSTR text) { ::SetDlgItemTextA(m_hWnd, id, text); }
-    int GetDlgItemText(int id, LPSTR buffer, int maxCount) const {
-        return static_cast<int>(::GetDlgItemTextA(m_hWnd, id, buffer, maxCount));
-    }
-    // The child with the given id; handle only, no temporary wrapper object.
-    void GetDlgItem(int id, HWND* phWnd) const { *phWnd = ::GetDlgItem(m_hWnd, id); }
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
         return ::SendMessageA(m_hWnd, message, wParam, lParam);
-    }
-    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-        return ::PostMessageA(m_hWnd, message, wParam, lParam);
     }
     // The window's system menu (a shared wrapper, see CMenu::FromHandle); NULL if it has none.
     CMenu* GetSystemMenu(BOOL bRevert);
@@ -70,13 +61,7 @@ protected:
     BOOL m_bDefaultRequested;
 };
 
-class CButton : public CWnd {
-public:
-    int GetCheck() const {
-        return static_cast<int>(::SendMessageA(m_hWnd, BM_GETCHECK, 0, 0));
-    }
-    void SetCheck(int check) { ::SendMessageA(m_hWnd, BM_SETCHECK, check, 0); }
-};
+class CButton : public CWnd {};
 
 class CEdit : public CWnd {};
 

@@ -12,10 +12,6 @@ END_MESSAGE_MAP()
 
 CSetupApp theApp;
 
-CSetupApp::CSetupApp()
-{
-}
-
 BOOL CSetupApp::InitInstance()
 {
     if (!TakeInstallerLock()) {

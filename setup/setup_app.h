@@ -5,7 +5,6 @@
 
 class CSetupApp : public CWinApp {
 public:
-    CSetupApp();
     BOOL InitInstance() override;
 
     DECLARE_MESSAGE_MAP()

@@ -23,9 +23,6 @@ BEGIN_MESSAGE_MAP(CSetupDlg, CDialog)
     ON_BN_CLICKED(IDC_DEVELOPER_FILES_CHECK, &CSetupDlg::OnDeveloperFilesCheck)
 END_MESSAGE_MAP()
 
-BEGIN_MESSAGE_MAP(CAboutDlg, CDialog)
-END_MESSAGE_MAP()
-
 namespace {
 
 const char kDefaultInstallDir[] = "C:\\Program Files\\Orbanet\\TALVEN 5.7";
@@ -41,15 +38,6 @@ const char kDriverNoteFormat[] =
 enum { kReadmeSize = 100000 };
 
 }  // namespace
-
-CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX)
-{
-}
-
-void CAboutDlg::DoDataExchange(CDataExchange* pDX)
-{
-    CDialog::DoDataExchange(pDX);
-}
 
 CSetupDlg::CSetupDlg(CWnd* pParent) : CDialog(IDD_SETUP_DIALOG, pParent)
 {

@@ -52,12 +52,8 @@ protected:
     HICON m_hIcon;
 };
 
+// The about box of the system menu (template 100): nothing of its own.
 class CAboutDlg : public CDialog {
 public:
-    CAboutDlg();
-
-protected:
-    void DoDataExchange(CDataExchange* pDX) override;
-
-    DECLARE_MESSAGE_MAP()
+    CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
 };

@@ -8,8 +8,6 @@ BEGIN_MESSAGE_MAP(CUninstallApp, CWinApp)
     ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
-CUninstallApp::CUninstallApp() {}
-
 // The one application object.
 CUninstallApp theApp;
 

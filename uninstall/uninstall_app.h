@@ -5,8 +5,6 @@
 
 class CUninstallApp : public CWinApp {
 public:
-    CUninstallApp();
-
     // Runs CUninstallDlg modally and returns FALSE, so the program ends when the dialog closes.
     BOOL InitInstance() override;
 
