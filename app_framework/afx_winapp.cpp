@@ -40,6 +40,21 @@ int CWinApp::Run()
     }
 }
 
+INT_PTR CWinApp::RunMainDialog(CDialog& dialog)
+{
+    m_pMainWnd = &dialog;
+    INT_PTR result = dialog.DoModal();
+    m_pMainWnd = NULL;
+    return result;
+}
+
+BOOL CWinApp::RefuseToStart(LPCSTR text, int exitCode)
+{
+    ::MessageBoxA(NULL, text, "Error", MB_OK);
+    ::PostQuitMessage(exitCode);
+    return FALSE;
+}
+
 HICON CWinApp::LoadIcon(UINT nIDResource) const
 {
     return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource));

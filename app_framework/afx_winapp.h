@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include "afx_dialog.h"
 #include "afx_wnd.h"
 
 // Command id of the framework's Help command.
@@ -23,6 +24,12 @@ public:
     BOOL Enable3dControls() { return TRUE; }
     HICON LoadIcon(UINT nIDResource) const;
     void OnHelp();
+
+    // For InitInstance: runs dialog modally as the application's main window.
+    INT_PTR RunMainDialog(CDialog& dialog);
+    // For InitInstance, before any window: an "Error" box with text, then FALSE with exitCode
+    // posted as the quit value, so that the program ends with it.
+    BOOL RefuseToStart(LPCSTR text, int exitCode);
 
     CWnd* m_pMainWnd;
     HINSTANCE m_hInstance;

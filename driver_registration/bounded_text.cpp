@@ -10,8 +10,10 @@ namespace {
 enum FormatResult { kCut = 0, kWhole = 1, kUnknownConversion = -1 };
 
 // Writes as much of the formatted text as fits into buffer[capacity] (capacity > 0) and its NUL.
-FormatResult Format(char* buffer, size_t capacity, const char* format, va_list args)
+// The "%s" conversions take args in turn; past the fourth the format is refused.
+FormatResult Format(char* buffer, size_t capacity, const char* format, const char* const* args)
 {
+    int next = 0;
     size_t used = 0;
     const size_t room = capacity - 1;
     FormatResult result = kWhole;
@@ -20,8 +22,8 @@ FormatResult Format(char* buffer, size_t capacity, const char* format, va_list a
         size_t length = 1;
         if (*f == '%') {
             ++f;
-            if (*f == 's') {
-                piece = va_arg(args, const char*);
+            if (*f == 's' && next < kFormatArguments) {
+                piece = args[next++];
                 if (piece == NULL)
                     piece = "";
                 length = strnlen(piece, room - used + 1);
@@ -43,40 +45,23 @@ FormatResult Format(char* buffer, size_t capacity, const char* format, va_list a
 
 }  // namespace
 
-int FormatTextV(char* buffer, size_t capacity, const char* format, va_list args)
+int FormatText(char* buffer, size_t capacity, const char* format, const char* a,
+               const char* b, const char* c, const char* d)
 {
+    const char* const args[kFormatArguments] = {a, b, c, d};
     if (capacity == 0)
         return 0;
-    if (Format(buffer, capacity, format, args) != kWhole) {
-        buffer[0] = '\0';
-        return 0;
-    }
-    return 1;
+    if (Format(buffer, capacity, format, args) == kWhole)
+        return 1;
+    buffer[0] = '\0';
+    return 0;
 }
 
-int FormatTextCutV(char* buffer, size_t capacity, const char* format, va_list args)
+int FormatTextCut(char* buffer, size_t capacity, const char* format, const char* a,
+                  const char* b, const char* c, const char* d)
 {
-    if (capacity == 0)
-        return 0;
-    return Format(buffer, capacity, format, args) == kWhole ? 1 : 0;
-}
-
-int FormatText(char* buffer, size_t capacity, const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    int result = FormatTextV(buffer, capacity, format, args);
-    va_end(args);
-    return result;
-}
-
-int FormatTextCut(char* buffer, size_t capacity, const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    int result = FormatTextCutV(buffer, capacity, format, args);
-    va_end(args);
-    return result;
+    const char* const args[kFormatArguments] = {a, b, c, d};
+    return capacity != 0 && Format(buffer, capacity, format, args) == kWhole ? 1 : 0;
 }
 
 int CopyText(char* buffer, size_t capacity, const char* text)

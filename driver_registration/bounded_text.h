@@ -5,7 +5,6 @@
 // result fit, else 0.
 #pragma once
 
-#include <stdarg.h>
 #include <stddef.h>
 
 int CopyText(char* buffer, size_t capacity, const char* text);
@@ -18,9 +17,11 @@ int JoinText(char* buffer, size_t capacity, const char* a, const char* b = "", c
 // Appends as much of `text` as fits behind the text already in `buffer`.
 int AppendTextCut(char* buffer, size_t capacity, const char* text);
 
-// Formats text whose only conversions are "%s" (a NULL argument reads as empty) and "%%". A
-// format holding any other conversion is refused by both forms, the buffer left empty.
-int FormatText(char* buffer, size_t capacity, const char* format, ...);
-int FormatTextCut(char* buffer, size_t capacity, const char* format, ...);
-int FormatTextV(char* buffer, size_t capacity, const char* format, va_list args);
-int FormatTextCutV(char* buffer, size_t capacity, const char* format, va_list args);
+// Formats text whose only conversions are "%s", taking a, b, c and d in turn (a NULL argument
+// reads as empty), and "%%". A format holding any other conversion, or a fifth "%s", is refused by
+// both forms, the buffer left empty.
+enum { kFormatArguments = 4 };
+int FormatText(char* buffer, size_t capacity, const char* format, const char* a,
+               const char* b = NULL, const char* c = NULL, const char* d = NULL);
+int FormatTextCut(char* buffer, size_t capacity, const char* format, const char* a,
+                  const char* b = NULL, const char* c = NULL, const char* d = NULL);

@@ -14,11 +14,8 @@ CSetupApp theApp;
 
 BOOL CSetupApp::InitInstance()
 {
-    if (!TakeInstallerLock()) {
-        ::MessageBoxA(NULL, kInstallerBusyText, "Error", MB_OK);
-        ::PostQuitMessage(kInstallerBusyExitCode);
-        return FALSE;
-    }
+    if (!TakeInstallerLock())
+        return RefuseToStart(kInstallerBusyText, kInstallerBusyExitCode);
 
     Enable3dControls();
     AfxInitRichEdit();
@@ -31,18 +28,13 @@ BOOL CSetupApp::InitInstance()
     if (length == 0 || length >= kModuleDirSize ||
         !CopyText(g_moduleDir, sizeof g_moduleDir, path)) {
         // Running from a cut path would copy and register from the wrong directory.
-        ::MessageBoxA(NULL,
-                      "The TALVEN installer cannot run from a path of 256 characters or more.  "
-                      "Please copy the installation files to a folder with a shorter path and "
-                      "run setup again.",
-                      "Error", MB_OK);
-        ::PostQuitMessage(1);
-        return FALSE;
+        return RefuseToStart("The TALVEN installer cannot run from a path of 256 characters or "
+                             "more.  Please copy the installation files to a folder with a "
+                             "shorter path and run setup again.",
+                             1);
     }
 
     CSetupDlg dlg;
-    m_pMainWnd = &dlg;
-    dlg.DoModal();
-    m_pMainWnd = NULL;
+    RunMainDialog(dlg);
     return FALSE;
 }

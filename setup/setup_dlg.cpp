@@ -219,13 +219,10 @@ CString CSetupDlg::BrowseForFolder()
 
     BROWSEINFOA info;
     memset(&info, 0, sizeof info);
-    info.hwndOwner = m_hWnd;
-    info.pidlRoot = NULL;
+    info.hwndOwner = m_hWnd;  // no root, no callback
     info.pszDisplayName = displayName;
     info.lpszTitle = title;
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_BROWSEINCLUDEURLS;
-    info.lpfn = NULL;
-    info.lParam = 0;
 
     // The new dialog style needs COM on this thread: ole32 is looked up at run time (a Windows 95
     // without it still browses, in the old style) and initialised around the one call.

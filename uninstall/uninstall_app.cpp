@@ -13,17 +13,11 @@ CUninstallApp theApp;
 
 BOOL CUninstallApp::InitInstance()
 {
-    if (!TakeInstallerLock()) {
-        ::MessageBoxA(NULL, kInstallerBusyText, "Error", MB_OK);
-        ::PostQuitMessage(kInstallerBusyExitCode);
-        return FALSE;
-    }
+    if (!TakeInstallerLock())
+        return RefuseToStart(kInstallerBusyText, kInstallerBusyExitCode);
 
     Enable3dControls();
-
     CUninstallDlg dlg;
-    m_pMainWnd = &dlg;
-    dlg.DoModal();  // IDOK after a run, IDCANCEL after Cancel: the program ends either way
-    m_pMainWnd = NULL;
+    RunMainDialog(dlg);  // IDOK after a run, IDCANCEL after Cancel: the program ends either way
     return FALSE;
 }

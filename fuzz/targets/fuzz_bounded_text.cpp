@@ -83,9 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int cut = 0; cut < 2; ++cut) {
         char* buffer = ExactCopy("old text", capacity);
         int result = cut ? FormatTextCut(buffer, capacity, format.c_str(), parts[0].c_str(),
-                                         parts[1].c_str(), parts[2].c_str(), nullptr)
+                                         parts[1].c_str(), parts[2].c_str())
                          : FormatText(buffer, capacity, format.c_str(), parts[0].c_str(),
-                                      parts[1].c_str(), parts[2].c_str(), nullptr);
+                                      parts[1].c_str(), parts[2].c_str());
         CheckResult(whole, known, capacity, buffer, result, !cut);
 
         result = cut ? CopyTextCut(buffer, capacity, parts[0].c_str())

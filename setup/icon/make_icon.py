@@ -43,21 +43,17 @@ def draw(size):
                 if 0 <= x < size and 0 <= y < size:
                     px[y][x] = colour
 
-    # The box: navy outline, blue body, silver label, a shutter at the bottom.
-    rect(4, 8, 30, 31, C["black"])
-    rect(5, 9, 29, 30, C["blue"])
-    rect(8, 9, 26, 21, C["silver"])
-    rect(12, 24, 23, 30, C["grey"])
-    rect(18, 25, 21, 29, C["navy"])
-    # A "T" on the label.
-    rect(11, 11, 23, 13, C["navy"])
-    rect(16, 13, 18, 20, C["navy"])
-    # A green arrow coming down into the box from the top-left.
-    rect(1, 0, 5, 6, C["dkgreen"])
-    rect(2, 0, 4, 6, C["green"])
-    rect(0, 5, 7, 7, C["dkgreen"])
-    rect(1, 7, 6, 8, C["dkgreen"])
-    rect(2, 8, 5, 9, C["dkgreen"])
+    # The box: navy outline, blue body, silver label, a shutter at the bottom; a "T" on the label;
+    # a green arrow coming down into the box from the top-left.
+    shapes = (
+        (4, 8, 30, 31, "black"), (5, 9, 29, 30, "blue"), (8, 9, 26, 21, "silver"),
+        (12, 24, 23, 30, "grey"), (18, 25, 21, 29, "navy"),
+        (11, 11, 23, 13, "navy"), (16, 13, 18, 20, "navy"),
+        (1, 0, 5, 6, "dkgreen"), (2, 0, 4, 6, "green"), (0, 5, 7, 7, "dkgreen"),
+        (1, 7, 6, 8, "dkgreen"), (2, 8, 5, 9, "dkgreen"),
+    )
+    for x0, y0, x1, y1, colour in shapes:
+        rect(x0, y0, x1, y1, C[colour])
     return px
 
 
