@@ -5,9 +5,10 @@
 #
 #   bash scripts/check-reproducible.sh [WORK_DIR]     (default: a temporary folder, removed after)
 #
-# The copies hold the tracked and untracked files of the working tree, as the checkout has them.
-# SOURCE_DATE_EPOCH is taken from the environment or else from the last commit, for both builds.
-# Exit status 0 when every compared file is identical.
+# Each copy is a clone of this checkout's commit (so that the build finds the last commit's time
+# as an ordinary checkout gives it) holding the tracked and untracked files of the working tree.
+# SOURCE_DATE_EPOCH, when set, reaches both builds. Exit status 0 when every compared file is
+# identical.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,7 +17,6 @@ if [ -z "$work" ]; then
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
 fi
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}
 start=$(date +%s)
 
 for side in a b; do
@@ -24,7 +24,7 @@ for side in a b; do
   src=$work/$side/source-$side
   [ "$side" = b ] && src=$work/$side/deeper/source-$side
   rm -rf "$work/$side"
-  mkdir -p "$src"
+  git clone -q --shared --no-checkout "$root" "$src"
   (cd "$root" && git ls-files -z --cached --others --exclude-standard |
      xargs -0 cp --parents -t "$src")
   cmake -S "$src" -B "$work/$side/build-$side" -G Ninja \

@@ -35,7 +35,8 @@ out=$build/package
 expect_eq "setup.txt in the folder" "$(cat "$payload/setup.txt")" \
   "$(cat "$out/talven-package/setup.txt")"
 expect_eq "setup.txt in the archive" "$(cat "$payload/setup.txt")" \
-  "$(unzip -p "$out/talven-package.zip" talven-package/setup.txt)"
+  "$(python3 -c 'import sys, zipfile; sys.stdout.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]).decode())' \
+       "$out/talven-package.zip" talven-package/setup.txt)"
 expect_ok "SHA256SUMS" sh -c "cd '$out' && sha256sum --strict -c SHA256SUMS"
 expect_eq "SHA256SUMS lists the folder and the archive" \
   "$( (cd "$out" && find talven-package -type f && echo talven-package.zip) | sort)" \
