@@ -148,6 +148,9 @@ wine_start_display() {
   mkdir -p "$TALVEN_TEST_DIR"
   Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$fifo" 2>/dev/null &
   TALVEN_XVFB_PID=$!
+  # Stopped on every exit, also when the prefix is never made (its inherited output would keep
+  # whoever reads this script's output waiting).
+  trap _talven_cleanup EXIT
   local n
   for n in $(seq 100); do
     [ -s "$fifo" ] && break

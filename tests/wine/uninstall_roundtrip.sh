@@ -2,10 +2,11 @@
 # Round trip on Windows XP with the real package: setup.exe installs from the package folder,
 # then uninstall.exe, started from the install directory, removes both drivers and both driver
 # files and leaves the developer files and the install directory as they were. A second
-# uninstall finds nothing to remove and stops with exit status 2.
+# uninstall finds nothing to remove and stops with exit status 2. TALVEN_PACKAGE names another
+# package folder to take instead of the one just built (the signed release of release_package.sh).
 . "$TALVEN_SOURCE_DIR/tests/wine/uninstall_lib.sh"
 
-PACKAGE=$TALVEN_WIN32_BIN/package/talven-package
+PACKAGE=${TALVEN_PACKAGE:-$TALVEN_WIN32_BIN/package/talven-package}
 uninstall_prefix winxp
 pkg=$TALVEN_TEST_DIR/talven-package
 rm -rf "$pkg"

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds a release around a maker's own payload: the Windows side (setup.exe, uninstall.exe) and
+# the package made from PAYLOAD_DIR, then prints where the folder, the archive and the checksums
+# are.
+#
+#   bash scripts/make-package.sh PAYLOAD_DIR [OUT_DIR]      (OUT_DIR default: build/release)
+#
+# PAYLOAD_DIR is laid out like the package: setup.txt, system/ with windrvr.sys, talvenkp.sys,
+# windrvr.vxd and talvenkp.vxd, and any developer files and folders. With TALVEN_SIGN_CERT and
+# TALVEN_SIGN_KEY in the environment (files osslsigncode takes), setup.exe and uninstall.exe are
+# signed with Authenticode. SOURCE_DATE_EPOCH, when set, dates the archive's entries.
+set -euo pipefail
+
+if [ $# -lt 1 ] || [ $# -gt 2 ]; then
+  echo "usage: $0 PAYLOAD_DIR [OUT_DIR]" >&2
+  exit 2
+fi
+root=$(cd "$(dirname "$0")/.." && pwd)
+payload=$(cd "$1" && pwd)
+out=$(mkdir -p "${2:-$root/build/release}" && cd "${2:-$root/build/release}" && pwd)
+
+cmake -S "$root" -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+      -DCMAKE_BUILD_TYPE=MinSizeRel -DTALVEN_PAYLOAD_DIR="$payload" \
+      -DTALVEN_SIGN_CERT="${TALVEN_SIGN_CERT:-}" -DTALVEN_SIGN_KEY="${TALVEN_SIGN_KEY:-}" >/dev/null
+# The package step prints where the folder, the archive and the checksums are.
+cmake --build "$out" -j2 --target talven_package

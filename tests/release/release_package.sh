@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# A maker's release: a payload of our own (the demonstration payload with another read-me) and a
+# throwaway self-signed certificate give a package whose read-me is the maker's, whose checksums
+# hold, whose programs carry a signature osslsigncode accepts and the project's version, and
+# which still installs and uninstalls on Windows XP under Wine (uninstall_roundtrip.sh on it).
+# Then payloads the build must refuse: one without setup.txt, one with a .sys that is no driver.
+#
+#   release_package.sh PROJECT_VERSION          (environment as talven_wine_test sets it)
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
+
+version=$1
+work=$TALVEN_TEST_DIR/release
+build=$work/build
+rm -rf "$work"
+mkdir -p "$work"
+
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=TALVEN test signer" \
+  -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null || exit 1
+payload=$work/payload
+cp -r "$TALVEN_WIN32_BIN/package/talven-package" "$payload" || exit 1
+rm "$payload/setup.exe" "$payload/uninstall.exe" || exit 1
+printf 'Read-me of a maker'"'"'s own release.\r\n' >"$payload/setup.txt"
+
+# package_build PAYLOAD: configure the release build with it, build the package, keep the output.
+package_build() {
+  cmake -S "$TALVEN_SOURCE_DIR" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$TALVEN_SOURCE_DIR/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel -DTALVEN_PAYLOAD_DIR="$1" \
+    -DTALVEN_SIGN_CERT="$work/cert.pem" -DTALVEN_SIGN_KEY="$work/key.pem" >"$work/build.log" 2>&1 &&
+    cmake --build "$build" -j2 --target talven_package >>"$work/build.log" 2>&1
+}
+
+expect_ok "signed package of our payload" package_build "$payload"
+out=$build/package
+expect_eq "setup.txt in the folder" "$(cat "$payload/setup.txt")" \
+  "$(cat "$out/talven-package/setup.txt")"
+expect_eq "setup.txt in the archive" "$(cat "$payload/setup.txt")" \
+  "$(python3 -c 'import sys, zipfile; sys.stdout.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]).decode())' \
+       "$out/talven-package.zip" talven-package/setup.txt)"
+expect_ok "SHA256SUMS" sh -c "cd '$out' && sha256sum --strict -c SHA256SUMS"
+expect_eq "SHA256SUMS lists the folder and the archive" \
+  "$( (cd "$out" && find talven-package -type f && echo talven-package.zip) | sort)" \
+  "$(cut -c67- "$out/SHA256SUMS" | sort)"
+for program in setup uninstall; do
+  expect_ok "$program.exe signature" osslsigncode verify -CAfile "$work/cert.pem" \
+    -in "$out/talven-package/$program.exe"
+  expect_eq "$program.exe version" "$version $version" "$(python3 - "$out/talven-package/$program.exe" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+i = data.index(struct.pack("<I", 0xFEEF04BD))  # VS_FIXEDFILEINFO
+fms, fls, pms, pls = struct.unpack_from("<4I", data, i + 8)
+v = lambda ms, ls: "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+print(v(fms, fls), v(pms, pls))
+PY
+)"
+done
+expect_ok "round trip of the signed package on Windows XP" \
+  env TALVEN_PACKAGE="$out/talven-package" TALVEN_TEST_DIR="$work/roundtrip" \
+  bash "$TALVEN_SOURCE_DIR/tests/wine/uninstall_roundtrip.sh"
+
+# refused PAYLOAD TEXT: the package build fails and says TEXT.
+refused() {
+  if package_build "$1"; then
+    echo "built"
+    return 1
+  fi
+  grep -F "$2" "$work/build.log"
+}
+rm "$payload/setup.txt"
+expect_ok "payload without setup.txt refused" refused "$payload" \
+  "error: $payload/setup.txt: missing"
+printf 'Read-me.\r\n' >"$payload/setup.txt"
+cp "$TALVEN_WIN32_BIN/setup/setup.exe" "$payload/system/talvenkp.sys"
+expect_ok "payload with setup.exe as talvenkp.sys refused" refused "$payload" \
+  "error: $payload/system/talvenkp.sys: subsystem 2, not the native subsystem (1)"
+finish
