@@ -28,6 +28,7 @@ typedef const BYTE* LPCBYTE;
 typedef DWORD* LPDWORD;
 typedef void* HANDLE;
 typedef LONG LSTATUS;
+typedef size_t SIZE_T;
 typedef DWORD REGSAM;
 
 struct HKEY__;
@@ -82,6 +83,8 @@ typedef struct _SERVICE_STATUS {
 #define CREATE_ALWAYS 2
 #define OPEN_ALWAYS 4
 #define TRUNCATE_EXISTING 5
+#define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
+#define HEAP_ZERO_MEMORY 0x00000008
 
 #define ERROR_SUCCESS 0L
 #define NO_ERROR 0L
@@ -133,6 +136,7 @@ typedef struct _SERVICE_STATUS {
 #define REG_EXPAND_SZ 2
 #define REG_BINARY 3
 #define REG_DWORD 4
+#define REG_MULTI_SZ 7
 
 #define SC_MANAGER_ALL_ACCESS 0xF003F
 #define SC_MANAGER_CONNECT 0x0001
@@ -181,6 +185,13 @@ BOOL CloseHandle(HANDLE handle);
 DWORD GetFileAttributesA(LPCSTR path);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
+DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);
+BOOL MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags);
+DWORD GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR fileName);
+BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName);
+HANDLE GetProcessHeap(void);
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
 
 LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
                         REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
@@ -191,6 +202,7 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, c
 LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                          LPDWORD size);
 LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey);
+LSTATUS RegDeleteValueA(HKEY key, LPCSTR valueName);
 LSTATUS RegCloseKey(HKEY key);
 
 SC_HANDLE OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access);
