@@ -10,6 +10,7 @@
 #include "file_compare.h"
 #include "install_paths.h"
 #include "reboot_dlg.h"
+#include "restart_delete.h"
 #include "setup_globals.h"
 #include "support_contact.h"
 
@@ -135,6 +136,18 @@ void CSetupDlg::RunInstallation()
         ::Sleep(100);
     }
 
+    const char* extension = DriverFileExtension(m_windowsKind);
+    AfxFormat(windrvrPath, sizeof windrvrPath, "%s\\%s%s", g_driverDir, TALVEN_WINDRVR_FILE,
+              extension);
+    AfxFormat(talvenkpPath, sizeof talvenkpPath, "%s\\%s%s", g_driverDir, TALVEN_TALVENKP_FILE,
+              extension);
+    // An uninstall that found a driver file in use left its delete to the next restart, which
+    // would delete the copy made now: take that delete back first. Where it cannot be taken
+    // back, the run is not a success (the restart would leave a driver without its file).
+    const char* const driverPaths[2] = {windrvrPath, talvenkpPath};
+    if (!WithdrawDeletesAtRestart(driverPaths, 2, m_windowsKind <= kWindows98 ? 1 : 0))
+        ++failures;
+
     FormatFileList(sourceList, sizeof sourceList, g_systemFilePattern);
     AfxFormat(destination, sizeof destination, "%s", g_driverDir);
     FillCopyRecord(&record, m_hWnd, sourceList, destination);
@@ -142,11 +155,6 @@ void CSetupDlg::RunInstallation()
     ::SHFileOperationA(&record);
     ::Sleep(100);
 
-    const char* extension = DriverFileExtension(m_windowsKind);
-    AfxFormat(windrvrPath, sizeof windrvrPath, "%s\\%s%s", g_driverDir, TALVEN_WINDRVR_FILE,
-              extension);
-    AfxFormat(talvenkpPath, sizeof talvenkpPath, "%s\\%s%s", g_driverDir, TALVEN_TALVENKP_FILE,
-              extension);
     // The copy's own result is not trusted: each driver file must now match the package's.
     failures += CheckCopiedDriver(TALVEN_WINDRVR_FILE, extension, windrvrPath);
     failures += CheckCopiedDriver(TALVEN_TALVENKP_FILE, extension, talvenkpPath);
