@@ -77,6 +77,16 @@ char* strchr(const char* text, int character)
     }
 }
 
+void* memchr(const void* block, int value, size_t count)
+{
+    const unsigned char* p = static_cast<const unsigned char*>(block);
+    for (; count != 0; --count, ++p) {
+        if (*p == static_cast<unsigned char>(value))
+            return const_cast<unsigned char*>(p);
+    }
+    return NULL;
+}
+
 char* strrchr(const char* text, int character)
 {
     const char c = static_cast<char>(character);

@@ -106,15 +106,23 @@ SEEDS = {
         "long_longer": bytes([2 | 8]) + b"0123456789abcdef",
     },
     "fuzz_restart_delete": {
-        # choice (1: Windows 95/98, else NT; 2: repeat the section's lines), repeat count (2
-        # bytes), the driver path, its short form (empty: GetShortPathNameA fails), then the
-        # lines already in WININIT.INI's [rename] section
-        "nt": bytes([0, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", ""),
-        "win98_empty": bytes([1, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "C:\\WINDOWS\\SYSTEM32\\DRIVERS\\WINDRVR.SYS"),
-        "win98_lines": bytes([1, 0, 0]) + fields("C:\\WINDOWS\\system\\vmm32\\talvenkp.vxd", "C:\\WINDOWS\\SYSTEM\\VMM32\\TALVENKP.VXD", "NUL=C:\\OLD.TXT", "C:\\NEW.TXT=C:\\TMP.TXT"),
-        "win98_full_section": bytes([3, 0xFF, 0x0F]) + fields("C:\\WINDOWS\\system\\vmm32\\windrvr.vxd", "C:\\WINDOWS\\SYSTEM\\VMM32\\WINDRVR.VXD", "NUL=C:\\PROGRA~1\\SOMEAPP\\OLDFILE.DLL"),
-        "win98_near_full": bytes([3, 0xF8, 0x02]) + fields("C:\\x.vxd", "C:\\X.VXD", "NUL=C:\\0123456789012345678901234567890.TXT"),
-        "no_short_path": bytes([1, 0, 0]) + fields("C:\\x", ""),
+        # choice (1: Windows 95/98, else NT; 2: repeat what is pending; 4: schedule the delete
+        # first; 8: an NT value of type REG_BINARY), repeat count (2 bytes), the driver path, its
+        # short form (empty: the file is missing), then what is pending: the lines of WININIT.INI's
+        # [rename] section (9x) or the raw bytes of the pending-rename value (NT)
+        "nt": bytes([4, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "C:\\WINDOWS\\system32\\drivers\\windrvr.sys"),
+        "nt_among_others": bytes([0, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "")
+            + fields("\\??\\C:\\A.TMP", "", "\\??\\c:\\windows\\SYSTEM32\\drivers\\windrvr.sys", "", "\\??\\C:\\WINDOWS\\system32\\drivers\\talvenkp.sys", "!\\??\\C:\\NEW.SYS", "", ""),
+        "nt_odd_unterminated": bytes([0, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "")
+            + fields("\\??\\C:\\A.TMP", "", "\\??\\C:\\WINDOWS\\system32\\drivers\\windrvr.sys"),
+        "nt_binary": bytes([8, 0, 0]) + fields("C:\\x.sys", "C:\\x.sys", "") + fields("\\??\\C:\\x.sys", "", ""),
+        "nt_huge": bytes([2, 0x01, 0xFF]) + fields("C:\\x.sys", "C:\\x.sys", "") + fields("\\??\\C:\\y.sys", "", "\\??\\C:\\x.sys", "", ""),
+        "win98_empty": bytes([1 | 4, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "C:\\WINDOWS\\SYSTEM32\\DRIVERS\\WINDRVR.SYS"),
+        "win98_lines": bytes([1 | 4, 0, 0]) + fields("C:\\WINDOWS\\system\\vmm32\\talvenkp.vxd", "C:\\WINDOWS\\SYSTEM\\VMM32\\TALVENKP.VXD", "NUL=C:\\OLD.TXT", "C:\\NEW.TXT=C:\\TMP.TXT"),
+        "win98_withdraw": bytes([1, 0, 0]) + fields("C:\\WINDOWS\\system\\vmm32\\windrvr.vxd", "C:\\WINDOW~1\\SYSTEM\\VMM32\\WINDRVR.VXD", "NUL=C:\\OLD.TXT", "nul = c:\\window~1\\system\\vmm32\\windrvr.vxd", "NUL=C:\\WINDOWS\\system\\vmm32\\windrvr.vxd", "C:\\WINDOWS\\system\\vmm32\\windrvr.vxd=C:\\X.VXD"),
+        "win98_full_section": bytes([3 | 4, 0xFF, 0x0F]) + fields("C:\\WINDOWS\\system\\vmm32\\windrvr.vxd", "C:\\WINDOWS\\SYSTEM\\VMM32\\WINDRVR.VXD", "NUL=C:\\PROGRA~1\\SOMEAPP\\OLDFILE.DLL"),
+        "win98_near_full": bytes([3 | 4, 0xF8, 0x02]) + fields("C:\\x.vxd", "C:\\X.VXD", "NUL=C:\\0123456789012345678901234567890.TXT"),
+        "no_short_path": bytes([1 | 4, 0, 0]) + fields("C:\\x", ""),
     },
 }
 

@@ -10,6 +10,7 @@
 #include "file_compare.h"
 #include "install_paths.h"
 #include "reboot_dlg.h"
+#include "restart_delete.h"
 #include "setup_globals.h"
 #include "shell_files.h"
 #include "support_contact.h"
@@ -33,6 +34,15 @@ int FormatInstalledDrivers(InstalledDrivers* drivers, const char* extension)
                     extension) &&
            JoinText(drivers->talvenkpPath, kDriverPathSize, g_driverDir,
                     "\\" TALVEN_TALVENKP_FILE, extension);
+}
+
+// An uninstall that found a driver file in use left its delete to the next restart, which would
+// delete the copy made now: take that delete back first. Where it cannot be taken back, the run is
+// not a success (the restart would leave a driver without its file). Returns the failed steps.
+int WithdrawPendingDeletes(const InstalledDrivers& drivers, WindowsKind kind)
+{
+    const char* const paths[2] = {drivers.windrvrPath, drivers.talvenkpPath};
+    return WithdrawDeletesAtRestart(paths, 2, IsNtSide(kind) ? 0 : 1) ? 0 : 1;
 }
 
 // The copied driver file must hold the package's bytes: the shell's own result is not trusted.
@@ -87,10 +97,11 @@ void CSetupDlg::RunInstallation()
     int failures = 0;
     if (!skipDeveloperFiles)
         failures += CopyDeveloperFiles(status);
-    failures += CopyDriverFiles(status);
     const char* extension = DriverFileExtension(m_windowsKind);
     InstalledDrivers drivers;
     if (FormatInstalledDrivers(&drivers, extension)) {
+        failures += WithdrawPendingDeletes(drivers, m_windowsKind);
+        failures += CopyDriverFiles(status);
         failures += CheckCopiedDriver(TALVEN_WINDRVR_FILE, extension, drivers.windrvrPath);
         failures += CheckCopiedDriver(TALVEN_TALVENKP_FILE, extension, drivers.talvenkpPath);
         failures += RegisterDrivers(status, drivers.windrvrPath, drivers.talvenkpPath);

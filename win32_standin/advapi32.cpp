@@ -299,6 +299,24 @@ LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey)
     return ERROR_SUCCESS;
 }
 
+LSTATUS RegDeleteValueA(HKEY key, LPCSTR valueName)
+{
+    DWORD error;
+    if (EnterCall("RegDeleteValueA", &error))
+        return static_cast<LSTATUS>(error);
+    std::string path;
+    bool isRoot;
+    DWORD access;
+    LSTATUS status = ResolveKey(key, &path, &isRoot, &access);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (isRoot || (access & KEY_SET_VALUE) == 0)
+        return ERROR_ACCESS_DENIED;
+    auto& values = machine().registry[path].values;
+    return values.erase(valueName == nullptr ? "" : valueName) != 0 ? ERROR_SUCCESS
+                                                                    : ERROR_FILE_NOT_FOUND;
+}
+
 LSTATUS RegCloseKey(HKEY key)
 {
     DWORD error;

@@ -1,6 +1,7 @@
 // The kernel side of the stand-in: version query, Windows and system directories, Sleep, the file
-// system's attributes and directory creation, CreateFileA and ReadFile with the VxD loader device,
-// DeviceIoControl with the loader's load and unload requests, and the process heap.
+// system's attributes, short names and directory creation, CreateFileA and ReadFile with the VxD
+// loader device, DeviceIoControl with the loader's load and unload requests, the delete at the
+// next restart (MoveFileExA and WININIT.INI's profile sections), and the process heap.
 #include "machine_internal.h"
 
 #include <ctype.h>
@@ -15,6 +16,8 @@ namespace {
 bool g_versionQueryFails = false;
 
 const char kLoaderDevice[] = "\\\\.\\VXDLDR";
+const char kSessionManagerKey[] = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingRenamesValue[] = "PendingFileRenameOperations";
 
 // Windows' size rule for the directory queries: the length without the NUL when the buffer holds
 // the text with its NUL, else the size needed including the NUL and nothing written.
@@ -159,6 +162,15 @@ HANDLE OpenFileEntry(const char* name, DWORD access, DWORD disposition, DWORD fl
     }
     SetError(error);
     return OpenHandle(kFileHandle, full, access, (flags & FILE_FLAG_DELETE_ON_CLOSE) != 0);
+}
+
+// A profile file named without a folder lives in the Windows directory.
+std::string ProfilePath(const char* fileName)
+{
+    FsPath path;
+    if (strpbrk(fileName, "\\/:") == nullptr)
+        return machine().windowsDir + "\\" + fileName;
+    return ResolvePath(fileName, &path) ? path.Full() : std::string(fileName);
 }
 
 }  // namespace
@@ -340,7 +352,9 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
     return TRUE;
 }
 
-// Plain blocks of the C library's heap, neither logged nor failable.
+// Blocks of exactly the bytes asked for, from the C library's heap, so that AddressSanitizer sees
+// any access behind them; a block not zero-filled holds 0xA5 bytes, as a reused block holds
+// something. Neither logged nor failable.
 HANDLE GetProcessHeap(void)
 {
     static int heap;
@@ -351,7 +365,10 @@ LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes)
 {
     if (heap != GetProcessHeap())
         return nullptr;
-    return (flags & HEAP_ZERO_MEMORY) != 0 ? calloc(1, bytes ? bytes : 1) : malloc(bytes ? bytes : 1);
+    void* block = malloc(bytes == 0 ? 1 : bytes);
+    if (block != nullptr)
+        memset(block, (flags & HEAP_ZERO_MEMORY) != 0 ? 0 : 0xA5, bytes);
+    return block;
 }
 
 BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block)
@@ -465,5 +482,127 @@ BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security)
     machine().files[full] = entry;
     return TRUE;
 }
+
+DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
+{
+    DWORD error;
+    if (EnterCall("GetShortPathNameA", &error)) {
+        SetError(error);
+        return 0;
+    }
+    FsPath resolved;
+    if (longPath == nullptr || longPath[0] == '\0' || !ResolvePath(longPath, &resolved) ||
+        HasWildcard(longPath)) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (FindEntry(resolved.Full()) == nullptr) {
+        SetError(MissingError(resolved));
+        return 0;
+    }
+    auto known = machine().shortNames.find(resolved.Full());
+    std::string form = known != machine().shortNames.end() ? known->second : longPath;
+    // As the directory queries: the size needed, NUL included, when it does not fit.
+    if (shortPath == nullptr || size <= form.size())
+        return static_cast<DWORD>(form.size() + 1);
+    memcpy(shortPath, form.c_str(), form.size() + 1);
+    return static_cast<DWORD>(form.size());
+}
+
+// Only the delete at the restart: the pair (NT path of the file, empty target) appended to the
+// session manager's list as NT writes it, the list's final NUL moved behind the new pair.
+BOOL MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags)
+{
+    DWORD error;
+    if (EnterCall("MoveFileExA", &error)) {
+        SetError(error);
+        return FALSE;
+    }
+    FsPath resolved;
+    if (existing == nullptr || replacement != nullptr || flags != MOVEFILE_DELAY_UNTIL_REBOOT ||
+        !ResolvePath(existing, &resolved)) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    sim::AddKey(kSessionManagerKey);
+    auto& values = machine().registry[kSessionManagerKey].values;
+    auto found = values.find(kPendingRenamesValue);
+    if (found != values.end() && found->second.type != REG_MULTI_SZ) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    sim::RegValue& value = values[kPendingRenamesValue];
+    value.type = REG_MULTI_SZ;
+    if (!value.data.empty() && value.data.back() == 0)
+        value.data.pop_back();
+    std::string pair = "\\??\\" + resolved.Full();
+    value.data.insert(value.data.end(), pair.begin(), pair.end());
+    value.data.insert(value.data.end(), 3, 0);
+    machine().valueWrites.push_back(std::string(kSessionManagerKey) + ":" + kPendingRenamesValue);
+    return TRUE;
+}
+
+// Windows' answer for a section that does not fit: as much as fits, cut inside a line, two NULs,
+// and size - 2.
+DWORD GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR fileName)
+{
+    DWORD error;
+    if (EnterCall("GetPrivateProfileSectionA", &error)) {
+        SetError(error);
+        return 0;
+    }
+    if (section == nullptr || fileName == nullptr || buffer == nullptr || size < 2)
+        return 0;
+    std::vector<std::string> lines;
+    auto file = machine().profiles.find(ProfilePath(fileName));
+    if (file != machine().profiles.end() && file->second.count(section) != 0)
+        lines = file->second.at(section);
+    DWORD used = 0;
+    for (const std::string& line : lines) {
+        if (used + line.size() + 2 > size) {
+            if (used < size - 2)
+                memcpy(buffer + used, line.data(), size - 2 - used);
+            buffer[size - 2] = '\0';
+            buffer[size - 1] = '\0';
+            return size - 2;
+        }
+        memcpy(buffer + used, line.c_str(), line.size() + 1);
+        used += static_cast<DWORD>(line.size() + 1);
+    }
+    buffer[used] = '\0';
+    if (used == 0)
+        buffer[1] = '\0';
+    return used;
+}
+
+// The lines replace the section's, read up to the list's double NUL; no list deletes the section.
+BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName)
+{
+    DWORD error;
+    if (EnterCall("WritePrivateProfileSectionA", &error)) {
+        SetError(error);
+        return FALSE;
+    }
+    if (section == nullptr || fileName == nullptr) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::string path = ProfilePath(fileName);
+    if (IsDirectoryEntry(path)) {
+        SetError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    sim::ProfileFile& file = machine().profiles[path];
+    if (lines == nullptr) {
+        file.erase(section);
+        return TRUE;
+    }
+    std::vector<std::string>& stored = file[section];
+    stored.clear();
+    for (const char* line = lines; *line != '\0'; line += strlen(line) + 1)
+        stored.push_back(line);
+    return TRUE;
+}
+
 
 }  // extern "C"

@@ -81,7 +81,8 @@ bool Service::operator==(const Service& o) const
 
 bool Snapshot::operator==(const Snapshot& o) const
 {
-    return registry == o.registry && services == o.services && files == o.files && loaded == o.loaded;
+    return registry == o.registry && services == o.services && files == o.files &&
+           loaded == o.loaded && profiles == o.profiles;
 }
 
 namespace detail {
@@ -312,6 +313,8 @@ void Reset()
     m.registry["HKLM\\System"];
     m.registry["HKLM\\System\\CurrentControlSet"];
     m.registry["HKLM\\System\\CurrentControlSet\\Services"];
+    m.registry["HKLM\\System\\CurrentControlSet\\Control"];
+    m.registry["HKLM\\System\\CurrentControlSet\\Control\\Session Manager"];
     AddDirectory("C:\\WINDOWS\\system32\\drivers");
     detail::ClearHandles();
     detail::ResetCallState();
@@ -444,6 +447,7 @@ Snapshot TakeSnapshot()
     s.services = m.services;
     s.files = m.files;
     s.loaded = m.vxd.loaded;
+    s.profiles = m.profiles;
     return s;
 }
 

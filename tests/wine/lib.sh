@@ -34,6 +34,10 @@
 #   wine_service_state NAME        prints RUNNING, STOPPED, ... or MISSING (from the SCM)
 #   wine_driver_copy SYSFILE [NAME.sys]     copy a driver into C:\windows\system32\drivers
 #   wine_driver_install NAME SYSFILE        copy it and create a demand-start kernel service
+#   wine_restart                   a restart of the prefix's Windows: every process of the prefix
+#                                  ended, then wineboot -r, which carries out the renames and
+#                                  deletes left to the restart (PendingFileRenameOperations,
+#                                  WININIT.INI); the persistent wineserver runs again after it
 #   expect_eq DESC EXPECTED ACTUAL / expect_ok DESC CMD... / expect_fail DESC CMD...
 #                                  record a failure with the caller's file and line
 #   finish                         exit with 0 when no expectation failed, else 1
@@ -197,4 +201,11 @@ wine_driver_install() {
   file=$(basename "$2")
   wine_driver_copy "$2" || return 1
   wine_svc create "$1" "C:\\windows\\system32\\drivers\\$file" >/dev/null
+}
+
+wine_restart() {
+  wineserver -k
+  wineserver -w
+  wineserver -p300 || return 1
+  wineboot -r >/dev/null 2>&1
 }

@@ -3,53 +3,124 @@
 #  - NT family: both services unregistered, the other file deleted, the held file scheduled in
 #    the system's pending-rename list, the restart message instead of "TALVEN Removed!", and the
 #    file gone once the prefix restarts (wineboot -r carries out the pending deletes);
+#  - NT family, setup run again before the restart: the pending delete taken back, and after the
+#    restart both driver files there, both services registered with their image files present;
 #  - Windows 98, both files held: two "NUL=" lines in the [rename] section of WININIT.INI next
 #    to a line that was there before, and both files gone after the restart;
+#  - Windows 98, setup run again before the restart: only the line that was there before stays,
+#    and after the restart both .vxd files and both VxD keys are there;
 #  - Windows 98, WININIT.INI cannot be written: an "Error" box that names the file, no restart
-#    message and no "TALVEN Removed!".
+#    message and no "TALVEN Removed!";
+#  - Windows 98, a [rename] section too big to read whole: setup cannot take a delete back and
+#    ends with its failure message, WININIT.INI untouched.
 . "$TALVEN_SOURCE_DIR/tests/wine/uninstall_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
 
 uninstall_prefix winxp
+pkg=$TALVEN_TEST_DIR/pkg
+setup_package "$pkg" || exit 1
+wininit=$WINEPREFIX/drive_c/windows/wininit.ini
+
+# The driver files named in the pending-rename list, lower case, in list order.
+pending_deletes() {
+  wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+    /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -io '[a-z]*\.sys' |
+    tr 'A-Z' 'a-z' | paste -sd' '
+}
+wininit_lines() {
+  tr -d '\r' <"$wininit" | grep -v '^$' | paste -sd'|'
+}
+# Both drivers installed and started as a user has them, windrvr.sys held, then uninstall: the
+# restart message.
+uninstall_nt_holding_windrvr() {
+  wine_driver_install WinDriver "$TALVEN_TEST_DRIVERS/windrvr.sys"
+  wine_driver_install talvenkp "$TALVEN_TEST_DRIVERS/talvenkp.sys"
+  expect_ok "$1: start WinDriver" wine_svc start WinDriver
+  expect_ok "$1: start talvenkp" wine_svc start talvenkp
+  hold read 'C:\windows\system32\drivers\windrvr.sys'
+  uninstall_start
+  expect_ok "$1: restart message" gui wait "$UNINSTALL_TITLE" click 1 wait-msgbox Notice 20000 \
+    expect-text -1 -e "$TEXT_RESTART" click 1
+  expect_eq "$1: exit status" 0 "$(uninstall_exit_code)"
+}
+# Both .vxd files in place, a line already in WININIT.INI, both files held, then uninstall: the
+# restart message.
+uninstall_9x_holding_both() {
+  put_driver_files vxd windrvr talvenkp
+  printf '[rename]\r\nNUL=C:\\OTHER.TMP\r\n' >"$wininit"
+  hold read 'C:\windows\system\vmm32\windrvr.vxd' 'C:\windows\system\vmm32\talvenkp.vxd'
+  uninstall_start
+  expect_ok "$1: restart message" gui wait-prefix "Windows 98 Orbanet" click 1 \
+    wait-msgbox Notice 20000 expect-text -1 -e "$TEXT_RESTART" click 1
+  expect_eq "$1: exit status" 0 "$(uninstall_exit_code)"
+  expect_eq "$1: WININIT.INI" \
+    "[rename]|NUL=C:\\OTHER.TMP|NUL=C:\\windows\\system\\vmm32\\windrvr.vxd|NUL=C:\\windows\\system\\vmm32\\talvenkp.vxd" \
+    "$(wininit_lines)"
+}
 
 # --- NT family ---
-wine_driver_install WinDriver "$TALVEN_TEST_DRIVERS/windrvr.sys"
-wine_driver_install talvenkp "$TALVEN_TEST_DRIVERS/talvenkp.sys"
-expect_ok "start WinDriver" wine_svc start WinDriver
-expect_ok "start talvenkp" wine_svc start talvenkp
-hold read 'C:\windows\system32\drivers\windrvr.sys'
-uninstall_start
-expect_ok "nt: restart message" gui wait "$UNINSTALL_TITLE" click 1 wait-msgbox Notice 20000 \
-  expect-text -1 -e "$TEXT_RESTART" click 1
-expect_eq "nt: exit status" 0 "$(uninstall_exit_code)"
+uninstall_nt_holding_windrvr nt
 expect_ok "nt: no error" gui absent Error
 expect_eq "nt: WinDriver" MISSING "$(wine_service_state WinDriver)"
 expect_eq "nt: talvenkp" MISSING "$(wine_service_state talvenkp)"
 expect_eq "nt: talvenkp.sys" gone "$(file_state "$(driver_file talvenkp.sys)")"
 expect_eq "nt: windrvr.sys still held" present "$(file_state "$(driver_file windrvr.sys)")"
-pending=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
-            /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -io 'windrvr.sys' | head -1)
-expect_eq "nt: delete pending" windrvr.sys "$pending"
+expect_eq "nt: delete pending" windrvr.sys "$(pending_deletes)"
 release
-wineboot -r >/dev/null 2>&1
+wine_restart
 expect_eq "nt: windrvr.sys after the restart" gone "$(file_state "$(driver_file windrvr.sys)")"
+
+# --- NT family: setup again before the restart ---
+uninstall_nt_holding_windrvr "nt again"
+expect_eq "nt again: delete pending" windrvr.sys "$(pending_deletes)"
+release
+setup_start "$pkg"
+expect_gui "nt again: setup" wait "$(setup_caption winxp)" check 1007 1 click 1005 \
+  wait-text 1005 Install click 1005 timeout 60000 fail-on Error wait-msgbox "" \
+  expect-text -1 "TALVEN Installation Complete!" click 1 wait-gone
+setup_wait_exit
+expect_eq "nt again: setup exit code" 0 "$SETUP_EXIT"
+expect_eq "nt again: delete taken back" "" "$(pending_deletes)"
+wine_restart
+for service in WinDriver talvenkp; do
+  file=$([ $service = WinDriver ] && echo windrvr.sys || echo talvenkp.sys)
+  expect_same_file "nt again: $file after the restart" "$pkg/system/$file" "$(driver_file $file)"
+  image=$(wine reg query "HKLM\\System\\CurrentControlSet\\Services\\$service" /v ImagePath \
+            2>/dev/null | tr -d '\r' | awk '$1 == "ImagePath" { print $3 }')
+  expect_eq "nt again: $service registered after the restart" RUNNING "$(wine_service_state $service)"
+  expect_eq "nt again: $service image file $image" present \
+    "$(file_state "$(wine winepath -u "$image" 2>/dev/null | tr -d '\r')")"
+done
 
 # --- Windows 95/98: WININIT.INI ---
 wine_set_app_version uninstall.exe win98
-put_driver_files vxd windrvr talvenkp
-wininit=$WINEPREFIX/drive_c/windows/wininit.ini
-printf '[rename]\r\nNUL=C:\\OTHER.TMP\r\n' >"$wininit"
-hold read 'C:\windows\system\vmm32\windrvr.vxd' 'C:\windows\system\vmm32\talvenkp.vxd'
-uninstall_start
-expect_ok "9x: restart message" gui wait-prefix "Windows 98 Orbanet" click 1 \
-  wait-msgbox Notice 20000 expect-text -1 -e "$TEXT_RESTART" click 1
-expect_eq "9x: exit status" 0 "$(uninstall_exit_code)"
-expect_eq "9x: WININIT.INI" \
-  "[rename]|NUL=C:\\OTHER.TMP|NUL=C:\\windows\\system\\vmm32\\windrvr.vxd|NUL=C:\\windows\\system\\vmm32\\talvenkp.vxd" \
-  "$(tr -d '\r' <"$wininit" | grep -v '^$' | paste -sd'|')"
+uninstall_9x_holding_both 9x
 release
-wineboot -r >/dev/null 2>&1
+wine_restart
 expect_eq "9x: windrvr.vxd after the restart" gone "$(file_state "$(driver_file windrvr.vxd)")"
 expect_eq "9x: talvenkp.vxd after the restart" gone "$(file_state "$(driver_file talvenkp.vxd)")"
+
+# --- Windows 95/98: setup again before the restart, with the test VxD loader ---
+wine_set_app_version setup.exe win98
+uninstall_9x_holding_both "9x again"
+release
+wine_driver_install vxdldr "$TALVEN_TEST_DRIVERS/vxdldr_fake.sys"
+expect_ok "9x again: loader start" wine_svc start vxdldr
+setup_start "$pkg"
+expect_gui "9x again: setup" wait "$(setup_caption win98)" check 1007 1 click 1005 \
+  wait-text 1005 Install click 1005 timeout 60000 fail-on Error wait "Installation Complete" \
+  click 2 wait-gone
+setup_wait_exit
+expect_eq "9x again: setup exit code" 0 "$SETUP_EXIT"
+expect_eq "9x again: deletes taken back" "[rename]|NUL=C:\\OTHER.TMP" "$(wininit_lines)"
+wine_restart
+for name in windrvr talvenkp; do
+  key=$([ $name = windrvr ] && echo WinDriver || echo talvenkp)
+  expect_same_file "9x again: $name.vxd after the restart" "$pkg/system/$name.vxd" \
+    "$(driver_file $name.vxd)"
+  expect_eq "9x again: $key VxD key after the restart" present \
+    "$(reg_key_state "HKLM\\System\\CurrentControlSet\\Services\\VxD\\$key")"
+done
 
 # --- Windows 95/98, scheduling fails: a folder named WININIT.INI cannot be written ---
 put_driver_files vxd windrvr talvenkp
@@ -63,4 +134,22 @@ expect_ok "9x error: names the file" gui wait-prefix "Windows 98 Orbanet" click 
 expect_eq "9x error: exit status" 0 "$(uninstall_exit_code)"
 expect_eq "9x error: windrvr.vxd" gone "$(file_state "$(driver_file windrvr.vxd)")"
 release
+
+# --- Windows 95/98: a [rename] section too big to read whole, so setup cannot tell whether a
+# delete of its files is pending: the failure message, and WININIT.INI as it was ---
+rm -rf "$wininit"
+{
+  printf '[rename]\r\n'
+  for n in $(seq 1500); do printf 'NUL=C:\\TEMP\\PENDING%04d.TMP\r\n' "$n"; done
+  printf 'NUL=C:\\windows\\system\\vmm32\\windrvr.vxd\r\n'
+} >"$wininit"
+before=$(md5sum <"$wininit")
+expect_ok "9x too big: loader start" wine_svc start vxdldr
+setup_start "$pkg"
+expect_gui "9x too big: setup fails" wait "$(setup_caption win98)" check 1007 1 click 1005 \
+  wait-text 1005 Install click 1005 timeout 60000 fail-on "Installation Complete" \
+  wait-msgbox Error expect-text -1 "$(setup_failure_text)" click 1 wait-gone
+setup_wait_exit
+expect_eq "9x too big: setup exit code" 0 "$SETUP_EXIT"
+expect_eq "9x too big: WININIT.INI unchanged" "$before" "$(md5sum <"$wininit")"
 finish

@@ -107,6 +107,9 @@ struct ShellOperation {
     std::string progressTitle;
 };
 
+// A profile (.INI) file: each section's "key=value" lines, in their order.
+using ProfileFile = std::map<std::string, std::vector<std::string>, NoCase>;
+
 struct Machine {
     OSVERSIONINFOA version{};                   // what GetVersionExA reports
     std::string windowsDir = "C:\\WINDOWS";
@@ -119,6 +122,9 @@ struct Machine {
     std::map<std::string, Service, NoCase> services;
     std::vector<ScmOpen> scmOpens;
     std::map<std::string, FileEntry, NoCase> files;    // full paths; "C:" style drive roots too
+    // 8.3 forms of long file names by full path; a file without one answers its path as given.
+    std::map<std::string, std::string, NoCase> shortNames;
+    std::map<std::string, ProfileFile, NoCase> profiles;  // WININIT.INI and the like, by full path
     VxdLoader vxd;
 
     std::vector<ShellOperation> shellOperations;
@@ -133,7 +139,8 @@ Machine& machine();
 
 // Back to a fresh machine: Windows XP (platform 2, 5.1), drive C: with C:\WINDOWS,
 // C:\WINDOWS\system32 and C:\WINDOWS\system32\drivers, an empty HKLM\System\CurrentControlSet\Services
-// key, no services, a present VxD loader with nothing loaded, no failures armed, no open handles.
+// key and an empty HKLM\System\CurrentControlSet\Control\Session Manager key, no services, a
+// present VxD loader with nothing loaded, no failures armed, no open handles.
 void Reset();
 
 void SetVersion(DWORD platformId, DWORD major, DWORD minor);
@@ -173,6 +180,7 @@ struct Snapshot {
     std::map<std::string, Service, NoCase> services;
     std::map<std::string, FileEntry, NoCase> files;
     std::map<std::string, int> loaded;
+    std::map<std::string, ProfileFile, NoCase> profiles;
     bool operator==(const Snapshot& o) const;
     bool operator!=(const Snapshot& o) const { return !(*this == o); }
 };

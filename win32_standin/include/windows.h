@@ -28,8 +28,8 @@ typedef const BYTE* LPCBYTE;
 typedef DWORD* LPDWORD;
 typedef void* HANDLE;
 typedef LONG LSTATUS;
-typedef DWORD REGSAM;
 typedef size_t SIZE_T;
+typedef DWORD REGSAM;
 
 struct HWND__;
 typedef HWND__* HWND;
@@ -88,6 +88,8 @@ typedef struct _SERVICE_STATUS {
 #define CREATE_ALWAYS 2
 #define OPEN_ALWAYS 4
 #define TRUNCATE_EXISTING 5
+#define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
+#define HEAP_ZERO_MEMORY 0x00000008
 
 #define ERROR_SUCCESS 0L
 #define NO_ERROR 0L
@@ -139,6 +141,7 @@ typedef struct _SERVICE_STATUS {
 #define REG_EXPAND_SZ 2
 #define REG_BINARY 3
 #define REG_DWORD 4
+#define REG_MULTI_SZ 7
 
 #define SC_MANAGER_ALL_ACCESS 0xF003F
 #define SC_MANAGER_CONNECT 0x0001
@@ -189,6 +192,10 @@ DWORD GetFileAttributesA(LPCSTR path);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name);
+DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);
+BOOL MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags);
+DWORD GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR fileName);
+BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName);
 HANDLE GetProcessHeap(void);
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
@@ -202,6 +209,7 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, c
 LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                          LPDWORD size);
 LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey);
+LSTATUS RegDeleteValueA(HKEY key, LPCSTR valueName);
 LSTATUS RegCloseKey(HKEY key);
 
 SC_HANDLE OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access);
