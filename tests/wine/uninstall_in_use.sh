@@ -127,6 +127,8 @@ put_driver_files vxd windrvr talvenkp
 rm -f "$wininit"
 mkdir "$wininit"
 hold read 'C:\windows\system\vmm32\talvenkp.vxd'
+# The loader (stopped by the restart) is needed to unregister the drivers setup registered above.
+expect_ok "9x error: loader start" wine_svc start vxdldr
 uninstall_start
 expect_ok "9x error: names the file" gui wait-prefix "Windows 98 Orbanet" click 1 \
   wait-msgbox Error 20000 expect-text-contains -1 'C:\windows\system\vmm32\talvenkp.vxd' click 1 \
@@ -144,7 +146,6 @@ rm -rf "$wininit"
   printf 'NUL=C:\\windows\\system\\vmm32\\windrvr.vxd\r\n'
 } >"$wininit"
 before=$(md5sum <"$wininit")
-expect_ok "9x too big: loader start" wine_svc start vxdldr
 setup_start "$pkg"
 expect_gui "9x too big: setup fails" wait "$(setup_caption win98)" check 1007 1 click 1005 \
   wait-text 1005 Install click 1005 timeout 60000 fail-on "Installation Complete" \
