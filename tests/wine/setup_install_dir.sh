@@ -19,7 +19,8 @@ setup_package "$pkg" || exit 1
 drive_c=$WINEPREFIX/drive_c
 echo "a file where a directory should be" >"$drive_c/blocked"
 
-too_long="C:\Tools\$(head -c 291 /dev/zero | tr '\0' l)"
+too_long="C:\\Tools\\$(head -c 291 /dev/zero | tr '\0' l)"
+expect_eq "1: the long path's length" 300 ${#too_long}
 setup_start "$pkg"
 expect_gui "1: path too long" wait "$caption" check 1007 1 click 1005 wait-text 1005 Install \
   set-text 1008 "$too_long" click 1005 wait-msgbox Error \
