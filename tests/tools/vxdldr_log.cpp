@@ -14,7 +14,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "../../drivers/vxdldr_protocol.h"
+#include "vxdldr_protocol.h"
 
 namespace {
 

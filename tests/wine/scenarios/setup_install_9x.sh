@@ -6,22 +6,17 @@
 # loader stopped the loads fail: the failure message and no reboot offer. "Reboot" (a last run,
 # the loader started again) makes ExitWindowsEx end the prefix's session, which ends the other
 # programs of the session too.
-. "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
 version=${1:?version}
-setup_prefix winxp
-wine_set_app_version setup.exe "$version"
-decline="click 2"
+gui_prefix winxp "$version"
+decline="click $IDCANCEL"
 [ "$version" = win95 ] && decline="key esc"
 wine_driver_install vxdldr "$TALVEN_TEST_DRIVERS/vxdldr_fake.sys"
 expect_ok "loader start" wine_svc start vxdldr
-caption=$(setup_caption "$version")
 pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" || exit 1
-# Every Windows 95 and 98 has system\vmm32; Wine's shell does not create a missing destination
-# folder of a wildcard copy.
 vmm32=$WINEPREFIX/drive_c/windows/system/vmm32
-mkdir -p "$vmm32"
 loader_log() { wine_run "$TALVEN_TEST_TOOLS/vxdldr_log.exe" "$@" | tr -d '\r'; }
 vxd_value() {
   wine reg query "HKLM\\System\\CurrentControlSet\\Services\\VxD\\$1" /v "$2" 2>&1 | tr -d '\r' |
@@ -32,15 +27,13 @@ vxd_value() {
 wine notepad & witness=$!
 
 setup_start "$pkg"
-expect_gui "wizard to the reboot offer" wait "$caption" check 1007 1 click 1005 \
-  wait-text 1005 Install \
-  expect-text 1011 -e 'The installer will automatically register and copy the WINDRVR and TALVENKP system files to the C:\\windows\\system\\vmm32 directory.  Please use the uninstall utility to remove/unregister them.' \
-  click 1005 timeout 60000 fail-on Error wait "Installation Complete" expect-text 1 Reboot \
-  expect-text 2 "Don't Reboot" \
-  expect-text -1 'TALVEN has been successfully installed.  Before using any TALVEN applications, you must reboot the computer.  Do you wish to reboot now?' \
+expect_gui "wizard to the reboot offer" "${TO_INSTALL[@]}" \
+  expect-text $SETUP_IDC_DRIVER_NOTE -e 'The installer will automatically register and copy the WINDRVR and TALVENKP system files to the C:\\windows\\system\\vmm32 directory.  Please use the uninstall utility to remove/unregister them.' \
+  click $SETUP_IDC_NEXT timeout 60000 fail-on Error wait "Installation Complete" \
+  expect-text $IDOK Reboot expect-text $IDCANCEL "Don't Reboot" \
+  expect-text $MSGBOX_TEXT 'TALVEN has been successfully installed.  Before using any TALVEN applications, you must reboot the computer.  Do you wish to reboot now?' \
   absent "" $decline wait-gone
-setup_wait_exit
-expect_eq "declined (): exit code" 0 "$SETUP_EXIT"
+expect_exit "declined (): exit code" 0
 
 for name in windrvr talvenkp; do
   key=$([ $name = windrvr ] && echo WinDriver || echo talvenkp)
@@ -60,22 +53,20 @@ expect_ok "declined: the session goes on" kill -0 $witness
 # Without the loader: both loads fail.
 expect_ok "loader stop" wine_svc stop vxdldr
 setup_start "$pkg"
-expect_gui "no loader: failure, no reboot offer" wait "$caption" check 1007 1 click 1005 \
-  wait-text 1005 Install click 1005 timeout 60000 fail-on "Installation Complete" \
-  wait-msgbox Error expect-text -1 "$(setup_failure_text)" expect-alone click 1 wait-gone \
+expect_gui "no loader: failure, no reboot offer" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT \
+  timeout 60000 fail-on "Installation Complete" wait-msgbox Error \
+  expect-text $MSGBOX_TEXT "$TEXT_FAILURE" expect-alone click $IDOK wait-gone \
   absent "Installation Complete" 500
-setup_wait_exit
-expect_eq "no loader: exit code" 0 "$SETUP_EXIT"
+expect_exit "no loader: exit code" 0
 expect_eq "no loader: WinDriver StaticVxD still written" "REG_SZ *windrvr" \
   "$(vxd_value WinDriver StaticVxD)"
 
 # The loader again (its counts start from nothing), and this time "Reboot".
 expect_ok "loader start again" wine_svc start vxdldr
 setup_start "$pkg"
-expect_gui "wizard to Reboot" wait "$caption" check 1007 1 click 1005 wait-text 1005 Install \
-  click 1005 timeout 60000 fail-on Error wait "Installation Complete" click 1 wait-gone
-setup_wait_exit
-expect_eq "Reboot: exit code" 0 "$SETUP_EXIT"
+expect_gui "wizard to Reboot" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT timeout 60000 fail-on Error \
+  wait "Installation Complete" click $IDOK wait-gone
+expect_exit "Reboot: exit code" 0
 expect_eq "Reboot run: loader requests" "unload WINDRVR (id 0xFFFFFFFF, input 260 bytes): refused
 load C:\\windows\\system\\vmm32\\windrvr.vxd (input 36 bytes): ok
 unload TALVENKP (id 0xFFFFFFFF, input 260 bytes): refused

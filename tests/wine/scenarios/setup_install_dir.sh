@@ -10,10 +10,9 @@
 #  3. from Z: into a directory whose system\windrvr.sys is the file of a running driver (Wine
 #     refuses to overwrite it): the developer copy fails, so the run reports the failure message
 #     (exit code 0), though both drivers are installed and running.
-. "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
-setup_prefix winxp
-caption=$(setup_caption winxp)
+gui_prefix winxp
 pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" || exit 1
 drive_c=$WINEPREFIX/drive_c
@@ -22,25 +21,24 @@ echo "a file where a directory should be" >"$drive_c/blocked"
 too_long="C:\\Tools\\$(head -c 291 /dev/zero | tr '\0' l)"
 expect_eq "1: the long path's length" 300 ${#too_long}
 setup_start "$pkg"
-expect_gui "1: path too long" wait "$caption" check 1007 1 click 1005 wait-text 1005 Install \
-  set-text 1008 "$too_long" click 1005 wait-msgbox Error \
-  expect-text -1 "Could not create install directory" click 1 wait-gone \
-  wait "$caption" expect-text 1005 Install expect-enabled 1005 1 expect-text 1008 "$too_long"
+expect_gui "1: path too long" "${TO_INSTALL[@]}" set-text $SETUP_IDC_INSTALL_DIR "$too_long" \
+  click $SETUP_IDC_NEXT wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_NO_DIRECTORY" \
+  click $IDOK wait-gone wait "$CAPTION" expect-text $SETUP_IDC_NEXT Install \
+  expect-enabled $SETUP_IDC_NEXT 1 expect-text $SETUP_IDC_INSTALL_DIR "$too_long"
 expect_no_path "1: nothing created for the long path" "$drive_c/Tools"
-expect_gui "1: blocked path" wait "$caption" \
-  set-text 1008 'C:\blocked\TALVEN' click 1005 wait-msgbox Error \
-  expect-text -1 "Could not create install directory" click 1 wait-gone \
-  wait "$caption" expect-text 1005 Install expect-enabled 1005 1 expect-visible 1008 1 \
-  expect-text 1008 'C:\blocked\TALVEN'
+expect_gui "1: blocked path" wait "$CAPTION" set-text $SETUP_IDC_INSTALL_DIR 'C:\blocked\TALVEN' \
+  click $SETUP_IDC_NEXT wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_NO_DIRECTORY" \
+  click $IDOK wait-gone wait "$CAPTION" expect-text $SETUP_IDC_NEXT Install \
+  expect-enabled $SETUP_IDC_NEXT 1 expect-visible $SETUP_IDC_INSTALL_DIR 1 \
+  expect-text $SETUP_IDC_INSTALL_DIR 'C:\blocked\TALVEN'
 expect_eq "1: the file in the way untouched" "a file where a directory should be" \
   "$(cat "$drive_c/blocked")"
 expect_no_path "1: no driver copied" "$SETUP_DRIVERS/windrvr.sys"
 expect_eq "1: no service" MISSING "$(wine_service_state WinDriver)"
-expect_gui "1: corrected path" wait "$caption" set-text 1008 'C:\Tools\TALVEN' click 1005 \
-  timeout 60000 fail-on Error wait-msgbox "" expect-text -1 "TALVEN Installation Complete!" \
-  click 1 wait-gone
-setup_wait_exit
-expect_eq "1: exit code" 0 "$SETUP_EXIT"
+expect_gui "1: corrected path" wait "$CAPTION" set-text $SETUP_IDC_INSTALL_DIR 'C:\Tools\TALVEN' \
+  click $SETUP_IDC_NEXT timeout 60000 fail-on Error wait-msgbox "" \
+  expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" click $IDOK wait-gone
+expect_exit "1: exit code" 0
 expect_ok "1: developer files in the corrected directory" diff -r "$pkg" "$drive_c/Tools/TALVEN"
 expect_no_path "1: nothing in the default directory" "$drive_c/Program Files/Orbanet"
 for service in WinDriver talvenkp; do
@@ -51,11 +49,10 @@ done
 cpkg=$drive_c/dist
 setup_package "$cpkg" || exit 1
 setup_start "$cpkg"
-expect_gui "2: from C:" wait "$caption" check 1007 1 click 1005 wait-text 1005 Install \
-  expect-checked 1013 1 click 1005 timeout 60000 fail-on Error wait-msgbox "" \
-  expect-text -1 "TALVEN Installation Complete!" click 1 wait-gone
-setup_wait_exit
-expect_eq "2: exit code" 0 "$SETUP_EXIT"
+expect_gui "2: from C:" "${TO_INSTALL[@]}" expect-checked $SETUP_IDC_DEVELOPER_FILES_CHECK 1 \
+  click $SETUP_IDC_NEXT timeout 60000 fail-on Error wait-msgbox "" \
+  expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" click $IDOK wait-gone
+expect_exit "2: exit code" 0
 expect_no_path "2: default install directory not created" "$drive_c/Program Files/Orbanet"
 for file in windrvr.sys talvenkp.sys; do
   expect_same_file "2: $file in the drivers folder" "$cpkg/system/$file" "$SETUP_DRIVERS/$file"
@@ -71,11 +68,10 @@ expect_ok "3: a driver running from the install directory" \
   wine_svc create heldcopy 'C:\Held\system\windrvr.sys'
 expect_ok "3: started" wine_svc start heldcopy
 setup_start "$pkg"
-expect_gui "3: developer copy fails" wait "$caption" check 1007 1 click 1005 \
-  wait-text 1005 Install set-text 1008 'C:\Blocked' click 1005 timeout 60000 fail-on "" \
-  wait-msgbox Error expect-text -1 "$(setup_failure_text)" click 1 wait-gone
-setup_wait_exit
-expect_eq "3: exit code" 0 "$SETUP_EXIT"
+expect_gui "3: developer copy fails" "${TO_INSTALL[@]}" \
+  set-text $SETUP_IDC_INSTALL_DIR 'C:\Blocked' click $SETUP_IDC_NEXT timeout 60000 fail-on "" \
+  wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_FAILURE" click $IDOK wait-gone
+expect_exit "3: exit code" 0
 for service in WinDriver talvenkp; do
   expect_eq "3: $service" RUNNING "$(wine_service_state $service)"
 done

@@ -15,19 +15,9 @@
 #     from the system directory by full path), with Wine told to prefer a native riched32.dll
 #     found on the search path, as Windows would.
 # After each run: nothing installed (no install directory, no driver files, no services).
-. "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
-setup_prefix winxp
-caption=$(setup_caption winxp)
-windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
-
-nothing_installed() {
-  expect_no_path "$1: no install directory" "$WINEPREFIX/drive_c/Program Files/Orbanet"
-  expect_no_path "$1: no windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
-  expect_no_path "$1: no talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
-  expect_eq "$1: WinDriver" MISSING "$(wine_service_state WinDriver)"
-  expect_eq "$1: talvenkp" MISSING "$(wine_service_state talvenkp)"
-}
+gui_prefix winxp
 
 prompt='Please choose the install directory.  This is where we will put the DLL, LIB and header files, as well as any documentation and utilities.  After the install, you may move these files anywhere you wish.'
 note='The installer will automatically register and copy the WINDRVR and TALVENKP system files to the C:\windows\system32\drivers directory.  Please use the uninstall utility to remove/unregister them.'
@@ -37,30 +27,39 @@ pkg=$WINEPREFIX/drive_c/dist
 setup_package "$pkg" || exit 1
 printf 'TALVEN 5.7\r\n\r\n\tRead this first.\r\nLast line without an end' >"$pkg/setup.txt"
 setup_start "$pkg"
-expect_gui "A: page 0" wait "$caption" expect-focus 1004 expect-text 1004 Quit \
-  expect-text 1005 "Next >" expect-enabled 1005 0 expect-visible 1001 1 \
-  expect-text-file 1001 'C:\dist\setup.txt' expect-visible 1007 1 expect-checked 1007 0 \
-  expect-text 1007 "I have read this very important information." \
-  expect-visible 1008 0 expect-visible 1009 0 expect-visible 1010 0 expect-visible 1011 0 \
-  expect-visible 1013 0 \
-  check 1007 1 expect-enabled 1005 1 check 1007 0 expect-enabled 1005 0 \
-  check 1007 1 expect-enabled 1005 1 check 1007 0 expect-enabled 1005 0 check 1007 1 \
-  expect-enabled 1005 1
-expect_gui "A: About" wait "$caption" syscommand 16 wait "About Setup" wait "$caption" \
-  expect-enabled . 0 wait "About Setup" close wait-gone wait "$caption" expect-enabled . 1 \
-  expect-checked 1007 1 expect-enabled 1005 1
-expect_gui "A: page 1" wait "$caption" click 1005 wait-text 1005 Install expect-enabled 1005 1 \
-  expect-visible 1001 0 expect-visible 1007 0 expect-visible 1008 1 \
-  expect-text 1008 "$SETUP_DEFAULT_DIR" expect-visible 1009 1 expect-text 1009 "$prompt" \
-  expect-visible 1010 1 expect-text 1010 "Browse..." expect-visible 1011 1 \
-  expect-text 1011 "$note" expect-visible 1013 1 \
-  expect-text 1013 "Do not install developer files (only install system files)" \
-  expect-checked 1013 1 expect-enabled 1008 0 expect-enabled 1010 0 \
-  check 1013 0 expect-enabled 1008 1 expect-enabled 1010 1 expect-text 1008 "$SETUP_DEFAULT_DIR" \
-  check 1013 1 expect-enabled 1008 0 expect-enabled 1010 0 expect-text 1008 "$SETUP_DEFAULT_DIR" \
-  expect-caption "$caption" click 1004 wait-gone
-setup_wait_exit
-expect_eq "A: Quit on page 1: exit code" 1 "$SETUP_EXIT"
+expect_gui "A: page 0" wait "$CAPTION" expect-focus $SETUP_IDC_QUIT \
+  expect-text $SETUP_IDC_QUIT Quit expect-text $SETUP_IDC_NEXT "Next >" \
+  expect-enabled $SETUP_IDC_NEXT 0 expect-visible $SETUP_IDC_README_TEXT 1 \
+  expect-text-file $SETUP_IDC_README_TEXT 'C:\dist\setup.txt' \
+  expect-visible $SETUP_IDC_README_CHECK 1 expect-checked $SETUP_IDC_README_CHECK 0 \
+  expect-text $SETUP_IDC_README_CHECK "I have read this very important information." \
+  expect-visible $SETUP_IDC_INSTALL_DIR 0 expect-visible $SETUP_IDC_DIR_PROMPT 0 \
+  expect-visible $SETUP_IDC_BROWSE 0 expect-visible $SETUP_IDC_DRIVER_NOTE 0 \
+  expect-visible $SETUP_IDC_DEVELOPER_FILES_CHECK 0 check $SETUP_IDC_README_CHECK 1 \
+  expect-enabled $SETUP_IDC_NEXT 1 check $SETUP_IDC_README_CHECK 0 \
+  expect-enabled $SETUP_IDC_NEXT 0 check $SETUP_IDC_README_CHECK 1 \
+  expect-enabled $SETUP_IDC_NEXT 1 check $SETUP_IDC_README_CHECK 0 \
+  expect-enabled $SETUP_IDC_NEXT 0 check $SETUP_IDC_README_CHECK 1 \
+  expect-enabled $SETUP_IDC_NEXT 1
+expect_gui "A: About" wait "$CAPTION" syscommand $SETUP_IDM_ABOUTBOX wait "About Setup" \
+  wait "$CAPTION" expect-enabled . 0 wait "About Setup" close wait-gone wait "$CAPTION" \
+  expect-enabled . 1 expect-checked $SETUP_IDC_README_CHECK 1 expect-enabled $SETUP_IDC_NEXT 1
+expect_gui "A: page 1" wait "$CAPTION" click $SETUP_IDC_NEXT wait-text $SETUP_IDC_NEXT Install \
+  expect-enabled $SETUP_IDC_NEXT 1 expect-visible $SETUP_IDC_README_TEXT 0 \
+  expect-visible $SETUP_IDC_README_CHECK 0 expect-visible $SETUP_IDC_INSTALL_DIR 1 \
+  expect-text $SETUP_IDC_INSTALL_DIR "$SETUP_DEFAULT_DIR" expect-visible $SETUP_IDC_DIR_PROMPT 1 \
+  expect-text $SETUP_IDC_DIR_PROMPT "$prompt" expect-visible $SETUP_IDC_BROWSE 1 \
+  expect-text $SETUP_IDC_BROWSE "Browse..." expect-visible $SETUP_IDC_DRIVER_NOTE 1 \
+  expect-text $SETUP_IDC_DRIVER_NOTE "$note" expect-visible $SETUP_IDC_DEVELOPER_FILES_CHECK 1 \
+  expect-text $SETUP_IDC_DEVELOPER_FILES_CHECK "Do not install developer files (only install system files)" \
+  expect-checked $SETUP_IDC_DEVELOPER_FILES_CHECK 1 expect-enabled $SETUP_IDC_INSTALL_DIR 0 \
+  expect-enabled $SETUP_IDC_BROWSE 0 check $SETUP_IDC_DEVELOPER_FILES_CHECK 0 \
+  expect-enabled $SETUP_IDC_INSTALL_DIR 1 expect-enabled $SETUP_IDC_BROWSE 1 \
+  expect-text $SETUP_IDC_INSTALL_DIR "$SETUP_DEFAULT_DIR" check $SETUP_IDC_DEVELOPER_FILES_CHECK 1 \
+  expect-enabled $SETUP_IDC_INSTALL_DIR 0 expect-enabled $SETUP_IDC_BROWSE 0 \
+  expect-text $SETUP_IDC_INSTALL_DIR "$SETUP_DEFAULT_DIR" expect-caption "$CAPTION" \
+  click $SETUP_IDC_QUIT wait-gone
+expect_exit "A: Quit on page 1: exit code" 1
 nothing_installed A
 rm -rf "$pkg"
 
@@ -70,60 +69,56 @@ pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" || exit 1
 printf 'Shown part\r\nsecond line\0hidden after the NUL\r\n' >"$pkg/setup.txt"
 setup_start "$pkg"
-expect_gui "B: page 0 and page 1" wait "$caption" expect-text 1001 -e 'Shown part\r\nsecond line' \
-  check 1007 1 click 1005 wait-text 1005 Install expect-checked 1013 0 expect-enabled 1008 1 \
-  expect-enabled 1010 1 check 1013 1 expect-enabled 1008 0 expect-enabled 1010 0 \
-  check 1013 0 expect-enabled 1008 1 click 1010 wait-owned expect-child-text "Select a Folder" \
-  close wait-gone wait "$caption" expect-text 1008 "$SETUP_DEFAULT_DIR" \
-  click 1010 wait-owned tree-select-root click 1 wait-gone wait "$caption" \
-  expect-text 1008 "$desktop" expect-caption "$caption" set-text 1008 'D:\WORK' \
-  expect-text 1008 'D:\WORK' click 1004 wait-gone
-setup_wait_exit
-expect_eq "B: Quit on page 1: exit code" 1 "$SETUP_EXIT"
+expect_gui "B: page 0 and page 1" wait "$CAPTION" \
+  expect-text $SETUP_IDC_README_TEXT -e 'Shown part\r\nsecond line' \
+  check $SETUP_IDC_README_CHECK 1 click $SETUP_IDC_NEXT wait-text $SETUP_IDC_NEXT Install \
+  expect-checked $SETUP_IDC_DEVELOPER_FILES_CHECK 0 expect-enabled $SETUP_IDC_INSTALL_DIR 1 \
+  expect-enabled $SETUP_IDC_BROWSE 1 check $SETUP_IDC_DEVELOPER_FILES_CHECK 1 \
+  expect-enabled $SETUP_IDC_INSTALL_DIR 0 expect-enabled $SETUP_IDC_BROWSE 0 \
+  check $SETUP_IDC_DEVELOPER_FILES_CHECK 0 expect-enabled $SETUP_IDC_INSTALL_DIR 1 \
+  click $SETUP_IDC_BROWSE wait-owned expect-child-text "Select a Folder" close wait-gone \
+  wait "$CAPTION" expect-text $SETUP_IDC_INSTALL_DIR "$SETUP_DEFAULT_DIR" click $SETUP_IDC_BROWSE \
+  wait-owned tree-select-root click $IDOK wait-gone wait "$CAPTION" \
+  expect-text $SETUP_IDC_INSTALL_DIR "$desktop" expect-caption "$CAPTION" \
+  set-text $SETUP_IDC_INSTALL_DIR 'D:\WORK' expect-text $SETUP_IDC_INSTALL_DIR 'D:\WORK' \
+  click $SETUP_IDC_QUIT wait-gone
+expect_exit "B: Quit on page 1: exit code" 1
 nothing_installed B
 
 # --- C: no setup.txt -----------------------------------------------------------------------------
 rm "$pkg/setup.txt"
 setup_start "$pkg"
-expect_gui "C: empty read-me" wait "$caption" expect-text 1001 "" expect-enabled 1005 0 \
-  check 1007 1 expect-enabled 1005 1 click 1004 wait-gone
-setup_wait_exit
-expect_eq "C: Quit on page 0: exit code" 1 "$SETUP_EXIT"
+expect_gui "C: empty read-me" wait "$CAPTION" expect-text $SETUP_IDC_README_TEXT "" \
+  expect-enabled $SETUP_IDC_NEXT 0 check $SETUP_IDC_README_CHECK 1 \
+  expect-enabled $SETUP_IDC_NEXT 1 click $SETUP_IDC_QUIT wait-gone
+expect_exit "C: Quit on page 0: exit code" 1
 
 # --- D: Escape and the close command -------------------------------------------------------------
 setup_start "$pkg"
-expect_gui "D: Escape" wait "$caption" key esc wait-gone
-setup_wait_exit
+expect_gui "D: Escape" wait "$CAPTION" key esc wait-gone
 expect_ended "D: Escape"
 setup_start "$pkg"
-expect_gui "D: close command" wait "$caption" check 1007 1 syscommand 0xF060 wait-gone
-setup_wait_exit
+expect_gui "D: close command" wait "$CAPTION" check $SETUP_IDC_README_CHECK 1 syscommand $SC_CLOSE \
+  wait-gone
 expect_ended "D: close command"
 nothing_installed "C and D"
 
 # --- E: long read-mes ----------------------------------------------------------------------------
-long_readme() {
-  awk -v size="$1" 'BEGIN {
-    line = "TALVEN read-me line with some words to fill the page 0123456789";
-    n = 0;
-    while (n + length(line) + 2 <= size) { printf "%s\r\n", line; n += length(line) + 2 }
-    while (n < size) { printf "x"; n++ } }'
-}
-long_readme 99999 >"$pkg/setup.txt"
-long_readme 99999 >"$TALVEN_TEST_DIR/expected.txt"
+readme_of 99999 >"$pkg/setup.txt"
+readme_of 99999 >"$TALVEN_TEST_DIR/expected.txt"
 expect_eq "E: read-me size" 99999 "$(stat -c %s "$pkg/setup.txt")"
 setup_start "$pkg"
-expect_gui "E: 99,999 bytes" wait "$caption" \
-  expect-text-file 1001 "$(windows_path "$TALVEN_TEST_DIR/expected.txt")" click 1004 wait-gone
-setup_wait_exit
-long_readme 150000 >"$pkg/setup.txt"
+expect_gui "E: 99,999 bytes" wait "$CAPTION" \
+  expect-text-file $SETUP_IDC_README_TEXT "$(windows_path "$TALVEN_TEST_DIR/expected.txt")" \
+  click $SETUP_IDC_QUIT wait-gone
+expect_exit "E: 99,999 bytes: exit code" 1
+readme_of 150000 >"$pkg/setup.txt"
 head -c 99999 "$pkg/setup.txt" >"$TALVEN_TEST_DIR/expected.txt"
 setup_start "$pkg"
-expect_gui "E: 150,000 bytes, cut" wait "$caption" \
-  expect-text-file 1001 "$(windows_path "$TALVEN_TEST_DIR/expected.txt")" check 1007 1 \
-  expect-enabled 1005 1 click 1004 wait-gone
-setup_wait_exit
-expect_eq "E: exit code" 1 "$SETUP_EXIT"
+expect_gui "E: 150,000 bytes, cut" wait "$CAPTION" \
+  expect-text-file $SETUP_IDC_README_TEXT "$(windows_path "$TALVEN_TEST_DIR/expected.txt")" \
+  check $SETUP_IDC_README_CHECK 1 expect-enabled $SETUP_IDC_NEXT 1 click $SETUP_IDC_QUIT wait-gone
+expect_exit "E: exit code" 1
 
 # --- F: program path lengths ---------------------------------------------------------------------
 # Z:\ and the Unix path of the folder, then \setup.exe (10 characters).
@@ -137,17 +132,14 @@ short=$(long_folder 255)
 mkdir -p "$short" && cp "$pkg/setup.exe" "$short/"
 expect_eq "F: a path of 255 characters" 255 $(( $(windows_path "$short/setup.exe" | wc -c) - 1 ))
 setup_start "$short"
-expect_gui "F: 255 characters run" wait "$caption" click 1004 wait-gone
-setup_wait_exit
-expect_eq "F: 255 characters: exit code" 1 "$SETUP_EXIT"
+expect_gui "F: 255 characters run" wait "$CAPTION" click $SETUP_IDC_QUIT wait-gone
+expect_exit "F: 255 characters: exit code" 1
 long=$(long_folder 256)
 mkdir -p "$long" && cp "$pkg/setup.exe" "$long/"
 setup_start "$long"
 expect_gui "F: 256 characters refused" wait-msgbox Error \
-  expect-text -1 "The TALVEN installer cannot run from a path of 256 characters or more.  Please copy the installation files to a folder with a shorter path and run setup again." \
-  expect-alone click 1 wait-gone
-setup_wait_exit
-expect_eq "F: 256 characters: exit code" 1 "$SETUP_EXIT"
+  expect-text $MSGBOX_TEXT "$TEXT_PATH_TOO_LONG" expect-alone click $IDOK wait-gone
+expect_exit "F: 256 characters: exit code" 1
 nothing_installed "E and F"
 
 # --- G: a planted rich edit library --------------------------------------------------------------
@@ -157,11 +149,11 @@ marker=$WINEPREFIX/drive_c/planted_dll_loaded.txt
 saved_overrides=$WINEDLLOVERRIDES
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;riched32=n,b"
 setup_start "$pkg"
-expect_gui "G: planted riched32.dll" wait "$caption" \
-  expect-text 1001 -e 'Read-me beside a planted DLL\r\n' click 1004 wait-gone
-setup_wait_exit
+expect_gui "G: planted riched32.dll" wait "$CAPTION" \
+  expect-text $SETUP_IDC_README_TEXT -e 'Read-me beside a planted DLL\r\n' click $SETUP_IDC_QUIT \
+  wait-gone
+expect_exit "G: exit code" 1
 export WINEDLLOVERRIDES=$saved_overrides
-expect_eq "G: exit code" 1 "$SETUP_EXIT"
 expect_no_path "G: the planted DLL not loaded" "$marker"
 
 finish

@@ -7,9 +7,9 @@
 #    to a line that was there before, and both files gone after the restart;
 #  - Windows 98, WININIT.INI cannot be written: an "Error" box that names the file, no restart
 #    message and no "TALVEN Removed!".
-. "$TALVEN_SOURCE_DIR/tests/wine/uninstall_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
-uninstall_prefix winxp
+gui_prefix winxp
 
 # --- NT family ---
 wine_driver_install WinDriver "$TALVEN_TEST_DRIVERS/windrvr.sys"
@@ -18,17 +18,15 @@ expect_ok "start WinDriver" wine_svc start WinDriver
 expect_ok "start talvenkp" wine_svc start talvenkp
 hold read 'C:\windows\system32\drivers\windrvr.sys'
 uninstall_start
-expect_ok "nt: restart message" gui wait "$UNINSTALL_TITLE" click 1 wait-msgbox Notice 20000 \
-  expect-text -1 -e "$TEXT_RESTART" click 1
-expect_eq "nt: exit status" 0 "$(uninstall_exit_code)"
-expect_ok "nt: no error" gui absent Error
+# No "Error" box while it runs: none before the notice (fail-on), none beside it.
+expect_gui "nt: restart message, no error" fail-on Error wait "$UNINSTALL_TITLE" click $IDOK \
+  wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" absent Error click $IDOK
+expect_exit "nt: exit status" 0
 expect_eq "nt: WinDriver" MISSING "$(wine_service_state WinDriver)"
 expect_eq "nt: talvenkp" MISSING "$(wine_service_state talvenkp)"
 expect_eq "nt: talvenkp.sys" gone "$(file_state "$(driver_file talvenkp.sys)")"
 expect_eq "nt: windrvr.sys still held" present "$(file_state "$(driver_file windrvr.sys)")"
-pending=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
-            /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -io 'windrvr.sys' | head -1)
-expect_eq "nt: delete pending" windrvr.sys "$pending"
+expect_eq "nt: delete pending" windrvr.sys "$(pending_delete windrvr.sys)"
 release
 wineboot -r >/dev/null 2>&1
 expect_eq "nt: windrvr.sys after the restart" gone "$(file_state "$(driver_file windrvr.sys)")"
@@ -40,9 +38,9 @@ wininit=$WINEPREFIX/drive_c/windows/wininit.ini
 printf '[rename]\r\nNUL=C:\\OTHER.TMP\r\n' >"$wininit"
 hold read 'C:\windows\system\vmm32\windrvr.vxd' 'C:\windows\system\vmm32\talvenkp.vxd'
 uninstall_start
-expect_ok "9x: restart message" gui wait-prefix "Windows 98 Orbanet" click 1 \
-  wait-msgbox Notice 20000 expect-text -1 -e "$TEXT_RESTART" click 1
-expect_eq "9x: exit status" 0 "$(uninstall_exit_code)"
+expect_gui "9x: restart message" wait-prefix "Windows 98 Orbanet" click $IDOK \
+  wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" click $IDOK
+expect_exit "9x: exit status" 0
 expect_eq "9x: WININIT.INI" \
   "[rename]|NUL=C:\\OTHER.TMP|NUL=C:\\windows\\system\\vmm32\\windrvr.vxd|NUL=C:\\windows\\system\\vmm32\\talvenkp.vxd" \
   "$(tr -d '\r' <"$wininit" | grep -v '^$' | paste -sd'|')"
@@ -57,10 +55,10 @@ rm -f "$wininit"
 mkdir "$wininit"
 hold read 'C:\windows\system\vmm32\talvenkp.vxd'
 uninstall_start
-expect_ok "9x error: names the file" gui wait-prefix "Windows 98 Orbanet" click 1 \
-  wait-msgbox Error 20000 expect-text-contains -1 'C:\windows\system\vmm32\talvenkp.vxd' click 1 \
-  absent Notice 1000
-expect_eq "9x error: exit status" 0 "$(uninstall_exit_code)"
+expect_gui "9x error: names the file" wait-prefix "Windows 98 Orbanet" click $IDOK \
+  wait-msgbox Error 20000 expect-text-contains $MSGBOX_TEXT 'C:\windows\system\vmm32\talvenkp.vxd' \
+  click $IDOK absent Notice 1000
+expect_exit "9x error: exit status" 0
 expect_eq "9x error: windrvr.vxd" gone "$(file_state "$(driver_file windrvr.vxd)")"
 release
 finish

@@ -3,22 +3,20 @@
 # then uninstall.exe, started from the install directory, removes both drivers and both driver
 # files and leaves the developer files and the install directory as they were. A second
 # uninstall finds nothing to remove and stops with exit status 2.
-. "$TALVEN_SOURCE_DIR/tests/wine/uninstall_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
 PACKAGE=$TALVEN_WIN32_BIN/package/talven-package
-uninstall_prefix winxp
+gui_prefix winxp
 pkg=$TALVEN_TEST_DIR/talven-package
 rm -rf "$pkg"
 cp -r "$PACKAGE" "$pkg" || exit 1
-install_dir="$WINEPREFIX/drive_c/Program Files/Orbanet/TALVEN 5.7"
+install_dir=$SETUP_INSTALL_DIR
 
 # Setup, as a user goes through it (the package lies on Z:, so developer files are installed).
-rm -f "$TALVEN_TEST_DIR/setup.status"
-(cd "$pkg" && wine_run setup.exe >/dev/null 2>&1; echo $? >"$TALVEN_TEST_DIR/setup.status") &
-expect_ok "setup" gui wait "Windows XP Orbanet Universal Driver Installer v1.0" check 1007 1 \
-  click 1005 expect-text 1005 Install click 1005 wait-msgbox "" 30000 \
-  expect-text -1 "TALVEN Installation Complete!" click 1
-expect_eq "setup exit status" 0 "$(status_from "$TALVEN_TEST_DIR/setup.status")"
+setup_start "$pkg"
+expect_gui "setup" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT wait-msgbox "" 30000 \
+  expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" click $IDOK
+expect_exit "setup exit status" 0
 expect_eq "WinDriver installed" RUNNING "$(wine_service_state WinDriver)"
 expect_eq "talvenkp installed" RUNNING "$(wine_service_state talvenkp)"
 developer_files=$(cd "$install_dir" && find . | sort | paste -sd' ')
@@ -27,9 +25,9 @@ expect_eq "developer files installed" \
   "$developer_files"
 
 uninstall_start "$install_dir"
-expect_ok "uninstall" gui wait "$UNINSTALL_TITLE" expect-caption "$UNINSTALL_TITLE" click 1 \
-  wait-msgbox Notice 20000 expect-text -1 "TALVEN Removed!" click 1
-expect_eq "uninstall exit status" 0 "$(uninstall_exit_code)"
+expect_gui "uninstall" wait "$UNINSTALL_TITLE" expect-caption "$UNINSTALL_TITLE" click $IDOK \
+  wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT "$TEXT_REMOVED" click $IDOK
+expect_exit "uninstall exit status" 0
 expect_eq "WinDriver" MISSING "$(wine_service_state WinDriver)"
 expect_eq "talvenkp" MISSING "$(wine_service_state talvenkp)"
 expect_eq "windrvr.sys" gone "$(file_state "$(driver_file windrvr.sys)")"
@@ -39,6 +37,7 @@ expect_eq "developer files untouched" "$developer_files" \
 expect_ok "developer files unchanged" cmp "$pkg/include/talven.h" "$install_dir/include/talven.h"
 
 uninstall_start "$install_dir"
-expect_ok "second uninstall" gui wait-msgbox Error expect-text -1 "$TEXT_NOT_INSTALLED" click 1
-expect_eq "second uninstall exit status" 2 "$(uninstall_exit_code)"
+expect_gui "second uninstall" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_NOT_INSTALLED" \
+  click $IDOK
+expect_exit "second uninstall exit status" 2
 finish

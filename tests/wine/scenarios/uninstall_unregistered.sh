@@ -2,24 +2,24 @@
 # The run goes to its end whatever the registrations are: a driver that is registered but not
 # running, and driver files that no registration names. Both end with "TALVEN Removed!" and no
 # other message, with both files deleted and (for the first) both services gone.
-. "$TALVEN_SOURCE_DIR/tests/wine/uninstall_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
-uninstall_prefix winxp
+gui_prefix winxp
 
 run_to_removed() {  # DESCRIPTION
   uninstall_start
-  expect_ok "$1: run" gui wait "$UNINSTALL_TITLE" click 1 wait-msgbox Notice 20000 \
-    expect-text -1 "TALVEN Removed!" click 1
-  expect_eq "$1: exit status" 0 "$(uninstall_exit_code)"
-  expect_ok "$1: no other message" gui absent Error
+  # No other message while it runs: none before the notice (fail-on), none beside it.
+  expect_gui "$1: run, no other message" fail-on Error wait "$UNINSTALL_TITLE" click $IDOK \
+    wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT "$TEXT_REMOVED" expect-alone click $IDOK
+  expect_exit "$1: exit status" 0
   expect_eq "$1: windrvr.sys" gone "$(file_state "$(driver_file windrvr.sys)")"
   expect_eq "$1: talvenkp.sys" gone "$(file_state "$(driver_file talvenkp.sys)")"
 }
 
 # Registered, not running: the stop fails, the removal still runs.
 put_driver_files sys windrvr talvenkp
-wine_svc create WinDriver 'C:\windows\system32\drivers\windrvr.sys' >/dev/null
-wine_svc create talvenkp 'C:\windows\system32\drivers\talvenkp.sys' >/dev/null
+expect_ok "WinDriver created" wine_svc create WinDriver 'C:\windows\system32\drivers\windrvr.sys'
+expect_ok "talvenkp created" wine_svc create talvenkp 'C:\windows\system32\drivers\talvenkp.sys'
 expect_eq "WinDriver before" STOPPED "$(wine_service_state WinDriver)"
 run_to_removed "registered, not running"
 expect_eq "registered, not running: WinDriver" MISSING "$(wine_service_state WinDriver)"

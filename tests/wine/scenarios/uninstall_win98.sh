@@ -2,32 +2,32 @@
 # Windows 98: the uninstaller alone reports Windows 98 (AppDefaults), the test VxD loader stands
 # in for "\\.\VXDLDR". Both VxDs count as loaded; the run unloads WINDRVR then TALVENKP, deletes
 # their VxD keys and the two .vxd files in system\vmm32, and ends with "TALVEN Removed!".
-. "$TALVEN_SOURCE_DIR/tests/wine/uninstall_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
 VXD_KEY='HKLM\System\CurrentControlSet\Services\VxD'
 
-uninstall_prefix winxp
+gui_prefix winxp
 wine_set_app_version uninstall.exe win98
 wine_driver_install tvxdldr "$TALVEN_TEST_DRIVERS/vxdldr_fake.sys"
 expect_ok "loader start" wine_svc start tvxdldr
-expect_ok "loader reset" wine_run "$VXDLDR_CTL" reset
-expect_ok "WINDRVR loaded" wine_run "$VXDLDR_CTL" set WINDRVR 1
-expect_ok "TALVENKP loaded" wine_run "$VXDLDR_CTL" set TALVENKP 1
+expect_ok "loader reset" vxdldr_ctl reset
+expect_ok "WINDRVR loaded" vxdldr_ctl set WINDRVR 1
+expect_ok "TALVENKP loaded" vxdldr_ctl set TALVENKP 1
 for name in WinDriver talvenkp; do
-  wine reg add "$VXD_KEY\\$name" /v StaticVxD /d "*$name" /f >/dev/null
+  expect_ok "$name key" wine reg add "$VXD_KEY\\$name" /v StaticVxD /d "*$name" /f
 done
 put_driver_files vxd windrvr talvenkp
 
 uninstall_start
-expect_ok "run" gui wait "Windows 98 Orbanet Universal Driver UnInstaller v1.0" click 1 \
-  wait-msgbox Notice 20000 expect-text -1 "TALVEN Removed!" click 1
-expect_eq "exit status" 0 "$(uninstall_exit_code)"
+expect_gui "run" wait "$(setup_caption win98 UnInstaller)" click $IDOK \
+  wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT "$TEXT_REMOVED" click $IDOK
+expect_exit "exit status" 0
 # The registrar unloads until the loader refuses, so each name ends with one refused request.
 expect_eq "unload requests, in order" \
   "unload WINDRVR ok|unload WINDRVR failed|unload TALVENKP ok|unload TALVENKP failed" \
-  "$(wine_run "$VXDLDR_CTL" log | tr -d '\r' | paste -sd'|')"
-expect_eq "WINDRVR count" 0 "$(wine_run "$VXDLDR_CTL" count WINDRVR | tr -d '\r')"
-expect_eq "TALVENKP count" 0 "$(wine_run "$VXDLDR_CTL" count TALVENKP | tr -d '\r')"
+  "$(vxdldr_ctl log | paste -sd'|')"
+expect_eq "WINDRVR count" 0 "$(vxdldr_ctl count WINDRVR)"
+expect_eq "TALVENKP count" 0 "$(vxdldr_ctl count TALVENKP)"
 expect_eq "WinDriver key" gone "$(reg_key_state "$VXD_KEY\\WinDriver")"
 expect_eq "talvenkp key" gone "$(reg_key_state "$VXD_KEY\\talvenkp")"
 expect_eq "windrvr.vxd" gone "$(file_state "$(driver_file windrvr.vxd)")"
