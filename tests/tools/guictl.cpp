@@ -21,6 +21,7 @@
 //   wait-prefix PREFIX [MS]       the same, caption beginning with PREFIX
 //   wait-msgbox CAPTION [MS]      the same for a message box ("" matches the empty caption)
 //   wait-owned [MS]               wait for a dialog owned by the selected window; select it
+//   wait-control ID [MS]          wait for a dialog holding control ID (decimal); select it
 //   absent CAPTION [MS]           fail if a dialog with this caption is visible now or shows up
 //                                 within MS (default 0: now only)
 //   expect-alone                  the selected window is the only visible dialog
@@ -186,7 +187,8 @@ bool IsMessageBox(HWND window)
     return text && GetClassNameA(text, cls, sizeof cls) && lstrcmpiA(cls, "Static") == 0;
 }
 
-enum MatchMode { kExact, kPrefix, kMessageBox, kOwned };
+// kHasControl: a dialog holding the control whose id the caption field gives (decimal).
+enum MatchMode { kExact, kPrefix, kMessageBox, kOwned, kHasControl };
 
 struct Match {
     MatchMode mode;
@@ -208,6 +210,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
         case kPrefix: hit = strncmp(caption, match->caption, strlen(match->caption)) == 0; break;
         case kMessageBox: hit = strcmp(caption, match->caption) == 0 && IsMessageBox(window); break;
         case kOwned: hit = GetWindow(window, GW_OWNER) == match->owner; break;
+        case kHasControl: hit = GetDlgItem(window, atoi(match->caption)) != NULL; break;
     }
     if (!hit)
         return TRUE;
@@ -610,6 +613,18 @@ bool DoWaitOwned(Args& args, const char* command, int)
     return Select(WaitDialog(kOwned, NULL, g_window, timeoutMs), command, what);
 }
 
+bool DoWaitControl(Args& args, const char* command, int)
+{
+    long id = 0;
+    const char* word = args.Take();
+    if (!ParseNumber(word, &id) || id <= 0)
+        return UsageError(command, "control id expected");
+    DWORD timeoutMs = TakeTimeout(args);
+    char what[128];
+    snprintf(what, sizeof what, "dialog holding control %ld within %lu ms", id, timeoutMs);
+    return Select(WaitDialog(kHasControl, word, NULL, timeoutMs), command, what);
+}
+
 bool DoAbsent(Args& args, const char* command, int)
 {
     const char* caption = args.Take();
@@ -919,6 +934,7 @@ const Command kCommands[] = {
     {"wait-prefix", DoWait, kPrefix},
     {"wait-msgbox", DoWait, kMessageBox},
     {"wait-owned", DoWaitOwned, 0},
+    {"wait-control", DoWaitControl, 0},
     {"absent", DoAbsent, 0},
     {"wait-gone", DoWaitGone, 0},
     {"wait-hidden", DoWaitGone, 1},

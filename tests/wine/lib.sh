@@ -21,11 +21,12 @@
 #                                      live as long as it does), install the cleanup trap
 #           gui_prefix VERSION [SETUP_VERSION]   private Xvfb (before the prefix's first process,
 #                                      which starts its desktop), then wine_prefix_new; setup.exe
-#                                      alone sees SETUP_VERSION when given; CAPTION is the wizard's
-#                                      caption, TO_INSTALL the guictl commands from page 0 to Install
+#                                      alone sees SETUP_VERSION when given; CAPTION is the
+#                                      wizard's caption, TO_INSTALL guictl's way from page 0 to Install
 #           wine_set_version VERSION / wine_set_app_version PROG.exe VERSION
 # Programs: wine_run EXE ARGS...       a Windows program with a time-out; its exit code
-#           wine_test_program EXE ARGS...   a test program (wine_test.h); a failure unless it exits 0
+#           wine_test_program EXE ARGS...   a test program (wine_test.h): a failure unless it
+#                                      exits with 0
 #           program_start DIR EXE      EXE in the background, DIR as working directory
 #           setup_start DIR [EXE] / uninstall_start [DIR]   (uninstall: the built one in C:\talven)
 #           program_exit [SECONDS]     wait for it (60 s, 5 s after a failed expect_gui), print its
@@ -77,7 +78,7 @@ TEXT_RESTART="TALVEN has been unregistered, but some of its system files are sti
 # Records a failure at the scenario's line: the first caller outside this file.
 _talven_fail() {
   local i=1
-  while [ "$i" -lt $((${#BASH_SOURCE[@]} - 1)) ] && [ "${BASH_SOURCE[$i]}" = "${BASH_SOURCE[0]}" ]; do
+  while [ $i -lt $((${#BASH_SOURCE[@]} - 1)) ] && [ "${BASH_SOURCE[$i]}" = "$BASH_SOURCE" ]; do
     i=$((i + 1))
   done
   echo "FAIL $(basename "${BASH_SOURCE[$i]}"):${BASH_LINENO[$((i - 1))]}: $*"
@@ -351,8 +352,10 @@ setup_package() {
   mkdir -p "$dir/system" "$dir/include" "$dir/doc" || return 1
   cp "$TALVEN_WIN32_BIN/setup/setup.exe" "$TALVEN_WIN32_BIN/uninstall/uninstall.exe" "$dir/" ||
     return 1
-  printf 'TALVEN 5.7 test package\r\n\r\nThe drivers in system\\ are test drivers.\r\n' >"$dir/setup.txt"
-  printf '/* TALVEN API (test package) */\r\n#define TALVEN_VERSION 0x0507\r\n' >"$dir/include/talven.h"
+  printf 'TALVEN 5.7 test package\r\n\r\nThe drivers in system\\ are test drivers.\r\n' \
+    >"$dir/setup.txt"
+  printf '/* TALVEN API (test package) */\r\n#define TALVEN_VERSION 0x0507\r\n' \
+    >"$dir/include/talven.h"
   printf 'TALVEN developer notes\r\n' >"$dir/doc/readme.txt"
   if [ -n "$driver" ]; then
     cp "$driver" "$dir/system/windrvr.sys" && cp "$driver" "$dir/system/talvenkp.sys" || return 1

@@ -4,6 +4,8 @@
 #     drivers folder, WinDriver and talvenkp RUNNING, "TALVEN Installation Complete!" with an
 #     empty caption, exit code 0;
 #  2. the same package again over the running drivers: the same outcome;
+#     each driver unloaded, then loaded again at least 1 s later (the pause between Remove and
+#     Install; the test drivers record when they start and unload);
 #  3. a package whose driver files differ while the old drivers run: Wine refuses to overwrite a
 #     loaded driver's file, so the run ends with the failure message (exit code 0) and the old
 #     driver files stay.
@@ -39,10 +41,20 @@ check_drivers_running() {
   done
 }
 
+# The time a test driver recorded (tests/drivers/good_driver.c) for EVENT, in 100 ns units.
+driver_time() {  # NAME EVENT
+  local le
+  le=$(wine reg query 'HKLM\Software\TalvenTest' /v "$1 $2" 2>/dev/null | tr -d '\r' |
+       sed -n 's/.*REG_BINARY *\([0-9A-Fa-f]\{16\}\).*/\1/p')
+  [ -n "$le" ] && printf '%d\n' "0x$(echo "$le" | sed 's/../&\n/g' | tac | tr -d '\n')"
+}
+expect_ok "the drivers may record their times" wine reg add 'HKLM\Software\TalvenTest' /f
+
 start=$(date +%s)
-# While it runs: the wizard hidden, the caption-less status window on the registration step.
+# While it runs: the wizard hidden, the status window on the registration step.
 install_through_wizard "" "$TEXT_COMPLETE" \
-  wait "" wait-text $SETUP_IDC_STATUS_TEXT "Registering system files..." absent "$CAPTION"
+  wait-control $SETUP_IDC_STATUS_TEXT \
+  wait-text $SETUP_IDC_STATUS_TEXT "Registering system files..." absent "$CAPTION"
 for file in windrvr.sys talvenkp.sys; do
   expect_same_file "first run: $file in the drivers folder" "$pkg/system/$file" \
     "$SETUP_DRIVERS/$file"
@@ -54,6 +66,12 @@ echo "     first installation: $(( $(date +%s) - start )) s"
 
 install_through_wizard "" "$TEXT_COMPLETE"
 check_drivers_running "second run"
+for name in windrvr talvenkp; do
+  unloaded=$(driver_time $name unloaded) loaded=$(driver_time $name loaded)
+  echo "     second run: $name unloaded at ${unloaded:-?}, loaded at ${loaded:-?}"
+  expect_ok "second run: $name loaded again at least 1 s after its unload" \
+    test $(( ${loaded:-0} - ${unloaded:-0} )) -ge 10000000 -a "${unloaded:-0}" -gt 0
+done
 
 # The update: other driver bytes while the old drivers are loaded.
 update=$TALVEN_TEST_DIR/update

@@ -23,9 +23,11 @@ expect_gui "run" wait "$(setup_caption win98 UnInstaller)" click $IDOK \
   wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT "$TEXT_REMOVED" click $IDOK
 expect_exit "exit status" 0
 # The registrar unloads until the loader refuses, so each name ends with one refused request.
-expect_eq "unload requests, in order" \
-  "unload WINDRVR ok|unload WINDRVR failed|unload TALVENKP ok|unload TALVENKP failed" \
-  "$(vxdldr_ctl log | paste -sd'|')"
+expect_eq "unload requests, in order" "unload WINDRVR (id 0xFFFFFFFF, input 260 bytes): ok
+unload WINDRVR (id 0xFFFFFFFF, input 260 bytes): refused
+unload TALVENKP (id 0xFFFFFFFF, input 260 bytes): ok
+unload TALVENKP (id 0xFFFFFFFF, input 260 bytes): refused
+total 4" "$(vxdldr_ctl log)"
 expect_eq "WINDRVR count" 0 "$(vxdldr_ctl count WINDRVR)"
 expect_eq "TALVENKP count" 0 "$(vxdldr_ctl count TALVENKP)"
 expect_eq "WinDriver key" gone "$(reg_key_state "$VXD_KEY\\WinDriver")"
