@@ -93,6 +93,9 @@ void Line(const char* format, ...)
     fflush(stdout);
 }
 
+// Control characters and the letters of their escapes; the backslash itself (decoded only).
+const char kEscapes[] = "\rr\nn\tt\\\\";
+
 // Writes text into out with control characters escaped, so that it stays on one line; a text
 // that does not fit ends in "...".
 void Escape(const char* text, char* out, size_t size)
@@ -100,20 +103,13 @@ void Escape(const char* text, char* out, size_t size)
     size_t n = 0;
     const unsigned char* p = (const unsigned char*)text;
     for (; *p && n + 8 < size; ++p) {
-        if (*p == '\r') {
-            out[n++] = '\\';
-            out[n++] = 'r';
-        } else if (*p == '\n') {
-            out[n++] = '\\';
-            out[n++] = 'n';
-        } else if (*p == '\t') {
-            out[n++] = '\\';
-            out[n++] = 't';
-        } else if (*p < 0x20 || *p == 0x7F) {
+        const char* escape = *p < 0x20 ? strchr(kEscapes, *p) : NULL;
+        if (escape)
+            n += snprintf(out + n, size - n, "\\%c", escape[1]);
+        else if (*p < 0x20 || *p == 0x7F)
             n += snprintf(out + n, size - n, "\\x%02X", *p);
-        } else {
+        else
             out[n++] = (char)*p;
-        }
     }
     if (*p)
         n += snprintf(out + n, size - n, "...");
@@ -125,37 +121,18 @@ void Unescape(char* text)
 {
     char* out = text;
     for (const char* p = text; *p; ++p) {
-        if (*p != '\\' || !p[1]) {
+        const char* escape = NULL;
+        for (const char* e = kEscapes; *p == '\\' && p[1] && *e && !escape; e += 2)
+            escape = e[1] == p[1] ? e : NULL;
+        if (escape) {
+            *out++ = *escape;
+            ++p;
+        } else if (*p == '\\' && p[1] == 'x' && p[2] && p[3]) {
+            char hex[3] = {p[2], p[3], 0};
+            *out++ = (char)strtoul(hex, NULL, 16);
+            p += 3;
+        } else {
             *out++ = *p;
-            continue;
-        }
-        switch (p[1]) {
-            case 'r':
-                *out++ = '\r';
-                ++p;
-                break;
-            case 'n':
-                *out++ = '\n';
-                ++p;
-                break;
-            case 't':
-                *out++ = '\t';
-                ++p;
-                break;
-            case '\\':
-                *out++ = '\\';
-                ++p;
-                break;
-            case 'x':
-                if (p[2] && p[3]) {
-                    char hex[3] = {p[2], p[3], 0};
-                    *out++ = (char)strtoul(hex, NULL, 16);
-                    p += 3;
-                    break;
-                }
-                *out++ = *p;
-                break;
-            default: *out++ = *p; break;
         }
     }
     *out = '\0';
@@ -590,39 +567,24 @@ bool DoSleep(Args& args, const char* command, int)
     return true;
 }
 
+// Every wait for a dialog: by caption (exact, prefix, message box), by owner (the selected
+// window), or by a control it holds (the id in place of the caption).
 bool DoWait(Args& args, const char* command, int mode)
 {
-    const char* caption = args.Take();
-    if (!caption)
-        return UsageError(command, "caption missing");
-    DWORD timeoutMs = TakeTimeout(args);
-    char what[kCaptionSize + 64];
-    snprintf(what, sizeof what, "%s with caption %s'%s' within %lu ms",
-        mode == kMessageBox ? "message box" : "dialog", mode == kPrefix ? "beginning " : "",
-        caption, timeoutMs);
-    return Select(WaitDialog((MatchMode)mode, caption, NULL, timeoutMs), command, what);
-}
-
-bool DoWaitOwned(Args& args, const char* command, int)
-{
-    DWORD timeoutMs = TakeTimeout(args);
-    if (!g_window)
-        return Fail("%s: no window selected", command);
-    char what[128];
-    snprintf(what, sizeof what, "dialog owned by %p within %lu ms", (void*)g_window, timeoutMs);
-    return Select(WaitDialog(kOwned, NULL, g_window, timeoutMs), command, what);
-}
-
-bool DoWaitControl(Args& args, const char* command, int)
-{
+    static const char* const kWhat[] = {"dialog with caption '%s'",
+        "dialog with caption beginning '%s'", "message box with caption '%s'",
+        "dialog owned by the selected window%s", "dialog holding control %s"};
+    const char* word = mode == kOwned ? "" : args.Take();
     long id = 0;
-    const char* word = args.Take();
-    if (!ParseNumber(word, &id) || id <= 0)
-        return UsageError(command, "control id expected");
+    if (!word || (mode == kHasControl && (!ParseNumber(word, &id) || id <= 0)))
+        return UsageError(command, mode == kHasControl ? "control id expected" : "caption missing");
     DWORD timeoutMs = TakeTimeout(args);
-    char what[128];
-    snprintf(what, sizeof what, "dialog holding control %ld within %lu ms", id, timeoutMs);
-    return Select(WaitDialog(kHasControl, word, NULL, timeoutMs), command, what);
+    if (mode == kOwned && !g_window)
+        return Fail("%s: no window selected", command);
+    char what[kCaptionSize + 64];
+    snprintf(what, sizeof what - 32, kWhat[mode], word);
+    snprintf(what + strlen(what), 32, " within %lu ms", timeoutMs);
+    return Select(WaitDialog((MatchMode)mode, word, g_window, timeoutMs), command, what);
 }
 
 bool DoAbsent(Args& args, const char* command, int)
@@ -933,8 +895,8 @@ const Command kCommands[] = {
     {"wait", DoWait, kExact},
     {"wait-prefix", DoWait, kPrefix},
     {"wait-msgbox", DoWait, kMessageBox},
-    {"wait-owned", DoWaitOwned, 0},
-    {"wait-control", DoWaitControl, 0},
+    {"wait-owned", DoWait, kOwned},
+    {"wait-control", DoWait, kHasControl},
     {"absent", DoAbsent, 0},
     {"wait-gone", DoWaitGone, 0},
     {"wait-hidden", DoWaitGone, 1},
@@ -1027,24 +989,10 @@ int main(int argc, char** argv)
     static char* scriptWords[kMaxArgs];
     char* script = NULL;
     if (argc == 3 && strcmp(argv[1], "-f") == 0) {
-        FILE* file = fopen(argv[2], "rb");
-        if (!file) {
-            Line("usage error: cannot open %s", argv[2]);
-            return 2;
-        }
-        fseek(file, 0, SEEK_END);
-        long size = ftell(file);
-        fseek(file, 0, SEEK_SET);
-        script = (char*)calloc(size + 1, 1);
-        if (!script || fread(script, 1, size, file) != (size_t)size) {
-            fclose(file);
-            Line("usage error: cannot read %s", argv[2]);
-            return 2;
-        }
-        fclose(file);
-        int count = SplitScript(script, scriptWords, kMaxArgs);
-        if (count < 0) {
-            Line("usage error: %s has too many words", argv[2]);
+        script = ReadFileText(argv[2]);
+        int count = script ? SplitScript(script, scriptWords, kMaxArgs) : 0;
+        if (!script || count < 0) {
+            Line("usage error: cannot read %s, or it has too many words", argv[2]);
             return 2;
         }
         args.count = count;
@@ -1054,12 +1002,9 @@ int main(int argc, char** argv)
         Line("usage: guictl COMMAND [ARG...]... | guictl -f SCRIPT (commands: see guictl.cpp)");
         return 2;
     }
-    while (args.More()) {
-        if (!Run(args)) {
-            free(script);
-            return 1;
-        }
-    }
+    bool ok = true;
+    while (ok && args.More())
+        ok = Run(args);
     free(script);
-    return 0;
+    return ok ? 0 : 1;
 }

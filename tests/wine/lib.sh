@@ -36,11 +36,13 @@
 # Services: wine_svc create NAME PATH [START] | start | stop | delete | state NAME
 #           wine_service_state NAME    RUNNING, STOPPED, ... or MISSING
 #           wine_driver_copy SYSFILE [NAME.sys] / wine_driver_install NAME SYSFILE (checked)
+#           running_drivers DESC       both test drivers installed and started
 # Files:    driver_file NAME.EXT (sys: NT drivers folder, vxd: system\vmm32), put_driver_files
 #           sys|vxd NAME..., file_state PATH, hold read|none FILE... / release, pending_delete NAME,
 #           reg_key_state KEY, vxdldr_ctl ARGS...
 # Checks:   expect_eq DESC EXPECTED ACTUAL, expect_ok DESC CMD..., expect_fail DESC CMD...,
-#           expect_same_file DESC A B, expect_no_path DESC PATH; each failure names the
+#           expect_same_file DESC A B, expect_no_path DESC PATH, expect_services DESC STATE,
+#           expect_driver_files DESC present|gone sys|vxd, nothing_installed DESC; each failure names the
 #           scenario's file and line. skip DESC: a part that cannot run here. finish: exit 0, or 1
 #           when an expectation failed, or 77 (CTest: skipped) when a part was skipped.
 # Cleanup (EXIT trap): wineserver -k for this prefix, stop our Xvfb, remove the prefix on success.
@@ -385,10 +387,20 @@ windows_path() {
 # No install directory, no driver files, no services.
 nothing_installed() {
   expect_no_path "$1: no install directory" "$WINEPREFIX/drive_c/Program Files/Orbanet"
-  expect_no_path "$1: no windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
-  expect_no_path "$1: no talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
-  expect_eq "$1: WinDriver" MISSING "$(wine_service_state WinDriver)"
-  expect_eq "$1: talvenkp" MISSING "$(wine_service_state talvenkp)"
+  expect_driver_files "$1" gone sys
+  expect_services "$1" MISSING
+}
+
+# Both services (WinDriver, talvenkp) in STATE: RUNNING, STOPPED, MISSING, ...
+expect_services() {  # DESC STATE
+  expect_eq "$1: WinDriver" "$2" "$(wine_service_state WinDriver)"
+  expect_eq "$1: talvenkp" "$2" "$(wine_service_state talvenkp)"
+}
+
+# Both driver files (windrvr, talvenkp; EXT sys or vxd) present or gone.
+expect_driver_files() {  # DESC present|gone EXT
+  expect_eq "$1: windrvr.$3" "$2" "$(file_state "$(driver_file "windrvr.$3")")"
+  expect_eq "$1: talvenkp.$3" "$2" "$(file_state "$(driver_file "talvenkp.$3")")"
 }
 
 # --- Services, driver files, held files ------------------------------------------------------
@@ -413,6 +425,14 @@ wine_driver_install() {
   file=$(basename "$2")
   wine_driver_copy "$2" || _talven_fail "copy $2"
   expect_ok "service $1 created" wine_svc create "$1" "C:\\windows\\system32\\drivers\\$file"
+}
+
+# Both test drivers installed as WinDriver and talvenkp, and started.
+running_drivers() {  # DESC
+  wine_driver_install WinDriver "$TALVEN_TEST_DRIVERS/windrvr.sys"
+  wine_driver_install talvenkp "$TALVEN_TEST_DRIVERS/talvenkp.sys"
+  expect_ok "$1: WinDriver started" wine_svc start WinDriver
+  expect_ok "$1: talvenkp started" wine_svc start talvenkp
 }
 
 driver_file() {

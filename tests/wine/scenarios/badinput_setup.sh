@@ -91,11 +91,8 @@ expect_gui "D: no system folder" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT timeou
   wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_FAILURE" expect-alone click $IDOK wait-gone \
   absent Error 1000 absent "" 500
 expect_exit "D: exit code" 0
-expect_no_path "D: no windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
-expect_no_path "D: no talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
-for service in WinDriver talvenkp; do
-  expect_eq "D: $service registered, not started" STOPPED "$(wine_service_state $service)"
-done
+expect_driver_files D gone sys
+expect_services "D: registered, not started" STOPPED
 expect_ok "D: developer files copied" diff -r "$nosys" "$SETUP_INSTALL_DIR"
 
 # --- E: setup.txt is a folder --------------------------------------------------------------------
@@ -108,9 +105,7 @@ expect_gui "E: read-me folder" wait "$CAPTION" expect-text $SETUP_IDC_README_TEX
   set-text $SETUP_IDC_INSTALL_DIR 'C:\TALVEN-E' click $SETUP_IDC_NEXT timeout 60000 fail-on Error \
   wait-msgbox "" expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" expect-alone click $IDOK wait-gone
 expect_exit "E: exit code" 0
-for service in WinDriver talvenkp; do
-  expect_eq "E: $service" RUNNING "$(wine_service_state $service)"
-done
+expect_services E RUNNING
 expect_ok "E: the folder copied with the developer files" \
   diff -r "$pkg" "$WINEPREFIX/drive_c/TALVEN-E"
 
@@ -120,9 +115,6 @@ expect_gui "F: uninstall from 300 characters" fail-on Error wait "$UNINSTALL_TIT
   wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT "$TEXT_REMOVED" expect-alone click $IDOK \
   wait-gone
 expect_exit "F: exit status" 0
-for service in WinDriver talvenkp; do
-  expect_eq "F: $service" MISSING "$(wine_service_state $service)"
-done
-expect_no_path "F: windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
-expect_no_path "F: talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
+expect_services F MISSING
+expect_driver_files F gone sys
 finish

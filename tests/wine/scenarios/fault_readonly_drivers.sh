@@ -30,11 +30,8 @@ if chattr +i "$SETUP_DRIVERS" 2>/dev/null && ! touch "$SETUP_DRIVERS/probe" 2>/d
     fail-on "" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_FAILURE" expect-alone click $IDOK \
     wait-gone absent Error 1000 absent "" 500
   expect_exit "1: exit code" 0
-  expect_no_path "1: no windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
-  expect_no_path "1: no talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
-  for service in WinDriver talvenkp; do
-    expect_eq "1: $service registered, not started" STOPPED "$(wine_service_state $service)"
-  done
+  expect_driver_files 1 gone sys
+  expect_services "1: registered, not started" STOPPED
   expect_ok "1: developer files copied" diff -r "$pkg" "$SETUP_INSTALL_DIR"
   unlock_drivers
 else
@@ -58,7 +55,5 @@ expect_exit "2: exit code" 0
 for file in windrvr.sys talvenkp.sys; do
   expect_same_file "2: $file replaced" "$pkg/system/$file" "$SETUP_DRIVERS/$file"
 done
-for service in WinDriver talvenkp; do
-  expect_eq "2: $service" RUNNING "$(wine_service_state $service)"
-done
+expect_services 2 RUNNING
 finish

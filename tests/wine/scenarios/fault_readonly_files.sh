@@ -16,25 +16,15 @@ locked=$(driver_file talvenkp.sys)
 unlock() { chattr -i "$locked" 2>/dev/null; }
 trap 'h7_rc=$?; unlock; (exit $h7_rc); _talven_cleanup' EXIT
 
-install_drivers() {
-  local service
-  wine_driver_install WinDriver "$TALVEN_TEST_DRIVERS/windrvr.sys"
-  wine_driver_install talvenkp "$TALVEN_TEST_DRIVERS/talvenkp.sys"
-  for service in WinDriver talvenkp; do
-    expect_ok "$1: start $service" wine_svc start $service
-  done
-}
-
 # Both services gone, and the file given (the one that could be deleted) with them.
 check_unregistered() {
-  expect_eq "$1: WinDriver" MISSING "$(wine_service_state WinDriver)"
-  expect_eq "$1: talvenkp" MISSING "$(wine_service_state talvenkp)"
+  expect_services "$1" MISSING
   expect_eq "$1: $2" gone "$(file_state "$(driver_file "$2")")"
 }
 
 # --- 1: a read-only driver file ------------------------------------------------------------------
 readonly=$(driver_file windrvr.sys)
-install_drivers 1
+running_drivers 1
 wine attrib +r 'C:\windows\system32\drivers\windrvr.sys' >/dev/null 2>&1
 expect_eq "1: windrvr.sys read-only" AR \
   "$(file_attributes 'C:\windows\system32\drivers\windrvr.sys')"
@@ -51,7 +41,7 @@ expect_eq "1: windrvr.sys after the restart" gone "$(file_state "$readonly")"
 chmod u+w "$readonly" 2>/dev/null; rm -f "$readonly"
 
 # --- 2: a driver file that may not be deleted ----------------------------------------------------
-install_drivers 2
+running_drivers 2
 if chattr +i "$locked" 2>/dev/null && ! rm -f "$locked" 2>/dev/null; then
   uninstall_start
   expect_gui "2: uninstall" fail-on Error wait "$UNINSTALL_TITLE" click $IDOK \

@@ -23,8 +23,8 @@ expect_same_file "talvenkp.sys copied" "$pkg/system/talvenkp.sys" "$SETUP_DRIVER
 
 # 2: WinDriver cannot be added again.
 setup_package "$pkg" || exit 1
-hold_log=$TALVEN_TEST_DIR/svchold.log
-wine_run "$TALVEN_TEST_TOOLS/svchold.exe" WinDriver 30 >"$hold_log" 2>&1 &
+hold_log=$TALVEN_TEST_DIR/held_service.log
+wine_run "$TALVEN_TEST_TOOLS/svcctl.exe" hold WinDriver 30 >"$hold_log" 2>&1 &
 holder=$!
 for n in $(seq 100); do grep -q holding "$hold_log" 2>/dev/null && break; sleep 0.1; done
 expect_eq "2: WinDriver held open" "holding WinDriver" "$(tr -d '\r' <"$hold_log")"

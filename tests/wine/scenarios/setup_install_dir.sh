@@ -41,9 +41,7 @@ expect_gui "1: corrected path" wait "$CAPTION" set-text $SETUP_IDC_INSTALL_DIR '
 expect_exit "1: exit code" 0
 expect_ok "1: developer files in the corrected directory" diff -r "$pkg" "$drive_c/Tools/TALVEN"
 expect_no_path "1: nothing in the default directory" "$drive_c/Program Files/Orbanet"
-for service in WinDriver talvenkp; do
-  expect_eq "1: $service" RUNNING "$(wine_service_state $service)"
-done
+expect_services 1 RUNNING
 
 # 2: from C:, developer files not installed.
 cpkg=$drive_c/dist
@@ -57,9 +55,7 @@ expect_no_path "2: default install directory not created" "$drive_c/Program File
 for file in windrvr.sys talvenkp.sys; do
   expect_same_file "2: $file in the drivers folder" "$cpkg/system/$file" "$SETUP_DRIVERS/$file"
 done
-for service in WinDriver talvenkp; do
-  expect_eq "2: $service" RUNNING "$(wine_service_state $service)"
-done
+expect_services 2 RUNNING
 
 # 3: the developer copy fails.
 mkdir -p "$drive_c/Held/system"
@@ -72,9 +68,7 @@ expect_gui "3: developer copy fails" "${TO_INSTALL[@]}" \
   set-text $SETUP_IDC_INSTALL_DIR 'C:\Blocked' click $SETUP_IDC_NEXT timeout 60000 fail-on "" \
   wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_FAILURE" click $IDOK wait-gone
 expect_exit "3: exit code" 0
-for service in WinDriver talvenkp; do
-  expect_eq "3: $service" RUNNING "$(wine_service_state $service)"
-done
+expect_services 3 RUNNING
 expect_same_file "3: the held file kept" "$TALVEN_TEST_DRIVERS/talvenkp.sys" \
   "$drive_c/Held/system/windrvr.sys"
 finish

@@ -12,9 +12,7 @@ expect_gui "refusal" wait-msgbox Error \
   expect-text $MSGBOX_TEXT "This TALVEN installer does not support the version of Windows you are running." \
   expect-alone expect-visible $IDOK 1 click $IDOK wait-gone
 expect_ended "after the refusal"
-for service in WinDriver talvenkp; do
-  expect_eq "$service" MISSING "$(wine_service_state $service)"
-done
+expect_services "after the refusal" MISSING
 expect_no_path "no install directory" "$SETUP_INSTALL_DIR"
 expect_no_path "no windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
 finish

@@ -12,18 +12,14 @@
 gui_prefix winxp
 
 # --- NT family ---
-wine_driver_install WinDriver "$TALVEN_TEST_DRIVERS/windrvr.sys"
-wine_driver_install talvenkp "$TALVEN_TEST_DRIVERS/talvenkp.sys"
-expect_ok "start WinDriver" wine_svc start WinDriver
-expect_ok "start talvenkp" wine_svc start talvenkp
+running_drivers nt
 hold read 'C:\windows\system32\drivers\windrvr.sys'
 uninstall_start
 # No "Error" box while it runs: none before the notice (fail-on), none beside it.
 expect_gui "nt: restart message, no error" fail-on Error wait "$UNINSTALL_TITLE" click $IDOK \
   wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" absent Error click $IDOK
 expect_exit "nt: exit status" 0
-expect_eq "nt: WinDriver" MISSING "$(wine_service_state WinDriver)"
-expect_eq "nt: talvenkp" MISSING "$(wine_service_state talvenkp)"
+expect_services nt MISSING
 expect_eq "nt: talvenkp.sys" gone "$(file_state "$(driver_file talvenkp.sys)")"
 expect_eq "nt: windrvr.sys still held" present "$(file_state "$(driver_file windrvr.sys)")"
 expect_eq "nt: delete pending" windrvr.sys "$(pending_delete windrvr.sys)"
@@ -46,8 +42,7 @@ expect_eq "9x: WININIT.INI" \
   "$(tr -d '\r' <"$wininit" | grep -v '^$' | paste -sd'|')"
 release
 wineboot -r >/dev/null 2>&1
-expect_eq "9x: windrvr.vxd after the restart" gone "$(file_state "$(driver_file windrvr.vxd)")"
-expect_eq "9x: talvenkp.vxd after the restart" gone "$(file_state "$(driver_file talvenkp.vxd)")"
+expect_driver_files "9x: after the restart" gone vxd
 
 # --- Windows 95/98, scheduling fails: a folder named WININIT.INI cannot be written ---
 put_driver_files vxd windrvr talvenkp

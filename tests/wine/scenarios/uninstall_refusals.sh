@@ -33,19 +33,14 @@ refused "vista" 1 "$TEXT_UNSUPPORTED"
 wine reg delete 'HKCU\Software\Wine\AppDefaults\uninstall.exe' /f >/dev/null 2>&1
 
 # Both drivers registered and running: leaving the dialog in any of the three ways changes nothing.
-expect_ok "WinDriver created" wine_svc create WinDriver 'C:\windows\system32\drivers\windrvr.sys'
-expect_ok "talvenkp created" wine_svc create talvenkp 'C:\windows\system32\drivers\talvenkp.sys'
-expect_ok "start WinDriver" wine_svc start WinDriver
-expect_ok "start talvenkp" wine_svc start talvenkp
+running_drivers "three ways out"
 for way in "click $IDCANCEL" "key esc" "close"; do
   uninstall_start
   # No message while the program ends: watched until it has ended, not after.
   expect_gui "$way: dialog, no message" wait "$UNINSTALL_TITLE" expect-focus $IDCANCEL $way \
     wait-gone absent Notice 1000
   expect_exit "$way: exit status" 0
-  expect_eq "$way: WinDriver" RUNNING "$(wine_service_state WinDriver)"
-  expect_eq "$way: talvenkp" RUNNING "$(wine_service_state talvenkp)"
-  expect_eq "$way: windrvr.sys" present "$(file_state "$(driver_file windrvr.sys)")"
-  expect_eq "$way: talvenkp.sys" present "$(file_state "$(driver_file talvenkp.sys)")"
+  expect_services "$way" RUNNING
+  expect_driver_files "$way" present sys
 done
 finish

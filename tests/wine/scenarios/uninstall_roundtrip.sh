@@ -17,8 +17,7 @@ setup_start "$pkg"
 expect_gui "setup" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT wait-msgbox "" 30000 \
   expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" click $IDOK
 expect_exit "setup exit status" 0
-expect_eq "WinDriver installed" RUNNING "$(wine_service_state WinDriver)"
-expect_eq "talvenkp installed" RUNNING "$(wine_service_state talvenkp)"
+expect_services installed RUNNING
 developer_files=$(cd "$install_dir" && find . | sort | paste -sd' ')
 expect_eq "developer files installed" \
   ". ./doc ./doc/README.txt ./include ./include/talven.h ./lib ./lib/talven.lib ./setup.exe ./setup.txt ./system ./system/talvenkp.sys ./system/talvenkp.vxd ./system/windrvr.sys ./system/windrvr.vxd ./uninstall.exe" \
@@ -28,10 +27,8 @@ uninstall_start "$install_dir"
 expect_gui "uninstall" wait "$UNINSTALL_TITLE" expect-caption "$UNINSTALL_TITLE" click $IDOK \
   wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT "$TEXT_REMOVED" click $IDOK
 expect_exit "uninstall exit status" 0
-expect_eq "WinDriver" MISSING "$(wine_service_state WinDriver)"
-expect_eq "talvenkp" MISSING "$(wine_service_state talvenkp)"
-expect_eq "windrvr.sys" gone "$(file_state "$(driver_file windrvr.sys)")"
-expect_eq "talvenkp.sys" gone "$(file_state "$(driver_file talvenkp.sys)")"
+expect_services uninstalled MISSING
+expect_driver_files uninstalled gone sys
 expect_eq "developer files untouched" "$developer_files" \
   "$(cd "$install_dir" && find . | sort | paste -sd' ')"
 expect_ok "developer files unchanged" cmp "$pkg/include/talven.h" "$install_dir/include/talven.h"

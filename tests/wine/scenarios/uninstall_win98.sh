@@ -32,7 +32,6 @@ expect_eq "WINDRVR count" 0 "$(vxdldr_ctl count WINDRVR)"
 expect_eq "TALVENKP count" 0 "$(vxdldr_ctl count TALVENKP)"
 expect_eq "WinDriver key" gone "$(reg_key_state "$VXD_KEY\\WinDriver")"
 expect_eq "talvenkp key" gone "$(reg_key_state "$VXD_KEY\\talvenkp")"
-expect_eq "windrvr.vxd" gone "$(file_state "$(driver_file windrvr.vxd)")"
-expect_eq "talvenkp.vxd" gone "$(file_state "$(driver_file talvenkp.vxd)")"
+expect_driver_files removed gone vxd
 expect_ok "loader stop" wine_svc stop tvxdldr
 finish
