@@ -67,7 +67,7 @@ if [ "$DEMO_AUTOPILOT" = 1 ]; then
   shot 03-setup-directory
   # A second guictl watches for the status window: the dialog holding the status control
   # (setup's completion box has no caption either).
-  (gui wait-control "$(resource_id setup IDC_STATUS_TEXT)" 20000 sleep 500 >/dev/null &&
+  (gui wait-control "$(resource_id setup IDC_STATUS_TEXT)" 20000 sleep 300 >/dev/null &&
      shot 04-setup-status) &
   gui wait "$caption" click "$next" wait-msgbox "" 30000 sleep 200
   wait $! || echo "   (no screenshot of the status window)"
@@ -88,7 +88,7 @@ if [ "$DEMO_AUTOPILOT" = 1 ]; then
   caption="Windows XP Orbanet Universal Driver UnInstaller v1.0"
   gui wait "$caption" 20000 sleep 300
   shot 06-uninstall-confirm
-  (gui wait-control "$(resource_id uninstall IDC_STATUS_TEXT)" 20000 sleep 500 >/dev/null &&
+  (gui wait-control "$(resource_id uninstall IDC_STATUS_TEXT)" 20000 sleep 300 >/dev/null &&
      shot 07-uninstall-status) &
   gui wait "$caption" click 1 wait-msgbox Notice 30000 sleep 200
   wait $! || echo "   (no screenshot of the status window)"

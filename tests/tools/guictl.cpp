@@ -21,7 +21,8 @@
 //   wait-prefix PREFIX [MS]       the same, caption beginning with PREFIX
 //   wait-msgbox CAPTION [MS]      the same for a message box ("" matches the empty caption)
 //   wait-owned [MS]               wait for a dialog owned by the selected window; select it
-//   wait-control ID [MS]          wait for a dialog holding control ID (decimal); select it
+//   wait-control ID [MS]          wait for a dialog holding control ID (decimal), such as a
+//                                 status window; select it without waiting for it to answer
 //   absent CAPTION [MS]           fail if a dialog with this caption is visible now or shows up
 //                                 within MS (default 0: now only)
 //   expect-alone                  the selected window is the only visible dialog
@@ -380,15 +381,17 @@ char* TakeText(Args& args, const char* command)
     return text;
 }
 
-bool Select(HWND window, const char* command, const char* what)
+bool Select(HWND window, const char* command, const char* what, bool waitForAnswer)
 {
     if (!window)
         return Fail("%s: no %s appeared%s%s%s", command, what, g_failOn ? " (or '" : "",
             g_failOn ? g_failOn : "", g_failOn ? "' came first)" : "");
     g_window = window;
     // A window just shown may belong to a thread that has not yet entered its message loop (a
-    // message box at the end of a long handler): wait until it answers.
-    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, NULL);
+    // message box at the end of a long handler): wait until it answers. Not so a status window,
+    // whose program may be busy with the run it reports on.
+    if (waitForAnswer)
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, NULL);
     char caption[kCaptionSize], shown[kCaptionSize];
     Caption(window, caption, sizeof caption);
     Escape(caption, shown, sizeof shown);
@@ -584,7 +587,8 @@ bool DoWait(Args& args, const char* command, int mode)
     char what[kCaptionSize + 64];
     snprintf(what, sizeof what - 32, kWhat[mode], word);
     snprintf(what + strlen(what), 32, " within %lu ms", timeoutMs);
-    return Select(WaitDialog((MatchMode)mode, word, g_window, timeoutMs), command, what);
+    return Select(WaitDialog((MatchMode)mode, word, g_window, timeoutMs), command, what,
+        mode != kHasControl);
 }
 
 bool DoAbsent(Args& args, const char* command, int)

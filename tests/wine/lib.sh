@@ -42,10 +42,11 @@
 #           reg_key_state KEY, vxdldr_ctl ARGS...
 # Checks:   expect_eq DESC EXPECTED ACTUAL, expect_ok DESC CMD..., expect_fail DESC CMD...,
 #           expect_same_file DESC A B, expect_no_path DESC PATH, expect_services DESC STATE,
-#           expect_driver_files DESC present|gone sys|vxd, nothing_installed DESC; each failure names the
-#           scenario's file and line. skip DESC: a part that cannot run here. finish: exit 0, or 1
-#           when an expectation failed, or 77 (CTest: skipped) when a part was skipped.
-# Cleanup (EXIT trap): wineserver -k for this prefix, stop our Xvfb, remove the prefix on success.
+#           expect_driver_files DESC present|gone sys|vxd, nothing_installed DESC; each failure
+#           names the scenario's file and line. skip DESC: a part that cannot run here. finish:
+#           exit 0, or 1 when an expectation failed, or 77 (CTest: skipped) when a part was skipped.
+# Cleanup (EXIT trap): the command in TALVEN_ON_EXIT if set, wineserver -k for this prefix, stop
+# our Xvfb, remove the prefix on success.
 [ -n "${TALVEN_LIB_LOADED:-}" ] && return 0
 TALVEN_LIB_LOADED=1
 set -u
@@ -152,6 +153,7 @@ finish() {
 
 _talven_cleanup() {
   local rc=$?
+  ${TALVEN_ON_EXIT:-}
   if [ -n "$TALVEN_PREFIX" ]; then
     WINEPREFIX=$TALVEN_PREFIX wineserver -k 2>/dev/null
     WINEPREFIX=$TALVEN_PREFIX wineserver -w 2>/dev/null

@@ -21,7 +21,7 @@ setup_package "$pkg" || exit 1
 
 # The immutable flag must be gone before the prefix is removed, whatever way the script ends.
 unlock_drivers() { chattr -i "$SETUP_DRIVERS" 2>/dev/null; }
-trap 'h7_rc=$?; unlock_drivers; (exit $h7_rc); _talven_cleanup' EXIT
+TALVEN_ON_EXIT=unlock_drivers
 
 # --- 1: a drivers folder that refuses new files --------------------------------------------------
 if chattr +i "$SETUP_DRIVERS" 2>/dev/null && ! touch "$SETUP_DRIVERS/probe" 2>/dev/null; then

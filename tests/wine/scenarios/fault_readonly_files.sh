@@ -14,7 +14,7 @@
 gui_prefix winxp
 locked=$(driver_file talvenkp.sys)
 unlock() { chattr -i "$locked" 2>/dev/null; }
-trap 'h7_rc=$?; unlock; (exit $h7_rc); _talven_cleanup' EXIT
+TALVEN_ON_EXIT=unlock
 
 # Both services gone, and the file given (the one that could be deleted) with them.
 check_unregistered() {
