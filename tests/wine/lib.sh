@@ -503,3 +503,5 @@ uninstall_prefix() { gui_prefix "$@"; }
 setup_wait_exit() { SETUP_EXIT=$(program_exit "$@"); }
 uninstall_exit_code() { program_exit; }
 setup_failure_text() { echo "$TEXT_FAILURE"; }
+VXDLDR_CTL=$TALVEN_TEST_TOOLS/vxdldr_ctl.exe
+HOLD_EXE=$TALVEN_TEST_TOOLS/hold_file.exe
