@@ -341,10 +341,6 @@ expect_gui() {
   return $rc
 }
 
-gui_screenshot() {
-  import -display "$DISPLAY" -window root "$1"
-}
-
 # --- Packages and read-mes ---------------------------------------------------------------------
 
 # Package folder: setup.exe, uninstall.exe, setup.txt, developer files, system\ with windrvr.sys
