@@ -35,8 +35,8 @@ cmake --build "$build" --target win32 >/dev/null
 
 win32=$build/win32
 package=$win32/package/talven-package
-guictl=$(find "$win32/tests/wine" -name guictl.exe | head -n1)
-svcctl=$(find "$win32/tests/wine" -name svcctl.exe | head -n1)
+guictl=$win32/tests/bin/guictl.exe
+svcctl=$win32/tests/bin/svcctl.exe
 for needed in "$package/setup.exe" "$package/uninstall.exe" "$guictl" "$svcctl"; do
   [ -f "$needed" ] || { echo "bench: $needed is missing" >&2; exit 1; }
 done

@@ -3,7 +3,8 @@
 # the test command does:  run_fuzzer.sh FUZZER SEED_DIR WORK_DIR [RUNS] [libFuzzer options...]
 # New inputs go to WORK_DIR (emptied first), never into the repository's corpus; a crashing
 # input is written to WORK_DIR/crash-* and its path printed by libFuzzer.
-# A longer run on demand:  run_fuzzer.sh build/host/fuzz/fuzz_registrar fuzz/corpus/fuzz_registrar /tmp/w 0 -max_total_time=600
+# A longer run on demand (RUNS -1: no limit on inputs, libFuzzer's -runs=0 would run none):
+#   run_fuzzer.sh build/host/fuzz/fuzz_registrar fuzz/corpus/fuzz_registrar /tmp/w -1 -max_total_time=600
 set -euo pipefail
 fuzzer=$1 seeds=$2 work=$3 runs=${4:-20000}
 shift $(( $# < 4 ? $# : 4 ))

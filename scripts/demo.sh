@@ -40,7 +40,7 @@ else
 fi
 cmake --build "$build" -j2 --target talven_package svcctl guictl
 package=$build/package/talven-package
-tools=$build/tests/wine
+tools=$build/tests/bin
 
 # --- 2. A throwaway prefix that reports Windows XP, and a display -----------------------------
 . "$root/scripts/demo_lib.sh"
@@ -60,13 +60,16 @@ if [ "$DEMO_AUTOPILOT" = 1 ]; then
   caption="Windows XP Orbanet Universal Driver Installer v1.0"
   gui wait "$caption" 20000 sleep 300
   shot 01-setup-readme
-  gui wait "$caption" check 1007 1 sleep 200
+  gui wait "$caption" check "$(resource_id setup IDC_README_CHECK)" 1 sleep 200
   shot 02-setup-readme-ticked
-  gui wait "$caption" click 1005 expect-text 1005 Install sleep 300
+  next=$(resource_id setup IDC_NEXT)
+  gui wait "$caption" click "$next" expect-text "$next" Install sleep 300
   shot 03-setup-directory
-  # A second guictl watches for the status window (the dialog without a caption).
-  (gui wait "" 20000 sleep 500 >/dev/null && shot 04-setup-status) &
-  gui wait "$caption" click 1005 wait-msgbox "" 30000 sleep 200
+  # A second guictl watches for the status window: the dialog holding the status control
+  # (setup's completion box has no caption either).
+  (gui wait-control "$(resource_id setup IDC_STATUS_TEXT)" 20000 sleep 300 >/dev/null &&
+     shot 04-setup-status) &
+  gui wait "$caption" click "$next" wait-msgbox "" 30000 sleep 200
   wait $! || echo "   (no screenshot of the status window)"
   shot 05-setup-complete
   gui wait-msgbox "" click 1
@@ -85,7 +88,8 @@ if [ "$DEMO_AUTOPILOT" = 1 ]; then
   caption="Windows XP Orbanet Universal Driver UnInstaller v1.0"
   gui wait "$caption" 20000 sleep 300
   shot 06-uninstall-confirm
-  (gui wait "" 20000 sleep 500 >/dev/null && shot 07-uninstall-status) &
+  (gui wait-control "$(resource_id uninstall IDC_STATUS_TEXT)" 20000 sleep 300 >/dev/null &&
+     shot 07-uninstall-status) &
   gui wait "$caption" click 1 wait-msgbox Notice 30000 sleep 200
   wait $! || echo "   (no screenshot of the status window)"
   shot 08-uninstall-removed

@@ -116,3 +116,8 @@ demo_report() {
     echo "  (none)"
   fi
 }
+
+# A control id from a program's resource.h: resource_id setup IDC_NEXT.
+resource_id() {
+  sed -n "s/^#define $2 *\([0-9]*\).*/\1/p" "$root/$1/resource.h"
+}

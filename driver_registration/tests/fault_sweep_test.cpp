@@ -6,7 +6,7 @@
 //
 // The calls are enumerated from the stand-in's call log, so a call added to an operation later is
 // swept without editing this file.
-#include "driver_registrar.h"
+#include "test_support.h"
 
 #include <simulated_machine.h>
 
@@ -40,13 +40,9 @@ const char* KindName(Kind kind)
 
 std::unique_ptr<CDriverRegistrar> Make(Kind kind)
 {
-    switch (kind) {
-    case Kind::NtService:
-    case Kind::NtRegistryOnly: return std::unique_ptr<CDriverRegistrar>(new CNtServiceRegistrar);
-    case Kind::Vxd: return std::unique_ptr<CDriverRegistrar>(new CVxdRegistrar);
-    case Kind::Win98Sys: return std::unique_ptr<CDriverRegistrar>(new CWin98SysRegistrar);
-    }
-    return nullptr;
+    return test::Make(kind == Kind::Vxd        ? test::Registrar::Vxd
+                      : kind == Kind::Win98Sys ? test::Registrar::Win98
+                                               : test::Registrar::Nt);
 }
 
 // Machine states an operation meets in the programs' sequences.
@@ -239,8 +235,11 @@ TEST_P(FaultSweep, EveryCallFailingInTurn)
 {
     const Kind kind = std::get<0>(GetParam());
     const Op op = std::get<1>(GetParam());
+    int injected = 0;
+    size_t callsMade = 0;
     for (const State& state : StatesFor(kind)) {
         const OpRun dry = Perform(kind, state, op, [](size_t) {});
+        callsMade += dry.calls.size();
         ASSERT_EQ(dry.handlesBefore, dry.handlesAfter) << state.name;
         ASSERT_EQ(0u, sim::BadCloseCount()) << state.name;
 
@@ -255,6 +254,10 @@ TEST_P(FaultSweep, EveryCallFailingInTurn)
                 const OpRun run = Perform(kind, state, op, [&](size_t first) {
                     sim::FailCallAt(first + index, error);
                 });
+                // The armed call was reached, and it is the call the dry run made there.
+                ASSERT_LT(index, run.calls.size()) << "the armed fault never fired";
+                EXPECT_EQ(function, run.calls[index]);
+                ++injected;
                 EXPECT_EQ(ExpectedResult(kind, op, dry, index, error), run.result);
                 EXPECT_EQ(run.handlesBefore, run.handlesAfter) << ::testing::PrintToString(
                     sim::OpenHandleDescriptions());
@@ -266,6 +269,14 @@ TEST_P(FaultSweep, EveryCallFailingInTurn)
                 }
             }
         }
+    }
+    // The floor. The Windows 98 .SYS registrar's Configure, Load, Unload and destruction call
+    // nothing (no manager, no loading without a reboot): for them the floor is that they stay so,
+    // since a call added to them would be swept here at once.
+    if (kind == Kind::Win98Sys && op != Op::Install && op != Op::Remove) {
+        EXPECT_EQ(0u, callsMade) << "a call to sweep: the operation now makes Win32 calls";
+    } else {
+        EXPECT_GT(injected, 0) << "no fault was injected: the sweep would pass on the dry run alone";
     }
 }
 
@@ -292,6 +303,7 @@ TEST(FaultSweepFactory, FailingCallsYieldNothingOrARefusingRegistrar)
     };
     const Platform platforms[] = {{2, 5, 1, 0}, {1, 4, 0, 1}, {1, 4, 10, 0}};
     for (const Platform& p : platforms) {
+        int injected = 0;
         sim::Reset();
         sim::SetVersion(p.id, p.major, p.minor);
         size_t first = sim::machine().calls.size();
@@ -307,6 +319,10 @@ TEST(FaultSweepFactory, FailingCallsYieldNothingOrARefusingRegistrar)
             size_t base = sim::machine().calls.size();
             sim::FailCallAt(base + index, ERROR_ACCESS_DENIED);
             CDriverRegistrar* registrar = CreateDriverRegistrar(p.preferVxd);
+            const std::vector<std::string>& log = sim::machine().calls;
+            ASSERT_LT(base + index, log.size()) << "the armed fault never fired";
+            EXPECT_EQ(calls[index], log[base + index]);
+            ++injected;
             if (registrar != nullptr) {
                 // Only the manager can have failed: the registrar must refuse its configuration.
                 EXPECT_EQ(0, registrar->Configure(kName, kFile, 2, kImage, 0));
@@ -316,6 +332,10 @@ TEST(FaultSweepFactory, FailingCallsYieldNothingOrARefusingRegistrar)
             EXPECT_EQ(0u, sim::OpenHandleCount());
             EXPECT_EQ(0u, sim::BadCloseCount());
             sim::ClearFailures();
+        }
+        // Only Windows 98 with .SYS drivers has nothing to open (no manager, no loader).
+        if (p.minor != 10) {
+            EXPECT_GT(injected, 0) << "platform " << p.major << "." << p.minor << ": no fault injected";
         }
     }
 }

@@ -17,7 +17,7 @@ protected:
     void SetUp() override
     {
         MachineTest::SetUp();
-        registrar.reset(new CNtServiceRegistrar);
+        registrar = test::Make<CNtServiceRegistrar>();
         ASSERT_EQ(1, registrar->Configure("WinDriver", "windrvr", 2, kImage, 0));
     }
     void TearDown() override
@@ -223,7 +223,7 @@ protected:
     void SetUp() override
     {
         MachineTest::SetUp();
-        registrar.reset(new CNtServiceRegistrar);
+        registrar = test::Make<CNtServiceRegistrar>();
         ASSERT_EQ(1, registrar->Configure("WinDriver", "windrvr", 2, kImage, 1));
     }
 };

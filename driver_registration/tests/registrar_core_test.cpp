@@ -9,31 +9,12 @@ namespace {
 using test::Make;
 using test::MachineTest;
 
-enum class Class { Nt, Vxd, Win98 };
-
-std::unique_ptr<CDriverRegistrar> MakeClass(Class c)
-{
-    switch (c) {
-    case Class::Nt: return Make<CNtServiceRegistrar>();
-    case Class::Vxd: return Make<CVxdRegistrar>();
-    case Class::Win98: return Make<CWin98SysRegistrar>();
-    }
-    return nullptr;
-}
-
-const char* ClassName(Class c)
-{
-    return c == Class::Nt ? "Nt" : c == Class::Vxd ? "Vxd" : "Win98";
-}
+using Class = test::Registrar;
+using test::RegistrarName;
 
 std::string ParamName(const ::testing::TestParamInfo<Class>& info)
 {
-    return ClassName(info.param);
-}
-
-void PrintTo(Class c, std::ostream* os)
-{
-    *os << ClassName(c);
+    return RegistrarName(info.param);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -98,7 +79,7 @@ TEST_F(NoManager, DestructorClosesTheManagerItOpenedExactlyOnce)
                 {Class::Win98, "CloseHandle", 0}};
     for (const Row& row : rows) {
         sim::Reset();
-        std::unique_ptr<CDriverRegistrar> r = MakeClass(row.c);
+        std::unique_ptr<CDriverRegistrar> r = Make(row.c);
         EXPECT_EQ(static_cast<size_t>(row.opened), sim::OpenHandleCount());
         ASSERT_EQ(1, r->Configure("WinDriver", "windrvr", 2, "C:\\d\\windrvr.sys", 0));
         r->Install();
@@ -213,7 +194,7 @@ TEST_P(ConfigureRefusals, RefusedNamesLeaveAnInertRegistrar)
             UseWindows98();
         sim::machine().vxd.loaded["WINDRVR"] = 1;
         sim::machine().services["WinDriver"].state = SERVICE_RUNNING;
-        std::unique_ptr<CDriverRegistrar> r = MakeClass(GetParam());
+        std::unique_ptr<CDriverRegistrar> r = Make(GetParam());
         const sim::Snapshot before = sim::TakeSnapshot();
         const int result = r->Configure(c.name.c_str(), c.fileName.c_str(), 2,
                                         c.nullImage ? nullptr : c.imagePath.c_str(), 0);
@@ -244,7 +225,7 @@ TEST_P(ConfigureRefusals, RefusedReconfigurationDoesNotActOnThePreviousDriver)
 {
     if (GetParam() != Class::Nt)
         UseWindows98();
-    std::unique_ptr<CDriverRegistrar> r = MakeClass(GetParam());
+    std::unique_ptr<CDriverRegistrar> r = Make(GetParam());
     ASSERT_EQ(1, r->Configure("WinDriver", "windrvr", 2, "C:\\d\\windrvr.sys", 0));
     ASSERT_EQ(1, r->Install());
     const sim::Snapshot before = sim::TakeSnapshot();
@@ -284,7 +265,7 @@ TEST_F(DefaultImagePath, PerClass)
         SCOPED_TRACE(row.expected);
         sim::Reset();
         sim::machine().systemDir = row.systemDir;
-        std::unique_ptr<CDriverRegistrar> r = MakeClass(row.c);
+        std::unique_ptr<CDriverRegistrar> r = Make(row.c);
         const int result = r->Configure("WinDriver", row.fileName.c_str(), 2, nullptr, 0);
         EXPECT_EQ(row.expected.empty() ? 0 : 1, result);
         EXPECT_EQ(row.expected, r->ImagePath());

@@ -90,10 +90,33 @@ protected:
     }
 };
 
+// The one factory of the native tests: a registrar of a class, named or chosen at run time.
 template <class T>
 std::unique_ptr<CDriverRegistrar> Make()
 {
     return std::unique_ptr<CDriverRegistrar>(new T);
+}
+
+enum class Registrar { Nt, Vxd, Win98 };
+
+inline std::unique_ptr<CDriverRegistrar> Make(Registrar r)
+{
+    switch (r) {
+    case Registrar::Nt: return Make<CNtServiceRegistrar>();
+    case Registrar::Vxd: return Make<CVxdRegistrar>();
+    case Registrar::Win98: return Make<CWin98SysRegistrar>();
+    }
+    return nullptr;
+}
+
+inline const char* RegistrarName(Registrar r)
+{
+    return r == Registrar::Nt ? "Nt" : r == Registrar::Vxd ? "Vxd" : "Win98";
+}
+
+inline void PrintTo(Registrar r, std::ostream* os)
+{
+    *os << RegistrarName(r);
 }
 
 }  // namespace test

@@ -18,7 +18,7 @@ protected:
     {
         MachineTest::SetUp();
         UseWindows98();
-        registrar.reset(new CVxdRegistrar);
+        registrar = test::Make<CVxdRegistrar>();
         ASSERT_EQ(1, registrar->Configure("WinDriver", "windrvr", 2, nullptr, 0));
     }
     void TearDown() override
@@ -235,7 +235,7 @@ protected:
     {
         MachineTest::SetUp();
         UseWindows98();
-        registrar.reset(new CWin98SysRegistrar);
+        registrar = test::Make<CWin98SysRegistrar>();
         ASSERT_EQ(1, registrar->Configure("WinDriver", "windrvr", 2, nullptr, 0));
     }
     void TearDown() override

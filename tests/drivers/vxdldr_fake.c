@@ -88,6 +88,26 @@ static NTSTATUS HandleUnload(const char *in, ULONG inLen)
   return STATUS_SUCCESS;
 }
 
+static ULONG CountVxdKeys(void)
+{
+  UNICODE_STRING path;
+  OBJECT_ATTRIBUTES attributes;
+  HANDLE key;
+  struct {
+    KEY_FULL_INFORMATION info;
+    WCHAR className[64];
+  } full;
+  ULONG length = 0, count = 0;
+  RtlInitUnicodeString(&path, L"\\Registry\\Machine\\System\\CurrentControlSet\\Services\\VxD");
+  InitializeObjectAttributes(&attributes, &path, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, NULL, NULL);
+  if (!NT_SUCCESS(ZwOpenKey(&key, KEY_READ, &attributes)))
+    return 0;
+  if (NT_SUCCESS(ZwQueryKey(key, KeyFullInformation, &full, sizeof full, &length)))
+    count = full.info.SubKeys;
+  ZwClose(key);
+  return count;
+}
+
 static void LogRequest(ULONG code, const char *in, ULONG inLen, ULONG outLen, NTSTATUS status)
 {
   if (g_log.stored < VXDLDR_LOG_ENTRIES) {
@@ -100,6 +120,8 @@ static void LogRequest(ULONG code, const char *in, ULONG inLen, ULONG outLen, NT
     memset(entry->input, 0, sizeof(entry->input));
     if (in)
       memcpy(entry->input, in, kept);
+    entry->vxdKeys = CountVxdKeys();
+    KeQuerySystemTime((PLARGE_INTEGER)&entry->time);
   }
   ++g_log.total;
 }

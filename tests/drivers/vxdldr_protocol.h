@@ -22,6 +22,10 @@
  * `total` counts them all, the first VXDLDR_LOG_ENTRIES are kept in detail with the first
  * VXDLDR_LOG_INPUT bytes of their input.
  *
+ * Each entry also holds the time of the request and the number of VxD keys in the registry then,
+ * so that a test sees the pause between an unload and the next load, and whether the driver's key
+ * was removed before or after its unload.
+ *
  * The log also counts the device's open file objects, so that a test can see a handle left open.
  *
  * The state lives in the driver, not in the handle: it survives closing and reopening the device
@@ -61,6 +65,8 @@ typedef struct VXDLDR_LOG_ENTRY {
   unsigned long outputLength;
   long status;               /* NTSTATUS the driver answered with; 0 is success */
   unsigned char input[VXDLDR_LOG_INPUT]; /* first min(inputLength, VXDLDR_LOG_INPUT) bytes */
+  unsigned long vxdKeys;   /* subkeys of HKLM\System\CurrentControlSet\Services\VxD then */
+  unsigned long long time; /* system time of the request, in 100 ns units */
 } VXDLDR_LOG_ENTRY;
 
 typedef struct VXDLDR_LOG {

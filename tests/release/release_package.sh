@@ -56,7 +56,7 @@ PY
 done
 expect_ok "round trip of the signed package on Windows XP" \
   env TALVEN_PACKAGE="$out/talven-package" TALVEN_TEST_DIR="$work/roundtrip" \
-  bash "$TALVEN_SOURCE_DIR/tests/wine/uninstall_roundtrip.sh"
+  bash "$TALVEN_SOURCE_DIR/tests/wine/scenarios/uninstall_roundtrip.sh"
 
 # refused PAYLOAD TEXT: the package build fails and says TEXT.
 refused() {

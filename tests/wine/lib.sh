@@ -1,87 +1,145 @@
-# Helpers for the Wine scenario scripts. Source it from a script that talven_wine_test() (see
-# CMakeLists.txt here) registers; each script then runs one scenario in a prefix of its own:
+# Helpers of the Wine scenarios (scenarios/*.sh). A scenario that talven_wine_test() (see
+# CMakeLists.txt here) registers sources this file and runs in a prefix of its own:
 #
 #   . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
-#   wine_prefix_new winxp                   # fresh copy of the template, wineserver kept alive
-#   wine_driver_install tgood "$TALVEN_TEST_DRIVERS/windrvr.sys"
-#   expect_ok   "start" wine_svc start tgood
-#   expect_eq   "state" RUNNING "$(wine_service_state tgood)"
-#   wine_run "$TALVEN_TEST_TOOLS/some_test.exe" arg...   # exit code passed through
-#   finish                                  # exit 0 when every expectation held, else 1
+#   gui_prefix winxp                        # display, fresh prefix (wine_prefix_new: no display)
+#   setup_package "$TALVEN_TEST_DIR/pkg"    # a package folder from the nested Windows build
+#   setup_start "$TALVEN_TEST_DIR/pkg"      # setup.exe in the background, cwd = package folder
+#   expect_gui "page 0" wait "$CAPTION" check $SETUP_IDC_README_CHECK 1 ...
+#   expect_exit "exit code" 0               # waits for the program
+#   finish
 #
-# Environment set by talven_wine_test():
-#   TALVEN_SOURCE_DIR     the source tree
-#   TALVEN_WIN32_BIN      the nested Windows build folder
-#   TALVEN_TEST_DRIVERS   the test drivers (.sys) in it
-#   TALVEN_TEST_TOOLS     the Windows-side test programs (.exe) in it, svcctl.exe among them
-#   TALVEN_WINE_TEMPLATE  the template prefix made by the wine_template fixture
-#   TALVEN_TEST_DIR       this test's own scratch folder (emptied by wine_prefix_new)
+# Environment set by talven_wine_test(): TALVEN_SOURCE_DIR (source tree), TALVEN_WIN32_BIN (the
+# nested Windows build), TALVEN_TEST_DRIVERS (test drivers, .sys), TALVEN_TEST_TOOLS (Windows-side
+# test programs and tools, .exe), TALVEN_WINE_TEMPLATE (template prefix of the wine_template
+# fixture), TALVEN_TEST_DIR (this test's scratch folder), TALVEN_WINE_NAMES (the control ids and
+# texts generated from the programs' headers: SETUP_IDC_*, UNINSTALL_IDC_*, TALVEN_SUPPORT_*).
 # Optional: TALVEN_WINE_KEEP=1 keeps the prefix after a passing run (failing runs always keep it);
 # TALVEN_WINE_TIMEOUT (seconds, default 120) bounds each wine_run / wine_svc call.
 #
-# Functions:
-#   wine_prefix_new [VERSION]      copy the template into $TALVEN_TEST_DIR/prefix, export
-#                                  WINEPREFIX/WINEARCH/WINEDEBUG/WINEDLLOVERRIDES, start a
-#                                  persistent wineserver (services and kernel drivers live only
-#                                  as long as it does), install the cleanup trap, set VERSION.
-#   wine_set_version VERSION       global version: win95 win98 winme nt40 win2k winxp win2003 vista
-#   wine_set_app_version PROG.exe VERSION   version for one program (AppDefaults)
-#   wine_start_display             start a private Xvfb unless DISPLAY is set (GUI tests)
-#   wine_run EXE ARGS...           run a Windows program, with a time-out; returns its exit code
-#   wine_test_program EXE ARGS...  run a test program (wine_test.h), show its output, and record
-#                                  a failure unless it exits with 0
-#   wine_svc COMMAND NAME [ARGS]   svcctl.exe: create NAME PATH [START] | start | stop | delete
-#   wine_service_state NAME        prints RUNNING, STOPPED, ... or MISSING (from the SCM)
-#   wine_driver_copy SYSFILE [NAME.sys]     copy a driver into C:\windows\system32\drivers
-#   wine_driver_install NAME SYSFILE        copy it and create a demand-start kernel service
-#   wine_restart                   a restart of the prefix's Windows: every process of the prefix
-#                                  ended, then wineboot -r, which carries out the renames and
-#                                  deletes left to the restart (PendingFileRenameOperations,
-#                                  WININIT.INI); the persistent wineserver runs again after it
-#   expect_eq DESC EXPECTED ACTUAL / expect_ok DESC CMD... / expect_fail DESC CMD...
-#                                  record a failure with the caller's file and line
-#   finish                         exit with 0 when no expectation failed, else 1
-# Cleanup (EXIT trap): wineserver -k for this prefix, stop our Xvfb, remove the prefix on success.
-
+# Prefix:   wine_prefix_new [VERSION]  copy the template, start a persistent wineserver (drivers
+#                                      live as long as it does), install the cleanup trap
+#           gui_prefix VERSION [SETUP_VERSION]   private Xvfb (before the prefix's first process,
+#                                      which starts its desktop), then wine_prefix_new; setup.exe
+#                                      alone sees SETUP_VERSION when given; CAPTION is the
+#                                      wizard's caption, TO_INSTALL guictl's way from page 0 to Install
+#           wine_set_version VERSION / wine_set_app_version PROG.exe VERSION
+#           wine_restart               a restart of the prefix's Windows: every process ended, then
+#                                      wineboot -r, which carries out the deletes left to it
+# Programs: wine_run EXE ARGS...       a Windows program with a time-out; its exit code
+#           wine_test_program EXE ARGS...   a test program (wine_test.h): a failure unless it
+#                                      exits with 0
+#           program_start DIR EXE      EXE in the background, DIR as working directory
+#           setup_start DIR [EXE] / uninstall_start [DIR]   (uninstall: the built one in C:\talven)
+#           program_exit [SECONDS]     wait for it (60 s, 5 s after a failed expect_gui), print its
+#                                      exit code, or "timeout" (then it is stopped)
+#           expect_exit DESC CODE / expect_ended DESC (any exit code)
+#           gui ARGS... / expect_gui DESC ARGS...   guictl.exe (tests/tools/guictl.cpp)
+# Services: wine_svc create NAME PATH [START] | start | stop | delete | state NAME
+#           wine_service_state NAME    RUNNING, STOPPED, ... or MISSING
+#           wine_driver_copy SYSFILE [NAME.sys] / wine_driver_install NAME SYSFILE (checked)
+#           running_drivers DESC       both test drivers installed and started
+# Files:    driver_file NAME.EXT (sys: NT drivers folder, vxd: system\vmm32), put_driver_files
+#           sys|vxd NAME..., file_state PATH, hold read|none FILE... / release, pending_delete NAME,
+#           reg_key_state KEY, vxdldr_ctl ARGS...
+# Checks:   expect_eq DESC EXPECTED ACTUAL, expect_ok DESC CMD..., expect_fail DESC CMD...,
+#           expect_same_file DESC A B, expect_no_path DESC PATH, expect_services DESC STATE,
+#           expect_driver_files DESC present|gone sys|vxd, nothing_installed DESC; each failure
+#           names the scenario's file and line. skip DESC: a part that cannot run here. finish:
+#           exit 0, or 1 when an expectation failed, or 77 (CTest: skipped) when a part was skipped.
+# Cleanup (EXIT trap): the command in TALVEN_ON_EXIT if set, wineserver -k for this prefix, stop
+# our Xvfb, remove the prefix on success.
+[ -n "${TALVEN_LIB_LOADED:-}" ] && return 0
+TALVEN_LIB_LOADED=1
 set -u
+. "${TALVEN_WINE_NAMES:?set by talven_wine_test}"
 
 TALVEN_WINE_FAILURES=0
+TALVEN_WINE_SKIPS=0
 TALVEN_XVFB_PID=
 TALVEN_PREFIX=
+GUI_FAILED=0
+PROGRAM_PID=
+GUICTL=$TALVEN_TEST_TOOLS/guictl.exe
 
-_talven_where() { echo "$(basename "${BASH_SOURCE[2]}"):${BASH_LINENO[1]}"; }
+# Windows' own ids: the buttons of a message box, its text, the system menu's Close.
+IDOK=1
+IDCANCEL=2
+MSGBOX_TEXT=-1
+SC_CLOSE=0xF060
+
+SETUP_DEFAULT_DIR='C:\Program Files\Orbanet\TALVEN 5.7'
+TEXT_COMPLETE="TALVEN Installation Complete!"
+TEXT_FAILURE="TALVEN installation was unsuccessful.  Please contact tech support at $TALVEN_SUPPORT_EMAIL, or visit $TALVEN_SUPPORT_WEB for more help."
+TEXT_NO_DIRECTORY="Could not create install directory"
+TEXT_PATH_TOO_LONG="The TALVEN installer cannot run from a path of 256 characters or more.  Please copy the installation files to a folder with a shorter path and run setup again."
+TEXT_REMOVED="TALVEN Removed!"
+TEXT_NOT_INSTALLED="TALVEN is either not currently installed, or you do not have access to delete the system files.  Contact your administrator or $TALVEN_SUPPORT_EMAIL for more help."
+TEXT_UNSUPPORTED="This program will not run on your operating system.  Contact $TALVEN_SUPPORT_EMAIL for help."
+TEXT_RESTART="TALVEN has been unregistered, but some of its drivers or system files are still in use and could not be removed now.  They will be removed when the computer restarts.\n\nPlease restart the computer to complete the uninstall."
+
+# --- Checks ----------------------------------------------------------------------------------
+
+# Records a failure at the scenario's line: the first caller outside this file.
+_talven_fail() {
+  local i=1
+  while [ $i -lt $((${#BASH_SOURCE[@]} - 1)) ] && [ "${BASH_SOURCE[$i]}" = "$BASH_SOURCE" ]; do
+    i=$((i + 1))
+  done
+  echo "FAIL $(basename "${BASH_SOURCE[$i]}"):${BASH_LINENO[$((i - 1))]}: $*"
+  TALVEN_WINE_FAILURES=$((TALVEN_WINE_FAILURES + 1))
+}
 
 expect_eq() {
   if [ "$2" != "$3" ]; then
-    echo "FAIL $(_talven_where): $1: expected '$2', got '$3'"
-    TALVEN_WINE_FAILURES=$((TALVEN_WINE_FAILURES + 1))
+    _talven_fail "$1: expected '$2', got '$3'"
   else
     echo "ok   $1: $3"
   fi
 }
 
 expect_ok() {
-  local desc=$1; shift
-  local out rc
+  local desc=$1 out rc
+  shift
   out=$("$@" 2>&1); rc=$?
   if [ $rc -ne 0 ]; then
-    echo "FAIL $(_talven_where): $desc: exit code $rc: $out"
-    TALVEN_WINE_FAILURES=$((TALVEN_WINE_FAILURES + 1))
+    _talven_fail "$desc: exit code $rc: $out"
   else
     echo "ok   $desc${out:+: $out}"
   fi
+  return $rc
 }
 
 expect_fail() {
-  local desc=$1; shift
-  local out rc
+  local desc=$1 out rc
+  shift
   out=$("$@" 2>&1); rc=$?
   if [ $rc -eq 0 ]; then
-    echo "FAIL $(_talven_where): $desc: succeeded but should fail: $out"
-    TALVEN_WINE_FAILURES=$((TALVEN_WINE_FAILURES + 1))
+    _talven_fail "$desc: succeeded but should fail: $out"
   else
     echo "ok   $desc fails${out:+: $out}"
   fi
+}
+
+expect_same_file() {
+  if cmp -s "$2" "$3"; then
+    echo "ok   $1"
+  else
+    _talven_fail "$1: $2 and $3 differ (or one is missing): $(ls -l "$2" "$3" 2>&1 | tr '\n' ' ')"
+  fi
+}
+
+expect_no_path() {
+  if [ -e "$2" ]; then
+    _talven_fail "$1: expected nothing at $2, found: $(ls -ld "$2")"
+  else
+    echo "ok   $1"
+  fi
+}
+
+skip() {
+  echo "SKIP $*"
+  TALVEN_WINE_SKIPS=$((TALVEN_WINE_SKIPS + 1))
 }
 
 finish() {
@@ -89,15 +147,19 @@ finish() {
     echo "$TALVEN_WINE_FAILURES expectation(s) failed"
     exit 1
   fi
+  [ "$TALVEN_WINE_SKIPS" -ne 0 ] && exit 77
   exit 0
 }
 
+# --- Prefix and display ----------------------------------------------------------------------
+
 _talven_cleanup() {
   local rc=$?
+  ${TALVEN_ON_EXIT:-}
   if [ -n "$TALVEN_PREFIX" ]; then
     WINEPREFIX=$TALVEN_PREFIX wineserver -k 2>/dev/null
     WINEPREFIX=$TALVEN_PREFIX wineserver -w 2>/dev/null
-    if [ $rc -eq 0 ] && [ "${TALVEN_WINE_KEEP:-0}" != 1 ]; then
+    if { [ $rc -eq 0 ] || [ $rc -eq 77 ]; } && [ "${TALVEN_WINE_KEEP:-0}" != 1 ]; then
       rm -rf "$TALVEN_PREFIX"
     else
       echo "prefix kept: $TALVEN_PREFIX"
@@ -134,6 +196,11 @@ wine_prefix_new() {
   if [ -n "$version" ]; then
     wine_set_version "$version" || exit 1
   fi
+  # Every Windows 95 and 98 has system\vmm32; Wine's shell does not create a missing
+  # destination folder of a wildcard copy.
+  mkdir -p "$WINEPREFIX/drive_c/windows/system/vmm32"
+  SETUP_DRIVERS=$WINEPREFIX/drive_c/windows/system32/drivers
+  SETUP_INSTALL_DIR="$WINEPREFIX/drive_c/Program Files/Orbanet/TALVEN 5.7"
 }
 
 wine_set_version() {
@@ -155,8 +222,7 @@ wine_start_display() {
   # Stopped on every exit, also when the prefix is never made (its inherited output would keep
   # whoever reads this script's output waiting).
   trap _talven_cleanup EXIT
-  local n
-  for n in $(seq 100); do
+  for _ in $(seq 100); do
     [ -s "$fifo" ] && break
     sleep 0.1
   done
@@ -167,6 +233,34 @@ wine_start_display() {
   export DISPLAY=":$(head -n1 "$fifo")"
 }
 
+gui_prefix() {
+  wine_start_display || exit 1
+  wine_prefix_new "$1"
+  if [ -n "${2:-}" ]; then
+    wine_set_app_version setup.exe "$2" || exit 1
+  fi
+  CAPTION=$(setup_caption "${2:-$1}")
+  TO_INSTALL=(wait "$CAPTION" check "$SETUP_IDC_README_CHECK" 1 click "$SETUP_IDC_NEXT"
+              wait-text "$SETUP_IDC_NEXT" Install)
+}
+
+# The wizard's caption (setup) or the dialog's (uninstall: UnInstaller) for a Wine version name.
+setup_caption() {
+  local name
+  case $1 in
+    win95) name="Windows 95" ;;
+    win98 | winme) name="Windows 98" ;;
+    nt40) name="Windows NT 4.0" ;;
+    win2k) name="Windows 2000" ;;
+    winxp | win2003) name="Windows XP" ;;
+    *) name="None Detected" ;;
+  esac
+  echo "$name Orbanet Universal Driver ${2:-Installer} v1.0"
+}
+UNINSTALL_TITLE=$(setup_caption winxp UnInstaller)
+
+# --- Programs --------------------------------------------------------------------------------
+
 wine_run() {
   timeout "${TALVEN_WINE_TIMEOUT:-120}" wine "$@"
 }
@@ -176,11 +270,143 @@ wine_test_program() {
   echo "---- $(basename "$1") ${*:2}"
   wine_run "$@" 2>&1 | tr -d '\r'
   rc=${PIPESTATUS[0]}
-  if [ "$rc" -ne 0 ]; then
-    echo "FAIL $(_talven_where): $(basename "$1") ${*:2}: exit code $rc"
-    TALVEN_WINE_FAILURES=$((TALVEN_WINE_FAILURES + 1))
+  [ "$rc" -eq 0 ] || _talven_fail "$(basename "$1") ${*:2}: exit code $rc"
+}
+
+# The exit code goes into a file, so that program_exit can wait from a command substitution.
+program_start() {
+  PROGRAM_STATUS=$TALVEN_TEST_DIR/program.status
+  rm -f "$PROGRAM_STATUS"
+  GUI_FAILED=0
+  (cd "$1" && wine_run "$2"; echo $? >"$PROGRAM_STATUS") &
+  PROGRAM_PID=$!
+}
+
+program_exit() {
+  local seconds=${1:-60}
+  [ "$GUI_FAILED" = 1 ] && seconds=5
+  for _ in $(seq $((seconds * 10))); do
+    [ -s "$PROGRAM_STATUS" ] && break
+    sleep 0.1
+  done
+  if [ -s "$PROGRAM_STATUS" ]; then
+    cat "$PROGRAM_STATUS"
+    return
+  fi
+  echo "     the program is still running after $seconds s: stopped" >&2
+  gui list >&2
+  pkill -TERM -P "$PROGRAM_PID" 2>/dev/null
+  echo timeout
+}
+
+expect_exit() {
+  expect_eq "$1" "$2" "$(program_exit)"
+}
+
+expect_ended() {
+  local code
+  code=$(program_exit)
+  if [ "$code" = timeout ]; then
+    _talven_fail "$1: the program did not end"
+  else
+    echo "ok   $1: exit code $code"
   fi
 }
+
+setup_start() {
+  program_start "$1" "${2:-setup.exe}"
+}
+
+# From a folder of its own, as it runs from the package or the install directory.
+uninstall_start() {
+  local dir=${1:-$WINEPREFIX/drive_c/talven}
+  if [ -z "${1:-}" ]; then
+    mkdir -p "$dir"
+    cp "$TALVEN_WIN32_BIN/uninstall/uninstall.exe" "$dir/uninstall.exe"
+  fi
+  program_start "$dir" uninstall.exe
+}
+
+gui() {
+  wine_run "$GUICTL" "$@" | tr -d '\r'
+  return "${PIPESTATUS[0]}"
+}
+
+expect_gui() {
+  local desc=$1 out rc
+  shift
+  out=$(gui "$@"); rc=$?
+  if [ $rc -ne 0 ]; then
+    _talven_fail "$desc: guictl exit code $rc"
+    GUI_FAILED=1
+  else
+    echo "ok   $desc"
+  fi
+  echo "$out" | sed 's/^/       /'
+  return $rc
+}
+
+# --- Packages and read-mes ---------------------------------------------------------------------
+
+# Package folder: setup.exe, uninstall.exe, setup.txt, developer files, system\ with windrvr.sys
+# and talvenkp.sys (copies of DRIVER.sys when given, else the good test drivers), two .vxd
+# stand-ins.
+setup_package() {
+  local dir=$1 driver=${2:-}
+  rm -rf "$dir"
+  mkdir -p "$dir/system" "$dir/include" "$dir/doc" || return 1
+  cp "$TALVEN_WIN32_BIN/setup/setup.exe" "$TALVEN_WIN32_BIN/uninstall/uninstall.exe" "$dir/" ||
+    return 1
+  printf 'TALVEN 5.7 test package\r\n\r\nThe drivers in system\\ are test drivers.\r\n' \
+    >"$dir/setup.txt"
+  printf '/* TALVEN API (test package) */\r\n#define TALVEN_VERSION 0x0507\r\n' \
+    >"$dir/include/talven.h"
+  printf 'TALVEN developer notes\r\n' >"$dir/doc/readme.txt"
+  if [ -n "$driver" ]; then
+    cp "$driver" "$dir/system/windrvr.sys" && cp "$driver" "$dir/system/talvenkp.sys" || return 1
+  else
+    cp "$TALVEN_TEST_DRIVERS/windrvr.sys" "$TALVEN_TEST_DRIVERS/talvenkp.sys" "$dir/system/" ||
+      return 1
+  fi
+  printf 'VXD stand-in windrvr\r\n' >"$dir/system/windrvr.vxd"
+  printf 'VXD stand-in talvenkp\r\n' >"$dir/system/talvenkp.vxd"
+}
+
+# A read-me of SIZE bytes: CRLF lines of text, then x up to the size.
+readme_of() {
+  awk -v size="$1" 'BEGIN {
+    line = "TALVEN read-me line with some words to fill the page 0123456789";
+    n = 0;
+    while (n + length(line) + 2 <= size) { printf "%s\r\n", line; n += length(line) + 2 }
+    while (n < size) { printf "x"; n++ } }'
+}
+
+# The Windows path (on Z:) of a Linux path.
+windows_path() {
+  local p=${1//\//\\}
+  echo "Z:$p"
+}
+
+# No install directory, no driver files, no services.
+nothing_installed() {
+  expect_no_path "$1: no install directory" "$WINEPREFIX/drive_c/Program Files/Orbanet"
+  expect_driver_files "$1" gone sys
+  expect_services "$1" MISSING
+}
+
+# Both services (WinDriver, talvenkp) in STATE: RUNNING, STOPPED, MISSING, ...
+expect_services() {  # DESC STATE
+  expect_eq "$1: WinDriver" "$2" "$(wine_service_state WinDriver)"
+  expect_eq "$1: talvenkp" "$2" "$(wine_service_state talvenkp)"
+}
+
+# Both driver files (windrvr, talvenkp; EXT sys or vxd) present or gone.
+expect_driver_files() {  # DESC present|gone EXT
+  expect_eq "$1: windrvr.$3" "$2" "$(file_state "$(driver_file "windrvr.$3")")"
+  expect_eq "$1: talvenkp.$3" "$2" "$(file_state "$(driver_file "talvenkp.$3")")"
+}
+
+# --- Services, driver files, held files ------------------------------------------------------
 
 wine_svc() {
   wine_run "$TALVEN_TEST_TOOLS/svcctl.exe" "$@" | tr -d '\r'
@@ -192,15 +418,16 @@ wine_service_state() {
 }
 
 wine_driver_copy() {
-  local target=$WINEPREFIX/drive_c/windows/system32/drivers/${2:-$(basename "$1")}
-  cp "$1" "$target"
+  cp "$1" "$SETUP_DRIVERS/${2:-$(basename "$1")}"
 }
 
+# A demand-start kernel service NAME for SYSFILE, copied into the drivers folder: a scenario's
+# setup step, so a failure is the scenario's.
 wine_driver_install() {
   local file
   file=$(basename "$2")
-  wine_driver_copy "$2" || return 1
-  wine_svc create "$1" "C:\\windows\\system32\\drivers\\$file" >/dev/null
+  wine_driver_copy "$2" || _talven_fail "copy $2"
+  expect_ok "service $1 created" wine_svc create "$1" "C:\\windows\\system32\\drivers\\$file"
 }
 
 wine_restart() {
@@ -209,3 +436,80 @@ wine_restart() {
   wineserver -p300 || return 1
   wineboot -r >/dev/null 2>&1
 }
+
+# Both test drivers installed as WinDriver and talvenkp, and started.
+running_drivers() {  # DESC
+  wine_driver_install WinDriver "$TALVEN_TEST_DRIVERS/windrvr.sys"
+  wine_driver_install talvenkp "$TALVEN_TEST_DRIVERS/talvenkp.sys"
+  expect_ok "$1: WinDriver started" wine_svc start WinDriver
+  expect_ok "$1: talvenkp started" wine_svc start talvenkp
+}
+
+driver_file() {
+  case $1 in
+    *.vxd) echo "$WINEPREFIX/drive_c/windows/system/vmm32/$1" ;;
+    *) echo "$SETUP_DRIVERS/$1" ;;
+  esac
+}
+
+put_driver_files() {
+  local ext=$1 name
+  shift
+  for name in "$@"; do
+    cp "$TALVEN_TEST_DRIVERS/$name.sys" "$(driver_file "$name.$ext")" || _talven_fail "copy $name"
+  done
+}
+
+file_state() {
+  if [ -e "$1" ]; then echo present; else echo gone; fi
+}
+
+# The attribute letters attrib prints before the path ("A    R": AR).
+file_attributes() {
+  wine cmd /c attrib "$1" 2>/dev/null | tr -d '\r' | sed 's/[A-Z]:\\.*//' | tr -d ' '
+}
+
+# NAME when the system's pending-rename list holds it, else nothing.
+pending_delete() {
+  wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+    /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -io "$1" | head -1
+}
+
+# hold_file.exe holds FILEs open (MODE read: shared for reading, none: not shared) until release.
+hold() {
+  local mode=$1 out=$TALVEN_TEST_DIR/hold.out
+  shift
+  rm -f "$out" "$WINEPREFIX/drive_c/release"
+  wine_run "$TALVEN_TEST_TOOLS/hold_file.exe" "$mode" 'C:\release' "$@" >"$out" 2>&1 &
+  HOLD_PID=$!
+  for _ in $(seq 100); do
+    grep -q held "$out" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  _talven_fail "hold_file did not hold $*: $(cat "$out")"
+  return 1
+}
+
+release() {
+  touch "$WINEPREFIX/drive_c/release"
+  wait "$HOLD_PID"
+}
+
+reg_key_state() {
+  if wine reg query "$1" >/dev/null 2>&1; then echo present; else echo gone; fi
+}
+
+# vxdldr_ctl.exe: the test VxD loader's counts and request log (tests/tools/vxdldr_ctl.c).
+vxdldr_ctl() {
+  wine_run "$TALVEN_TEST_TOOLS/vxdldr_ctl.exe" "$@" | tr -d '\r'
+  return "${PIPESTATUS[0]}"
+}
+
+# --- Names of earlier scenarios ----------------------------------------------------------------
+setup_prefix() { gui_prefix "$@"; }
+uninstall_prefix() { gui_prefix "$@"; }
+setup_wait_exit() { SETUP_EXIT=$(program_exit "$@"); }
+uninstall_exit_code() { program_exit; }
+setup_failure_text() { echo "$TEXT_FAILURE"; }
+VXDLDR_CTL=$TALVEN_TEST_TOOLS/vxdldr_ctl.exe
+HOLD_EXE=$TALVEN_TEST_TOOLS/hold_file.exe

@@ -4,15 +4,15 @@
 #    held open by another program so that they cannot be opened for reading;
 #  - exit status 1 on a Windows version it does not support (vista);
 #  - Cancel, the Escape key and the close box leave both drivers running and both files there.
-. "$TALVEN_SOURCE_DIR/tests/wine/uninstall_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
-uninstall_prefix winxp
+gui_prefix winxp
 
 refused() {  # DESCRIPTION EXPECTED-STATUS TEXT
   uninstall_start
-  expect_ok "$1: message, never the dialog" \
-    gui wait-msgbox Error absent "$UNINSTALL_TITLE" expect-text -1 "$3" click 1
-  expect_eq "$1: exit status" "$2" "$(uninstall_exit_code)"
+  expect_gui "$1: message, never the dialog" wait-msgbox Error absent "$UNINSTALL_TITLE" \
+    expect-text $MSGBOX_TEXT "$3" click $IDOK
+  expect_exit "$1: exit status" "$2"
 }
 
 refused "no driver files" 2 "$TEXT_NOT_INSTALLED"
@@ -33,18 +33,14 @@ refused "vista" 1 "$TEXT_UNSUPPORTED"
 wine reg delete 'HKCU\Software\Wine\AppDefaults\uninstall.exe' /f >/dev/null 2>&1
 
 # Both drivers registered and running: leaving the dialog in any of the three ways changes nothing.
-wine_svc create WinDriver 'C:\windows\system32\drivers\windrvr.sys' >/dev/null
-wine_svc create talvenkp 'C:\windows\system32\drivers\talvenkp.sys' >/dev/null
-expect_ok "start WinDriver" wine_svc start WinDriver
-expect_ok "start talvenkp" wine_svc start talvenkp
-for way in "click 2" "key esc" "close"; do
+running_drivers "three ways out"
+for way in "click $IDCANCEL" "key esc" "close"; do
   uninstall_start
-  expect_ok "$way: dialog" gui wait "$UNINSTALL_TITLE" expect-focus 2 $way wait-gone
-  expect_eq "$way: exit status" 0 "$(uninstall_exit_code)"
-  expect_ok "$way: no message" gui absent Notice
-  expect_eq "$way: WinDriver" RUNNING "$(wine_service_state WinDriver)"
-  expect_eq "$way: talvenkp" RUNNING "$(wine_service_state talvenkp)"
-  expect_eq "$way: windrvr.sys" present "$(file_state "$(driver_file windrvr.sys)")"
-  expect_eq "$way: talvenkp.sys" present "$(file_state "$(driver_file talvenkp.sys)")"
+  # No message while the program ends: watched until it has ended, not after.
+  expect_gui "$way: dialog, no message" wait "$UNINSTALL_TITLE" expect-focus $IDCANCEL $way \
+    wait-gone absent Notice 1000
+  expect_exit "$way: exit status" 0
+  expect_services "$way" RUNNING
+  expect_driver_files "$way" present sys
 done
 finish

@@ -5,37 +5,34 @@
 #     runs, talvenkp is registered but stopped;
 #  2. the good package again while another program holds WinDriver's service open: the service
 #     is deleted but stays marked for deletion, so adding it again fails (1072).
-. "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
-setup_prefix winxp
-caption=$(setup_caption winxp)
+gui_prefix winxp
 pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" || exit 1
 cp "$TALVEN_TEST_DRIVERS/failing_driver.sys" "$pkg/system/talvenkp.sys" || exit 1
 
 setup_start "$pkg"
-expect_gui "failing driver" wait "$caption" check 1007 1 click 1005 wait-text 1005 Install \
-  click 1005 timeout 60000 fail-on "" wait-msgbox Error expect-text -1 "$(setup_failure_text)" \
-  expect-alone click 1 wait-gone absent Error 1000 absent "" 500
-setup_wait_exit
-expect_eq "exit code" 0 "$SETUP_EXIT"
+expect_gui "failing driver" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT timeout 60000 fail-on "" \
+  wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_FAILURE" expect-alone click $IDOK wait-gone \
+  absent Error 1000 absent "" 500
+expect_exit "exit code" 0
 expect_eq "WinDriver" RUNNING "$(wine_service_state WinDriver)"
 expect_eq "talvenkp" STOPPED "$(wine_service_state talvenkp)"
 expect_same_file "talvenkp.sys copied" "$pkg/system/talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
 
 # 2: WinDriver cannot be added again.
 setup_package "$pkg" || exit 1
-hold_log=$TALVEN_TEST_DIR/svchold.log
-wine_run "$TALVEN_TEST_TOOLS/svchold.exe" WinDriver 30 >"$hold_log" 2>&1 &
+hold_log=$TALVEN_TEST_DIR/held_service.log
+wine_run "$TALVEN_TEST_TOOLS/svcctl.exe" hold WinDriver 30 >"$hold_log" 2>&1 &
 holder=$!
 for n in $(seq 100); do grep -q holding "$hold_log" 2>/dev/null && break; sleep 0.1; done
 expect_eq "2: WinDriver held open" "holding WinDriver" "$(tr -d '\r' <"$hold_log")"
 setup_start "$pkg"
-expect_gui "2: WinDriver held" wait "$caption" check 1007 1 click 1005 wait-text 1005 Install \
-  click 1005 timeout 60000 fail-on "" wait-msgbox Error expect-text -1 "$(setup_failure_text)" \
-  expect-alone click 1 wait-gone absent Error 1000 absent "" 500
-setup_wait_exit
-expect_eq "2: exit code" 0 "$SETUP_EXIT"
+expect_gui "2: WinDriver held" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT timeout 60000 fail-on "" \
+  wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_FAILURE" expect-alone click $IDOK wait-gone \
+  absent Error 1000 absent "" 500
+expect_exit "2: exit code" 0
 expect_eq "2: talvenkp, now the good driver" RUNNING "$(wine_service_state talvenkp)"
 kill $holder 2>/dev/null
 wait $holder 2>/dev/null

@@ -21,22 +21,11 @@
 #     files.
 #  F. uninstall.exe from the 300-character folder of C: it does not use its own path, so it runs
 #     as from anywhere else: "TALVEN Removed!", both services and driver files gone.
-. "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
-. "$TALVEN_SOURCE_DIR/tests/wine/uninstall_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
-setup_prefix winxp
-caption=$(setup_caption winxp)
+gui_prefix winxp
 pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" || exit 1
-windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
-
-nothing_installed() {
-  expect_no_path "$1: no install directory" "$WINEPREFIX/drive_c/Program Files/Orbanet"
-  expect_no_path "$1: no windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
-  expect_no_path "$1: no talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
-  expect_eq "$1: WinDriver" MISSING "$(wine_service_state WinDriver)"
-  expect_eq "$1: talvenkp" MISSING "$(wine_service_state talvenkp)"
-}
 
 # A Windows path of exactly N characters: C:\deep\ followed by components of ten characters.
 long_dir() {
@@ -49,40 +38,32 @@ long_dir() {
 dir1022=$(long_dir 1022)
 dir1500=$(long_dir 1500)
 setup_start "$pkg"
-expect_gui "A: 1022 characters" wait "$caption" check 1007 1 click 1005 wait-text 1005 Install \
-  expect-enabled 1008 1 set-text 1008 "$dir1022" click 1005 fail-on "" wait-msgbox Error \
-  expect-text -1 "Could not create install directory" click 1 wait-gone absent Error \
-  wait "$caption" expect-visible 1008 1 expect-text 1008 "$dir1022" expect-text 1005 Install \
-  expect-enabled 1005 1
-expect_gui "A: 1500 characters" wait "$caption" set-text 1008 "$dir1500" click 1005 fail-on "" \
-  wait-msgbox Error expect-text -1 "Could not create install directory" click 1 wait-gone \
-  absent Error wait "$caption" expect-text 1008 "$dir1500" expect-enabled 1005 1 click 1004 \
-  wait-gone
-setup_wait_exit
-expect_eq "A: exit code after Quit" 1 "$SETUP_EXIT"
+expect_gui "A: 1022 characters" "${TO_INSTALL[@]}" expect-enabled $SETUP_IDC_INSTALL_DIR 1 \
+  set-text $SETUP_IDC_INSTALL_DIR "$dir1022" click $SETUP_IDC_NEXT fail-on "" wait-msgbox Error \
+  expect-text $MSGBOX_TEXT "$TEXT_NO_DIRECTORY" click $IDOK wait-gone absent Error wait "$CAPTION" \
+  expect-visible $SETUP_IDC_INSTALL_DIR 1 expect-text $SETUP_IDC_INSTALL_DIR "$dir1022" \
+  expect-text $SETUP_IDC_NEXT Install expect-enabled $SETUP_IDC_NEXT 1
+expect_gui "A: 1500 characters" wait "$CAPTION" set-text $SETUP_IDC_INSTALL_DIR "$dir1500" \
+  click $SETUP_IDC_NEXT fail-on "" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_NO_DIRECTORY" \
+  click $IDOK wait-gone absent Error wait "$CAPTION" expect-text $SETUP_IDC_INSTALL_DIR "$dir1500" \
+  expect-enabled $SETUP_IDC_NEXT 1 click $SETUP_IDC_QUIT wait-gone
+expect_exit "A: exit code after Quit" 1
 expect_no_path "A: nothing created" "$WINEPREFIX/drive_c/deep"
 nothing_installed A
 
 # --- B: over-long read-mes -----------------------------------------------------------------------
-readme_of() {
-  awk -v size="$1" 'BEGIN {
-    line = "TALVEN read-me, a line of text for the read-me page 0123456789";
-    n = 0;
-    while (n + length(line) + 2 <= size) { printf "%s\r\n", line; n += length(line) + 2 }
-    while (n < size) { printf "x"; n++ } }'
-}
 for size in 100000 5242880; do
   readme_of $size >"$pkg/setup.txt"
   head -c 99999 "$pkg/setup.txt" >"$TALVEN_TEST_DIR/expected.txt"
   expect_eq "B: read-me size" $size "$(stat -c %s "$pkg/setup.txt")"
   start=$(date +%s%N)
   setup_start "$pkg"
-  expect_gui "B: $size bytes" wait "$caption" \
-    expect-text-file 1001 "$(windows_path "$TALVEN_TEST_DIR/expected.txt")" check 1007 1 \
-    click 1005 wait-text 1005 Install click 1004 wait-gone
-  setup_wait_exit
+  expect_gui "B: $size bytes" wait "$CAPTION" \
+    expect-text-file $SETUP_IDC_README_TEXT "$(windows_path "$TALVEN_TEST_DIR/expected.txt")" \
+    check $SETUP_IDC_README_CHECK 1 click $SETUP_IDC_NEXT wait-text $SETUP_IDC_NEXT Install \
+    click $SETUP_IDC_QUIT wait-gone
+  expect_exit "B: $size bytes: exit code" 1
   echo "     read-me of $size bytes: $(( ($(date +%s%N) - start) / 1000000 )) ms from start to exit"
-  expect_eq "B: $size bytes: exit code" 1 "$SETUP_EXIT"
 done
 setup_package "$pkg" || exit 1
 
@@ -96,12 +77,9 @@ deep=${deep:0:$(( 300 - 2 - 10 ))}
 mkdir -p "$deep" && cp -r "$pkg"/. "$deep/" || exit 1
 expect_eq "C: program path length" 300 $(( $(windows_path "$deep/setup.exe" | wc -c) - 1 ))
 setup_start "$deep"
-refusal="The TALVEN installer cannot run from a path of 256 characters or more.  Please copy"
-refusal+=" the installation files to a folder with a shorter path and run setup again."
-expect_gui "C: refused" wait-msgbox Error expect-text -1 "$refusal" expect-alone click 1 wait-gone \
-  absent "$caption" 500
-setup_wait_exit
-expect_eq "C: exit code" 1 "$SETUP_EXIT"
+expect_gui "C: refused" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_PATH_TOO_LONG" \
+  expect-alone click $IDOK wait-gone absent "$CAPTION" 500
+expect_exit "C: exit code" 1
 nothing_installed C
 
 # --- D: a package without system\ ----------------------------------------------------------------
@@ -109,42 +87,34 @@ nosys=$TALVEN_TEST_DIR/nosys
 setup_package "$nosys" || exit 1
 rm -rf "$nosys/system"
 setup_start "$nosys"
-expect_gui "D: no system folder" wait "$caption" check 1007 1 click 1005 wait-text 1005 Install \
-  click 1005 timeout 60000 fail-on "" wait-msgbox Error expect-text -1 "$(setup_failure_text)" \
-  expect-alone click 1 wait-gone absent Error 1000 absent "" 500
-setup_wait_exit
-expect_eq "D: exit code" 0 "$SETUP_EXIT"
-expect_no_path "D: no windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
-expect_no_path "D: no talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
-for service in WinDriver talvenkp; do
-  expect_eq "D: $service registered, not started" STOPPED "$(wine_service_state $service)"
-done
+expect_gui "D: no system folder" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT timeout 60000 fail-on "" \
+  wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_FAILURE" expect-alone click $IDOK wait-gone \
+  absent Error 1000 absent "" 500
+expect_exit "D: exit code" 0
+expect_driver_files D gone sys
+expect_services "D: registered, not started" STOPPED
 expect_ok "D: developer files copied" diff -r "$nosys" "$SETUP_INSTALL_DIR"
 
 # --- E: setup.txt is a folder --------------------------------------------------------------------
 rm -f "$pkg/setup.txt"
 mkdir -p "$pkg/setup.txt" && echo "not the read-me" >"$pkg/setup.txt/inside.txt"
 setup_start "$pkg"
-expect_gui "E: read-me folder" wait "$caption" expect-text 1001 "" expect-enabled 1005 0 \
-  check 1007 1 expect-enabled 1005 1 click 1005 wait-text 1005 Install \
-  set-text 1008 'C:\TALVEN-E' click 1005 timeout 60000 fail-on Error wait-msgbox "" \
-  expect-text -1 "TALVEN Installation Complete!" expect-alone click 1 wait-gone
-setup_wait_exit
-expect_eq "E: exit code" 0 "$SETUP_EXIT"
-for service in WinDriver talvenkp; do
-  expect_eq "E: $service" RUNNING "$(wine_service_state $service)"
-done
+expect_gui "E: read-me folder" wait "$CAPTION" expect-text $SETUP_IDC_README_TEXT "" \
+  expect-enabled $SETUP_IDC_NEXT 0 check $SETUP_IDC_README_CHECK 1 \
+  expect-enabled $SETUP_IDC_NEXT 1 click $SETUP_IDC_NEXT wait-text $SETUP_IDC_NEXT Install \
+  set-text $SETUP_IDC_INSTALL_DIR 'C:\TALVEN-E' click $SETUP_IDC_NEXT timeout 60000 fail-on Error \
+  wait-msgbox "" expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" expect-alone click $IDOK wait-gone
+expect_exit "E: exit code" 0
+expect_services E RUNNING
 expect_ok "E: the folder copied with the developer files" \
   diff -r "$pkg" "$WINEPREFIX/drive_c/TALVEN-E"
 
 # --- F: uninstall.exe from the deep folder -------------------------------------------------------
 uninstall_start "$deep"
-expect_ok "F: uninstall from 300 characters" gui fail-on Error wait "$UNINSTALL_TITLE" click 1 \
-  wait-msgbox Notice 20000 expect-text -1 "TALVEN Removed!" expect-alone click 1 wait-gone
-expect_eq "F: exit status" 0 "$(uninstall_exit_code)"
-for service in WinDriver talvenkp; do
-  expect_eq "F: $service" MISSING "$(wine_service_state $service)"
-done
-expect_no_path "F: windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
-expect_no_path "F: talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
+expect_gui "F: uninstall from 300 characters" fail-on Error wait "$UNINSTALL_TITLE" click $IDOK \
+  wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT "$TEXT_REMOVED" expect-alone click $IDOK \
+  wait-gone
+expect_exit "F: exit status" 0
+expect_services F MISSING
+expect_driver_files F gone sys
 finish

@@ -4,14 +4,15 @@
 #     drivers folder, WinDriver and talvenkp RUNNING, "TALVEN Installation Complete!" with an
 #     empty caption, exit code 0;
 #  2. the same package again over the running drivers: the same outcome;
+#     each driver unloaded, then loaded again at least 1 s later (the pause between Remove and
+#     Install; the test drivers record when they start and unload);
 #  3. a package whose driver files differ while the old drivers run: Wine refuses to overwrite a
 #     loaded driver's file, so the run ends with the failure message (exit code 0) and the old
 #     driver files stay.
-. "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
 version=${1:?version}
-setup_prefix "$version"
-caption=$(setup_caption "$version")
+gui_prefix "$version"
 pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" || exit 1
 
@@ -22,12 +23,12 @@ install_through_wizard() {
   [ "$1" = Error ] && failOn=none
   shift 2
   setup_start "$pkg"
-  expect_gui "wizard to Install" wait "$caption" check 1007 1 click 1005 \
-    wait-text 1005 Install expect-text 1008 "$SETUP_DEFAULT_DIR" expect-checked 1013 0 \
-    click 1005 timeout 60000 fail-on $failOn "$@" wait-msgbox "$outcome" \
-    expect-text -1 "$text" absent "$caption" click 1 wait-gone absent "$outcome" 500
-  setup_wait_exit
-  expect_eq "setup exit code" 0 "$SETUP_EXIT"
+  expect_gui "wizard to Install" "${TO_INSTALL[@]}" \
+    expect-text $SETUP_IDC_INSTALL_DIR "$SETUP_DEFAULT_DIR" \
+    expect-checked $SETUP_IDC_DEVELOPER_FILES_CHECK 0 click $SETUP_IDC_NEXT timeout 60000 \
+    fail-on $failOn "$@" wait-msgbox "$outcome" expect-text $MSGBOX_TEXT "$text" absent "$CAPTION" \
+    click $IDOK wait-gone absent "$outcome" 500
+  expect_exit "setup exit code" 0
 }
 
 check_drivers_running() {
@@ -40,10 +41,20 @@ check_drivers_running() {
   done
 }
 
+# The time a test driver recorded (tests/drivers/good_driver.c) for EVENT, in 100 ns units.
+driver_time() {  # NAME EVENT
+  local le
+  le=$(wine reg query 'HKLM\Software\TalvenTest' /v "$1 $2" 2>/dev/null | tr -d '\r' |
+       sed -n 's/.*REG_BINARY *\([0-9A-Fa-f]\{16\}\).*/\1/p')
+  [ -n "$le" ] && printf '%d\n' "0x$(echo "$le" | sed 's/../&\n/g' | tac | tr -d '\n')"
+}
+expect_ok "the drivers may record their times" wine reg add 'HKLM\Software\TalvenTest' /f
+
 start=$(date +%s)
-# While it runs: the wizard hidden, the caption-less status window on the registration step.
-install_through_wizard "" "TALVEN Installation Complete!" \
-  wait "" wait-text 1012 "Registering system files..." absent "$caption"
+# While it runs: the wizard hidden, the status window on the registration step.
+install_through_wizard "" "$TEXT_COMPLETE" \
+  wait-control $SETUP_IDC_STATUS_TEXT \
+  wait-text $SETUP_IDC_STATUS_TEXT "Registering system files..." absent "$CAPTION"
 for file in windrvr.sys talvenkp.sys; do
   expect_same_file "first run: $file in the drivers folder" "$pkg/system/$file" \
     "$SETUP_DRIVERS/$file"
@@ -53,14 +64,20 @@ expect_ok "first run: developer files, system folder included, in the install di
 check_drivers_running "first run"
 echo "     first installation: $(( $(date +%s) - start )) s"
 
-install_through_wizard "" "TALVEN Installation Complete!"
+install_through_wizard "" "$TEXT_COMPLETE"
 check_drivers_running "second run"
+for name in windrvr talvenkp; do
+  unloaded=$(driver_time $name unloaded) loaded=$(driver_time $name loaded)
+  echo "     second run: $name unloaded at ${unloaded:-?}, loaded at ${loaded:-?}"
+  expect_ok "second run: $name loaded again at least 1 s after its unload" \
+    test $(( ${loaded:-0} - ${unloaded:-0} )) -ge 10000000 -a "${unloaded:-0}" -gt 0
+done
 
 # The update: other driver bytes while the old drivers are loaded.
 update=$TALVEN_TEST_DIR/update
-setup_package "$update" "$TALVEN_TEST_TOOLS/driver_variant.sys" || exit 1
+setup_package "$update" "$TALVEN_TEST_DRIVERS/driver_variant.sys" || exit 1
 pkg=$update
-install_through_wizard "Error" "$(setup_failure_text)"
+install_through_wizard "Error" "$TEXT_FAILURE"
 for file in windrvr.sys talvenkp.sys; do
   expect_same_file "update: the loaded $file kept" "$TALVEN_TEST_DRIVERS/$file" \
     "$SETUP_DRIVERS/$file"

@@ -9,46 +9,30 @@
 #  2. talvenkp.sys that nobody may delete (access denied: the Linux immutable flag, since the
 #     tests run as root, whom no permission bit stops): the same outcome for that file. Once the
 #     file may be deleted again, the restart of the prefix removes it.
-. "$TALVEN_SOURCE_DIR/tests/wine/uninstall_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
-uninstall_prefix winxp
+gui_prefix winxp
 locked=$(driver_file talvenkp.sys)
 unlock() { chattr -i "$locked" 2>/dev/null; }
-trap 'h7_rc=$?; unlock; (exit $h7_rc); _talven_cleanup' EXIT
-
-install_drivers() {
-  local service
-  wine_driver_install WinDriver "$TALVEN_TEST_DRIVERS/windrvr.sys"
-  wine_driver_install talvenkp "$TALVEN_TEST_DRIVERS/talvenkp.sys"
-  for service in WinDriver talvenkp; do
-    expect_ok "$1: start $service" wine_svc start $service
-  done
-}
+TALVEN_ON_EXIT=unlock
 
 # Both services gone, and the file given (the one that could be deleted) with them.
 check_unregistered() {
-  expect_eq "$1: WinDriver" MISSING "$(wine_service_state WinDriver)"
-  expect_eq "$1: talvenkp" MISSING "$(wine_service_state talvenkp)"
+  expect_services "$1" MISSING
   expect_eq "$1: $2" gone "$(file_state "$(driver_file "$2")")"
-}
-
-# The file's name when the system's pending-rename list holds it, else nothing.
-pending_delete() {
-  wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
-    /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -io "$1" | head -1
 }
 
 # --- 1: a read-only driver file ------------------------------------------------------------------
 readonly=$(driver_file windrvr.sys)
-install_drivers 1
+running_drivers 1
 wine attrib +r 'C:\windows\system32\drivers\windrvr.sys' >/dev/null 2>&1
-expect_eq "1: windrvr.sys read-only" "AR" \
-  "$(wine cmd /c attrib 'C:\windows\system32\drivers\windrvr.sys' 2>/dev/null | tr -d '\r' |
-     sed 's/C:.*//' | tr -d ' ')"
+expect_eq "1: windrvr.sys read-only" AR \
+  "$(file_attributes 'C:\windows\system32\drivers\windrvr.sys')"
 uninstall_start
-expect_ok "1: uninstall" gui fail-on Error wait "$UNINSTALL_TITLE" click 1 \
-  wait-msgbox Notice 20000 expect-text -1 -e "$TEXT_RESTART" expect-alone click 1 wait-gone
-expect_eq "1: exit status" 0 "$(uninstall_exit_code)"
+expect_gui "1: uninstall" fail-on Error wait "$UNINSTALL_TITLE" click $IDOK \
+  wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" expect-alone click $IDOK \
+  wait-gone
+expect_exit "1: exit status" 0
 check_unregistered 1 talvenkp.sys
 expect_eq "1: windrvr.sys stays until the restart" present "$(file_state "$readonly")"
 expect_eq "1: delete pending" windrvr.sys "$(pending_delete windrvr.sys)"
@@ -57,12 +41,13 @@ expect_eq "1: windrvr.sys after the restart" gone "$(file_state "$readonly")"
 chmod u+w "$readonly" 2>/dev/null; rm -f "$readonly"
 
 # --- 2: a driver file that may not be deleted ----------------------------------------------------
-install_drivers 2
+running_drivers 2
 if chattr +i "$locked" 2>/dev/null && ! rm -f "$locked" 2>/dev/null; then
   uninstall_start
-  expect_ok "2: uninstall" gui fail-on Error wait "$UNINSTALL_TITLE" click 1 \
-    wait-msgbox Notice 20000 expect-text -1 -e "$TEXT_RESTART" expect-alone click 1 wait-gone
-  expect_eq "2: exit status" 0 "$(uninstall_exit_code)"
+  expect_gui "2: uninstall" fail-on Error wait "$UNINSTALL_TITLE" click $IDOK \
+    wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" expect-alone click $IDOK \
+    wait-gone
+  expect_exit "2: exit status" 0
   check_unregistered 2 windrvr.sys
   expect_eq "2: talvenkp.sys stays until the restart" present "$(file_state "$locked")"
   expect_eq "2: delete pending" talvenkp.sys "$(pending_delete talvenkp.sys)"
@@ -71,6 +56,6 @@ if chattr +i "$locked" 2>/dev/null && ! rm -f "$locked" 2>/dev/null; then
   expect_eq "2: talvenkp.sys after the restart" gone "$(file_state "$locked")"
 else
   unlock
-  echo "SKIP 2: the immutable flag (chattr +i, root on ext4 and the like) is not available here"
+  skip "2: the immutable flag (chattr +i, root on ext4 and the like) is not available here"
 fi
 finish

@@ -22,32 +22,27 @@
 #  3. Uninstall over it when the running driver's image is another copy (fresh prefix): both
 #     driver files can be deleted now and are, but talvenkp still runs, marked for deletion, so
 #     the run ends with the restart message, never "TALVEN Removed!", and no "Error" box.
-. "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
-. "$TALVEN_SOURCE_DIR/tests/wine/uninstall_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
 STUCK=$TALVEN_TEST_DRIVERS/stuck_driver.sys
 
 # --- 1: setup over a driver that does not stop ---------------------------------------------------
-setup_prefix winxp
-caption=$(setup_caption winxp)
+gui_prefix winxp
 pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" || exit 1
 cp "$STUCK" "$pkg/system/talvenkp.sys" || exit 1
 
 setup_start "$pkg"
-expect_gui "1: first installation" wait "$caption" check 1007 1 click 1005 wait-text 1005 Install \
-  click 1005 timeout 60000 fail-on Error wait-msgbox "" \
-  expect-text -1 "TALVEN Installation Complete!" click 1 wait-gone
-setup_wait_exit
-expect_eq "1: first installation: exit code" 0 "$SETUP_EXIT"
+expect_gui "1: first installation" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT timeout 60000 \
+  fail-on Error wait-msgbox "" expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" click $IDOK wait-gone
+expect_exit "1: first installation: exit code" 0
 expect_eq "1: talvenkp runs" RUNNING "$(wine_service_state talvenkp)"
 
 setup_start "$pkg"
-expect_gui "1: reinstallation" wait "$caption" check 1007 1 click 1005 wait-text 1005 Install \
-  click 1005 timeout 60000 fail-on "" wait-msgbox Error expect-text -1 "$(setup_failure_text)" \
-  expect-alone click 1 wait-gone absent Error 1000 absent "" 500
-setup_wait_exit
-expect_eq "1: reinstallation: exit code" 0 "$SETUP_EXIT"
+expect_gui "1: reinstallation" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT timeout 60000 fail-on "" \
+  wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_FAILURE" expect-alone click $IDOK wait-gone \
+  absent Error 1000 absent "" 500
+expect_exit "1: reinstallation: exit code" 0
 expect_eq "1: WinDriver re-registered" RUNNING "$(wine_service_state WinDriver)"
 expect_eq "1: talvenkp still loaded" RUNNING "$(wine_service_state talvenkp)"
 expect_same_file "1: talvenkp.sys unchanged" "$STUCK" "$SETUP_DRIVERS/talvenkp.sys"
@@ -57,32 +52,26 @@ expect_same_file "1: windrvr.sys" "$pkg/system/windrvr.sys" "$SETUP_DRIVERS/wind
 wine_prefix_new winxp
 wine_driver_install WinDriver "$TALVEN_TEST_DRIVERS/windrvr.sys"
 wine_driver_copy "$STUCK" talvenkp.sys
-wine_svc create talvenkp 'C:\windows\system32\drivers\talvenkp.sys' >/dev/null
+expect_ok "2: talvenkp created" wine_svc create talvenkp 'C:\windows\system32\drivers\talvenkp.sys'
 expect_ok "2: start WinDriver" wine_svc start WinDriver
 expect_ok "2: start talvenkp" wine_svc start talvenkp
 
 uninstall_start
-expect_ok "2: uninstall" gui fail-on Error wait "$UNINSTALL_TITLE" click 1 \
-  wait-msgbox Notice 20000 expect-text -1 -e "$TEXT_RESTART" expect-alone click 1 wait-gone \
-  absent Notice 500
-expect_eq "2: exit status" 0 "$(uninstall_exit_code)"
-expect_ok "2: no error" gui absent Error
+# No "Error" box while the program runs: none before the notice (fail-on), none beside it.
+expect_gui "2: uninstall" fail-on Error wait "$UNINSTALL_TITLE" click $IDOK \
+  wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" expect-alone absent Error \
+  click $IDOK wait-gone absent Notice 500
+expect_exit "2: exit status" 0
 expect_eq "2: WinDriver" MISSING "$(wine_service_state WinDriver)"
 expect_eq "2: windrvr.sys" gone "$(file_state "$(driver_file windrvr.sys)")"
 expect_eq "2: talvenkp.sys, loaded, stays until the restart" present \
   "$(file_state "$(driver_file talvenkp.sys)")"
 expect_eq "2: talvenkp marked for deletion" "create talvenkp: error 1072" \
   "$(wine_svc create talvenkp 'C:\windows\system32\drivers\talvenkp.sys')"
-pending=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
-            /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -io 'talvenkp.sys' |
-          head -1)
-expect_eq "2: delete pending" talvenkp.sys "$pending"
+expect_eq "2: delete pending" talvenkp.sys "$(pending_delete talvenkp.sys)"
 
 # The restart: every process of the prefix ends, the next boot carries out the pending delete.
-wineserver -k
-wineserver -w
-wineserver -p300
-wineboot -r >/dev/null 2>&1
+wine_restart
 expect_eq "2: talvenkp.sys after the restart" gone "$(file_state "$(driver_file talvenkp.sys)")"
 echo "     talvenkp after the restart: $(wine_service_state talvenkp)"
 
@@ -95,10 +84,10 @@ expect_ok "3: talvenkp registered" wine_svc create talvenkp 'C:\windows\system32
 expect_ok "3: start WinDriver" wine_svc start WinDriver
 expect_ok "3: start talvenkp" wine_svc start talvenkp
 uninstall_start
-expect_ok "3: uninstall" gui fail-on Error wait "$UNINSTALL_TITLE" click 1 \
-  wait-msgbox Notice 20000 expect-text -1 -e "$TEXT_RESTART" expect-alone click 1 \
+expect_gui "3: uninstall" fail-on Error wait "$UNINSTALL_TITLE" click $IDOK \
+  wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" expect-alone click $IDOK \
   wait-gone
-expect_eq "3: exit status" 0 "$(uninstall_exit_code)"
+expect_exit "3: exit status" 0
 expect_eq "3: talvenkp.sys deleted" gone "$(file_state "$(driver_file talvenkp.sys)")"
 expect_eq "3: talvenkp still runs" RUNNING "$(wine_service_state talvenkp)"
 finish

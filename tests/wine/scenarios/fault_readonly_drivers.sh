@@ -13,58 +13,47 @@
 #     attribute: the shell clears the attribute and overwrites them without asking
 #     (FOF_NOCONFIRMATION), so the run completes: "TALVEN Installation Complete!", the package's
 #     bytes in the drivers folder, both drivers running.
-. "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
-setup_prefix winxp
-caption=$(setup_caption winxp)
+gui_prefix winxp
 pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" || exit 1
 
 # The immutable flag must be gone before the prefix is removed, whatever way the script ends.
 unlock_drivers() { chattr -i "$SETUP_DRIVERS" 2>/dev/null; }
-trap 'h7_rc=$?; unlock_drivers; (exit $h7_rc); _talven_cleanup' EXIT
+TALVEN_ON_EXIT=unlock_drivers
 
 # --- 1: a drivers folder that refuses new files --------------------------------------------------
 if chattr +i "$SETUP_DRIVERS" 2>/dev/null && ! touch "$SETUP_DRIVERS/probe" 2>/dev/null; then
   setup_start "$pkg"
-  expect_gui "1: folder refuses the copy" wait "$caption" check 1007 1 click 1005 \
-    wait-text 1005 Install click 1005 timeout 60000 fail-on "" wait-msgbox Error \
-    expect-text -1 "$(setup_failure_text)" expect-alone click 1 wait-gone absent Error 1000 \
-    absent "" 500
-  setup_wait_exit
-  expect_eq "1: exit code" 0 "$SETUP_EXIT"
-  expect_no_path "1: no windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
-  expect_no_path "1: no talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
-  for service in WinDriver talvenkp; do
-    expect_eq "1: $service registered, not started" STOPPED "$(wine_service_state $service)"
-  done
+  expect_gui "1: folder refuses the copy" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT timeout 60000 \
+    fail-on "" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_FAILURE" expect-alone click $IDOK \
+    wait-gone absent Error 1000 absent "" 500
+  expect_exit "1: exit code" 0
+  expect_driver_files 1 gone sys
+  expect_services "1: registered, not started" STOPPED
   expect_ok "1: developer files copied" diff -r "$pkg" "$SETUP_INSTALL_DIR"
   unlock_drivers
 else
   unlock_drivers
   rm -f "$SETUP_DRIVERS/probe"
-  echo "SKIP 1: the immutable flag (chattr +i, root on ext4 and the like) is not available here"
+  skip "1: the immutable flag (chattr +i, root on ext4 and the like) is not available here"
 fi
 
 # --- 2: read-only older driver files -------------------------------------------------------------
 for file in windrvr.sys talvenkp.sys; do
-  cp "$TALVEN_TEST_TOOLS/driver_variant.sys" "$SETUP_DRIVERS/$file" || exit 1
+  cp "$TALVEN_TEST_DRIVERS/driver_variant.sys" "$SETUP_DRIVERS/$file" || exit 1
   wine attrib +r "C:\\windows\\system32\\drivers\\$file" >/dev/null 2>&1
 done
-# attrib prints the attribute letters ("A    R") before the path.
-expect_eq "2: read-only attribute set" "AR" \
-  "$(wine cmd /c attrib 'C:\windows\system32\drivers\windrvr.sys' 2>/dev/null | tr -d '\r' |
-     sed 's/C:.*//' | tr -d ' ')"
+expect_eq "2: read-only attribute set" AR \
+  "$(file_attributes 'C:\windows\system32\drivers\windrvr.sys')"
 setup_start "$pkg"
-expect_gui "2: read-only files replaced" wait "$caption" check 1007 1 click 1005 \
-  wait-text 1005 Install click 1005 timeout 60000 fail-on Error wait-msgbox "" \
-  expect-text -1 "TALVEN Installation Complete!" expect-alone click 1 wait-gone
-setup_wait_exit
-expect_eq "2: exit code" 0 "$SETUP_EXIT"
+expect_gui "2: read-only files replaced" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT timeout 60000 \
+  fail-on Error wait-msgbox "" expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" expect-alone click $IDOK \
+  wait-gone
+expect_exit "2: exit code" 0
 for file in windrvr.sys talvenkp.sys; do
   expect_same_file "2: $file replaced" "$pkg/system/$file" "$SETUP_DRIVERS/$file"
 done
-for service in WinDriver talvenkp; do
-  expect_eq "2: $service" RUNNING "$(wine_service_state $service)"
-done
+expect_services 2 RUNNING
 finish

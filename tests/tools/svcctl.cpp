@@ -4,6 +4,9 @@
 //   svcctl create NAME PATH [START]   kernel-driver service, start type START (default 3, demand)
 //   svcctl start NAME | stop NAME | delete NAME
 //   svcctl state NAME                 prints RUNNING, STOPPED, START_PENDING, ... or MISSING
+//   svcctl hold NAME SECONDS          keeps the service open for SECONDS after printing "holding
+//                                     NAME": deleted meanwhile, it stays marked for deletion, so
+//                                     that a new CreateServiceA of the name fails (1072)
 //
 // Prints one line; exit code 0 when the call succeeded, 1 when the system refused it (the line
 // carries the error code), 2 for a usage error.
@@ -36,7 +39,7 @@ int Fail(const char *what, const char *name) {
 }
 
 int Usage() {
-  printf("usage: svcctl create NAME PATH [START] | start NAME | stop NAME | delete NAME | state NAME\n");
+  printf("usage: svcctl create NAME PATH [START] | start|stop|delete|state NAME | hold NAME SECONDS\n");
   return 2;
 }
 
@@ -74,6 +77,12 @@ int main(int argc, char **argv) {
     return Fail("open", name);
   }
 
+  if (strcmp(command, "hold") == 0 && argc == 4) {
+    printf("holding %s\n", name);
+    fflush(stdout);
+    Sleep(strtoul(argv[3], NULL, 10) * 1000);
+    return 0;
+  }
   if (strcmp(command, "state") == 0) {
     SERVICE_STATUS status;
     if (!QueryServiceStatus(service.Get(), &status))

@@ -13,10 +13,9 @@
 #    message and no "TALVEN Removed!";
 #  - Windows 98, a [rename] section too big to read whole: setup cannot take a delete back and
 #    ends with its failure message, WININIT.INI untouched.
-. "$TALVEN_SOURCE_DIR/tests/wine/uninstall_lib.sh"
-. "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
-uninstall_prefix winxp
+gui_prefix winxp
 pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" || exit 1
 wininit=$WINEPREFIX/drive_c/windows/wininit.ini
@@ -33,15 +32,12 @@ wininit_lines() {
 # Both drivers installed and started as a user has them, windrvr.sys held, then uninstall: the
 # restart message.
 uninstall_nt_holding_windrvr() {
-  wine_driver_install WinDriver "$TALVEN_TEST_DRIVERS/windrvr.sys"
-  wine_driver_install talvenkp "$TALVEN_TEST_DRIVERS/talvenkp.sys"
-  expect_ok "$1: start WinDriver" wine_svc start WinDriver
-  expect_ok "$1: start talvenkp" wine_svc start talvenkp
+  running_drivers "$1"
   hold read 'C:\windows\system32\drivers\windrvr.sys'
   uninstall_start
-  expect_ok "$1: restart message" gui wait "$UNINSTALL_TITLE" click 1 wait-msgbox Notice 20000 \
-    expect-text -1 -e "$TEXT_RESTART" click 1
-  expect_eq "$1: exit status" 0 "$(uninstall_exit_code)"
+  expect_ok "$1: restart message" gui wait "$UNINSTALL_TITLE" click $IDOK wait-msgbox Notice 20000 \
+    expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" click $IDOK
+  expect_exit "$1: exit status" 0
 }
 # Both .vxd files in place, a line already in WININIT.INI, both files held, then uninstall: the
 # restart message.
@@ -50,9 +46,9 @@ uninstall_9x_holding_both() {
   printf '[rename]\r\nNUL=C:\\OTHER.TMP\r\n' >"$wininit"
   hold read 'C:\windows\system\vmm32\windrvr.vxd' 'C:\windows\system\vmm32\talvenkp.vxd'
   uninstall_start
-  expect_ok "$1: restart message" gui wait-prefix "Windows 98 Orbanet" click 1 \
-    wait-msgbox Notice 20000 expect-text -1 -e "$TEXT_RESTART" click 1
-  expect_eq "$1: exit status" 0 "$(uninstall_exit_code)"
+  expect_ok "$1: restart message" gui wait-prefix "Windows 98 Orbanet" click $IDOK \
+    wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" click $IDOK
+  expect_exit "$1: exit status" 0
   expect_eq "$1: WININIT.INI" \
     "[rename]|NUL=C:\\OTHER.TMP|NUL=C:\\windows\\system\\vmm32\\windrvr.vxd|NUL=C:\\windows\\system\\vmm32\\talvenkp.vxd" \
     "$(wininit_lines)"
@@ -75,11 +71,9 @@ uninstall_nt_holding_windrvr "nt again"
 expect_eq "nt again: delete pending" windrvr.sys "$(pending_deletes)"
 release
 setup_start "$pkg"
-expect_gui "nt again: setup" wait "$(setup_caption winxp)" check 1007 1 click 1005 \
-  wait-text 1005 Install click 1005 timeout 60000 fail-on Error wait-msgbox "" \
-  expect-text -1 "TALVEN Installation Complete!" click 1 wait-gone
-setup_wait_exit
-expect_eq "nt again: setup exit code" 0 "$SETUP_EXIT"
+expect_gui "nt again: setup" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT timeout 60000 fail-on Error \
+  wait-msgbox "" expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" click $IDOK wait-gone
+expect_exit "nt again: setup exit code" 0
 expect_eq "nt again: delete taken back" "" "$(pending_deletes)"
 wine_restart
 for service in WinDriver talvenkp; do
@@ -102,16 +96,16 @@ expect_eq "9x: talvenkp.vxd after the restart" gone "$(file_state "$(driver_file
 
 # --- Windows 95/98: setup again before the restart, with the test VxD loader ---
 wine_set_app_version setup.exe win98
+TO_INSTALL_98=(wait "$(setup_caption win98)" check $SETUP_IDC_README_CHECK 1 click $SETUP_IDC_NEXT
+               wait-text $SETUP_IDC_NEXT Install)
 uninstall_9x_holding_both "9x again"
 release
 wine_driver_install vxdldr "$TALVEN_TEST_DRIVERS/vxdldr_fake.sys"
 expect_ok "9x again: loader start" wine_svc start vxdldr
 setup_start "$pkg"
-expect_gui "9x again: setup" wait "$(setup_caption win98)" check 1007 1 click 1005 \
-  wait-text 1005 Install click 1005 timeout 60000 fail-on Error wait "Installation Complete" \
-  click 2 wait-gone
-setup_wait_exit
-expect_eq "9x again: setup exit code" 0 "$SETUP_EXIT"
+expect_gui "9x again: setup" "${TO_INSTALL_98[@]}" click $SETUP_IDC_NEXT timeout 60000 \
+  fail-on Error wait "Installation Complete" click $IDCANCEL wait-gone
+expect_exit "9x again: setup exit code" 0
 expect_eq "9x again: deletes taken back" "[rename]|NUL=C:\\OTHER.TMP" "$(wininit_lines)"
 wine_restart
 for name in windrvr talvenkp; do
@@ -130,10 +124,11 @@ hold read 'C:\windows\system\vmm32\talvenkp.vxd'
 # The loader (stopped by the restart) is needed to unregister the drivers setup registered above.
 expect_ok "9x error: loader start" wine_svc start vxdldr
 uninstall_start
-expect_ok "9x error: names the file" gui wait-prefix "Windows 98 Orbanet" click 1 \
-  wait-msgbox Error 20000 expect-text-contains -1 'C:\windows\system\vmm32\talvenkp.vxd' click 1 \
+expect_ok "9x error: names the file" gui wait-prefix "Windows 98 Orbanet" click $IDOK \
+  wait-msgbox Error 20000 \
+  expect-text-contains $MSGBOX_TEXT 'C:\windows\system\vmm32\talvenkp.vxd' click $IDOK \
   absent Notice 1000
-expect_eq "9x error: exit status" 0 "$(uninstall_exit_code)"
+expect_exit "9x error: exit status" 0
 expect_eq "9x error: windrvr.vxd" gone "$(file_state "$(driver_file windrvr.vxd)")"
 release
 
@@ -147,10 +142,8 @@ rm -rf "$wininit"
 } >"$wininit"
 before=$(md5sum <"$wininit")
 setup_start "$pkg"
-expect_gui "9x too big: setup fails" wait "$(setup_caption win98)" check 1007 1 click 1005 \
-  wait-text 1005 Install click 1005 timeout 60000 fail-on "Installation Complete" \
-  wait-msgbox Error expect-text -1 "$(setup_failure_text)" click 1 wait-gone
-setup_wait_exit
-expect_eq "9x too big: setup exit code" 0 "$SETUP_EXIT"
+expect_gui "9x too big: setup fails" "${TO_INSTALL_98[@]}" click $SETUP_IDC_NEXT timeout 60000 \
+  fail-on "Installation Complete" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_FAILURE" click $IDOK wait-gone
+expect_exit "9x too big: setup exit code" 0
 expect_eq "9x too big: WININIT.INI unchanged" "$before" "$(md5sum <"$wininit")"
 finish

@@ -1,0 +1,1014 @@
+// guictl: drives the dialogs of another program like a user, for the Wine scenarios and the demo
+// autopilot. It runs under Wine in the same prefix as the program under test, finds that
+// program's dialogs by caption, reads their controls and presses their buttons.
+//
+// Usage:
+//   guictl COMMAND [ARG...] [COMMAND [ARG...]]...    commands given as arguments
+//   guictl -f SCRIPT                                 commands read from a file, one or more
+//                                                   per line (a word starting with # comments
+//                                                   out the rest of its line; "..." groups
+//                                                   words, \" inside quotes is a quote)
+// Commands run in order; each prints one line ("ok ..." or "FAIL ..."). The first failed
+// expectation or time-out ends the run with exit code 1, after the list of visible dialogs;
+// a usage error gives exit code 2; exit code 0 when every command succeeded.
+//
+// Most commands act on the selected window, chosen by the last wait. A dialog is a visible
+// top-level window of class "#32770"; a message box is a dialog holding the static text 0xFFFF.
+//   timeout MS                    default time-out of the waits (10000 at start)
+//   fail-on CAPTION               from now on a wait fails at once when a message box with this
+//                                 caption shows (an "Error" box while waiting for success)
+//   wait CAPTION [MS]             wait for a dialog with exactly this caption and select it
+//   wait-prefix PREFIX [MS]       the same, caption beginning with PREFIX
+//   wait-msgbox CAPTION [MS]      the same for a message box ("" matches the empty caption)
+//   wait-owned [MS]               wait for a dialog owned by the selected window; select it
+//   wait-control ID [MS]          wait for a dialog holding control ID (decimal), such as a
+//                                 status window; select it without waiting for it to answer
+//   absent CAPTION [MS]           fail if a dialog with this caption is visible now or shows up
+//                                 within MS (default 0: now only)
+//   expect-alone                  the selected window is the only visible dialog
+//   wait-gone [MS]                wait until the selected window is destroyed (fails when no
+//                                 window was selected)
+//   wait-hidden [MS]              wait until it is hidden or destroyed
+//   list                          print the visible dialogs
+//   caption                       print the selected window's caption
+//   expect-caption TEXT / expect-caption-prefix TEXT
+//   text ID                       print a control's text (control characters as \r \n \xHH)
+//   expect-text ID TEXT / expect-text-prefix ID TEXT / expect-text-contains ID TEXT
+//   expect-text-file ID FILE      the text equals the file's bytes up to its first NUL
+//   expect-enabled ID 0|1 / expect-visible ID 0|1 / expect-checked ID 0|1
+//   focus / expect-focus ID       id of the control holding the keyboard focus
+//   wait-text ID TEXT [MS]        wait until a control's text equals TEXT
+//   expect-child-text TEXT        some control of the selected window shows exactly TEXT (for
+//                                 dialogs whose ids are not ours, such as the folder picker)
+//   click ID                      BM_CLICK; the control must be visible and enabled, and its
+//                                 program answer. Waits up to 1 s for the click's handler, then
+//                                 goes on (the handler may run a modal loop: a message box, the
+//                                 installation run); fails when the click is not delivered
+//   check ID 0|1                  click a check box when its state differs, then check it (a
+//                                 box that does not answer fails, it never reads as unticked)
+//   set-text ID TEXT              WM_SETTEXT; the control must be visible and enabled
+//   tree-select-root              select the root item of the window's tree view (in the folder
+//                                 picker: the desktop)
+//   key esc|enter|tab             post the key to the focused control (the dialog when none)
+//   close                         post WM_CLOSE to the selected window
+//   syscommand N                  post WM_SYSCOMMAND N (16: the About entry of setup)
+//   sleep MS
+// ID is a control id, decimal or 0x hex; -1 is 0xFFFF (a message box's text); "." is the
+// selected window itself. A TEXT preceded by the word -e has its escapes decoded first:
+// \r \n \t \\ \xHH; without -e it is taken as it is (paths keep their backslashes).
+//
+// Example (the first page of setup):
+//   guictl wait-prefix "Windows XP Orbanet" expect-enabled 1005 0 check 1007 1
+//          expect-enabled 1005 1 click 1005 expect-text 1005 Install      (one command line)
+#include <windows.h>
+#include <commctrl.h>
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+const DWORD kPollMs = 50;
+const UINT kSendTimeoutMs = 5000;
+const UINT kClickTimeoutMs = 1000;
+const int kMaxArgs = 4096;
+const int kCaptionSize = 512;
+
+DWORD g_timeoutMs = 10000;
+HWND g_window = NULL;
+const char* g_failOn = NULL;
+
+// ---------------------------------------------------------------------------------------------
+// Output
+// ---------------------------------------------------------------------------------------------
+
+void Line(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    vprintf(format, args);
+    va_end(args);
+    putchar('\n');
+    fflush(stdout);
+}
+
+// Control characters and the letters of their escapes; the backslash itself (decoded only).
+const char kEscapes[] = "\rr\nn\tt\\\\";
+
+// Writes text into out with control characters escaped, so that it stays on one line; a text
+// that does not fit ends in "...".
+void Escape(const char* text, char* out, size_t size)
+{
+    size_t n = 0;
+    const unsigned char* p = (const unsigned char*)text;
+    for (; *p && n + 8 < size; ++p) {
+        const char* escape = *p < 0x20 ? strchr(kEscapes, *p) : NULL;
+        if (escape)
+            n += snprintf(out + n, size - n, "\\%c", escape[1]);
+        else if (*p < 0x20 || *p == 0x7F)
+            n += snprintf(out + n, size - n, "\\x%02X", *p);
+        else
+            out[n++] = (char)*p;
+    }
+    if (*p)
+        n += snprintf(out + n, size - n, "...");
+    out[n] = '\0';
+}
+
+// Decodes \r \n \t \\ \xHH in place; other backslashes stay as they are.
+void Unescape(char* text)
+{
+    char* out = text;
+    for (const char* p = text; *p; ++p) {
+        const char* escape = NULL;
+        for (const char* e = kEscapes; *p == '\\' && p[1] && *e && !escape; e += 2)
+            escape = e[1] == p[1] ? e : NULL;
+        if (escape) {
+            *out++ = *escape;
+            ++p;
+        } else if (*p == '\\' && p[1] == 'x' && p[2] && p[3]) {
+            char hex[3] = {p[2], p[3], 0};
+            *out++ = (char)strtoul(hex, NULL, 16);
+            p += 3;
+        } else {
+            *out++ = *p;
+        }
+    }
+    *out = '\0';
+}
+
+// ---------------------------------------------------------------------------------------------
+// Windows of the program under test
+// ---------------------------------------------------------------------------------------------
+
+// Caption of a top-level window (of any process: the system keeps it, no message is sent).
+void Caption(HWND window, char* out, int size)
+{
+    out[0] = '\0';
+    GetWindowTextA(window, out, size);
+}
+
+bool IsDialog(HWND window)
+{
+    char cls[64];
+    if (!IsWindowVisible(window) || !GetClassNameA(window, cls, sizeof cls))
+        return false;
+    return strcmp(cls, "#32770") == 0;
+}
+
+bool IsMessageBox(HWND window)
+{
+    HWND text = GetDlgItem(window, 0xFFFF);
+    char cls[64];
+    return text && GetClassNameA(text, cls, sizeof cls) && lstrcmpiA(cls, "Static") == 0;
+}
+
+// kHasControl: a dialog holding the control whose id the caption field gives (decimal).
+enum MatchMode { kExact, kPrefix, kMessageBox, kOwned, kHasControl };
+
+struct Match {
+    MatchMode mode;
+    const char* caption;
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
+{
+    Match* match = (Match*)param;
+    if (!IsDialog(window))
+        return TRUE;
+    char caption[kCaptionSize];
+    Caption(window, caption, sizeof caption);
+    bool hit = false;
+    switch (match->mode) {
+        case kExact: hit = strcmp(caption, match->caption) == 0; break;
+        case kPrefix: hit = strncmp(caption, match->caption, strlen(match->caption)) == 0; break;
+        case kMessageBox: hit = strcmp(caption, match->caption) == 0 && IsMessageBox(window); break;
+        case kOwned: hit = GetWindow(window, GW_OWNER) == match->owner; break;
+        case kHasControl: hit = GetDlgItem(window, atoi(match->caption)) != NULL; break;
+    }
+    if (!hit)
+        return TRUE;
+    match->found = window;
+    return FALSE;
+}
+
+HWND FindDialog(MatchMode mode, const char* caption, HWND owner)
+{
+    Match match = {mode, caption, owner, NULL};
+    EnumWindows(MatchWindow, (LPARAM)&match);
+    return match.found;
+}
+
+HWND WaitDialog(MatchMode mode, const char* caption, HWND owner, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND found = FindDialog(mode, caption, owner);
+        if (found || GetTickCount() - start >= timeoutMs)
+            return found;
+        if (g_failOn && FindDialog(kMessageBox, g_failOn, NULL))
+            return NULL;
+        Sleep(kPollMs);
+    }
+}
+
+BOOL CALLBACK ListWindow(HWND window, LPARAM)
+{
+    if (!IsDialog(window))
+        return TRUE;
+    char caption[kCaptionSize], shown[kCaptionSize];
+    Caption(window, caption, sizeof caption);
+    Escape(caption, shown, sizeof shown);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char text[kCaptionSize] = "";
+    if (IsMessageBox(window)) {
+        char raw[kCaptionSize] = "";
+        SendMessageTimeoutA(GetDlgItem(window, 0xFFFF), WM_GETTEXT, sizeof raw, (LPARAM)raw,
+            SMTO_NORMAL, kSendTimeoutMs, NULL);
+        Escape(raw, text, sizeof text);
+    }
+    Line("     dialog %p pid %04lx owner %p caption '%s'%s%s%s", (void*)window, pid,
+        (void*)GetWindow(window, GW_OWNER), shown, text[0] ? " text '" : "", text,
+        text[0] ? "'" : "");
+    return TRUE;
+}
+
+// Finds a visible dialog other than the selected window.
+BOOL CALLBACK CountOthers(HWND window, LPARAM param)
+{
+    if (window == g_window || !IsDialog(window))
+        return TRUE;
+    ((Match*)param)->found = window;
+    return FALSE;
+}
+
+void ListDialogs()
+{
+    Line("     visible dialogs:");
+    EnumWindows(ListWindow, 0);
+}
+
+// Reads a window's text through WM_GETTEXT, which the system carries across processes. The
+// result is malloc'ed; NULL when the window does not answer.
+char* ReadText(HWND window)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &length))
+        return NULL;
+    size_t size = length + 64;  // multi-byte text may need more than the count of characters
+    char* text = (char*)calloc(size, 1);
+    if (!text)
+        return NULL;
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(
+            window, WM_GETTEXT, size, (LPARAM)text, SMTO_NORMAL, kSendTimeoutMs, &copied)) {
+        free(text);
+        return NULL;
+    }
+    text[size - 1] = '\0';
+    return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+// ---------------------------------------------------------------------------------------------
+
+struct Args {
+    int count;
+    char** words;
+    int next;
+
+    bool More() const
+    {
+        return next < count;
+    }
+    const char* Peek() const
+    {
+        return next < count ? words[next] : NULL;
+    }
+    char* Take()
+    {
+        return next < count ? words[next++] : NULL;
+    }
+};
+
+bool Fail(const char* format, ...)
+{
+    char message[4096];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    Line("FAIL %s", message);
+    ListDialogs();
+    return false;
+}
+
+bool UsageError(const char* command, const char* what)
+{
+    Line("usage error: %s: %s", command, what);
+    exit(2);
+    return false;
+}
+
+bool ParseNumber(const char* word, long* value)
+{
+    if (!word || !*word)
+        return false;
+    char* end = NULL;
+    *value = strtol(word, &end, 0);
+    return *end == '\0';
+}
+
+DWORD TakeTimeout(Args& args)
+{
+    long value = 0;
+    if (args.More() && ParseNumber(args.Peek(), &value)) {
+        args.Take();
+        return (DWORD)value;
+    }
+    return g_timeoutMs;
+}
+
+// Control id argument: a number, -1 for 0xFFFF, or "." for the selected window itself.
+bool TakeControl(Args& args, const char* command, HWND* control, int* id)
+{
+    const char* word = args.Take();
+    if (!word)
+        return UsageError(command, "control id missing");
+    if (!g_window || !IsWindow(g_window))
+        return Fail("%s: no window selected (or it is gone)", command);
+    if (strcmp(word, ".") == 0) {
+        *control = g_window;
+        *id = 0;
+        return true;
+    }
+    long value = 0;
+    if (!ParseNumber(word, &value))
+        return UsageError(command, "control id is not a number");
+    *id = (int)(value & 0xFFFF);
+    *control = GetDlgItem(g_window, *id);
+    if (!*control)
+        return Fail("%s %s: the selected window has no control %d", command, word, *id);
+    return true;
+}
+
+bool TakeFlag(Args& args, const char* command, int* flag)
+{
+    const char* word = args.Take();
+    if (!word || (strcmp(word, "0") && strcmp(word, "1")))
+        return UsageError(command, "expected 0 or 1");
+    *flag = word[0] == '1';
+    return true;
+}
+
+// TEXT argument, with escapes decoded when preceded by -e.
+char* TakeText(Args& args, const char* command)
+{
+    bool escaped = args.Peek() && strcmp(args.Peek(), "-e") == 0;
+    if (escaped)
+        args.Take();
+    char* text = args.Take();
+    if (!text)
+        UsageError(command, "text missing");
+    if (escaped)
+        Unescape(text);
+    return text;
+}
+
+bool Select(HWND window, const char* command, const char* what, bool waitForAnswer)
+{
+    if (!window)
+        return Fail("%s: no %s appeared%s%s%s", command, what, g_failOn ? " (or '" : "",
+            g_failOn ? g_failOn : "", g_failOn ? "' came first)" : "");
+    g_window = window;
+    // A window just shown may belong to a thread that has not yet entered its message loop (a
+    // message box at the end of a long handler): wait until it answers. Not so a status window,
+    // whose program may be busy with the run it reports on.
+    if (waitForAnswer)
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, NULL);
+    char caption[kCaptionSize], shown[kCaptionSize];
+    Caption(window, caption, sizeof caption);
+    Escape(caption, shown, sizeof shown);
+    Line("ok   %s: '%s'", command, shown);
+    return true;
+}
+
+// Shows at most kShown characters of text from offset on, escaped, with "..." where cut.
+const size_t kShown = 160;
+
+void Excerpt(const char* text, size_t offset, char* out, size_t size)
+{
+    char part[kShown + 1];
+    snprintf(part, sizeof part, "%s", text + offset);
+    char escaped[kShown * 4 + 16];
+    Escape(part, escaped, sizeof escaped);
+    snprintf(out, size, "%s%s%s", offset ? "..." : "", escaped,
+        strlen(text + offset) > kShown ? "..." : "");
+}
+
+bool CompareText(const char* command, int id, const char* seen, const char* expected, char how)
+{
+    bool same = false;
+    if (how == '=')
+        same = strcmp(seen, expected) == 0;
+    else if (how == '^')
+        same = strncmp(seen, expected, strlen(expected)) == 0;
+    else
+        same = strstr(seen, expected) != NULL;
+    char seenShown[kShown * 4 + 32], expectedShown[kShown * 4 + 32];
+    if (same) {
+        Excerpt(seen, 0, seenShown, sizeof seenShown);
+        Line("ok   %s %d: '%s'%s", command, id, seenShown,
+            strlen(seen) > kShown ? " (the whole text matches)" : "");
+        return true;
+    }
+    // Long texts: show where they part.
+    size_t at = 0;
+    if (how != '~')
+        while (seen[at] && seen[at] == expected[at])
+            ++at;
+    size_t from = at > 40 ? at - 40 : 0;
+    Excerpt(seen, from, seenShown, sizeof seenShown);
+    Excerpt(expected, from, expectedShown, sizeof expectedShown);
+    const char* relation = how == '=' ? "" : how == '^' ? "beginning with " : "containing ";
+    if (how == '~' || (strlen(seen) <= kShown && strlen(expected) <= kShown))
+        return Fail(
+            "%s %d: expected %s'%s', seen '%s'", command, id, relation, expectedShown, seenShown);
+    return Fail("%s %d: expected %s%lu characters, seen %lu; they differ at offset %lu: "
+                "expected '%s', seen '%s'",
+        command, id, relation, (unsigned long)strlen(expected), (unsigned long)strlen(seen),
+        (unsigned long)at, expectedShown, seenShown);
+}
+
+bool ExpectState(const char* command, int id, const char* what, int expected, int seen)
+{
+    if (expected == seen) {
+        Line("ok   %s %d: %s %d", command, id, what, seen);
+        return true;
+    }
+    return Fail("%s %d: expected %s %d, seen %d", command, id, what, expected, seen);
+}
+
+// A check box's state; a control that does not answer has none (not "unticked").
+bool Checked(const char* command, HWND control, int id, int* checked)
+{
+    DWORD_PTR state = 0;
+    if (!SendMessageTimeoutA(control, BM_GETCHECK, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &state))
+        return Fail("%s %d: the control does not answer BM_GETCHECK", command, id);
+    *checked = state == BST_CHECKED;
+    return true;
+}
+
+HWND FocusedWindow(HWND dialog)
+{
+    GUITHREADINFO info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, NULL), &info))
+        return NULL;
+    return info.hwndFocus;
+}
+
+// A user can press only what is shown and enabled.
+bool Pressable(const char* command, HWND control, int id)
+{
+    if (!IsWindowVisible(control))
+        return Fail("%s %d: the control is hidden", command, id);
+    if (!IsWindowEnabled(control))
+        return Fail("%s %d: the control is disabled", command, id);
+    return true;
+}
+
+struct ChildSearch {
+    const char* text;       // child with this text, or
+    const char* className;  // child of this class
+    HWND found;
+};
+
+BOOL CALLBACK SearchChild(HWND child, LPARAM param)
+{
+    ChildSearch* search = (ChildSearch*)param;
+    if (search->className) {
+        char cls[64];
+        if (GetClassNameA(child, cls, sizeof cls) && lstrcmpiA(cls, search->className) == 0) {
+            search->found = child;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    char* text = ReadText(child);
+    bool same = text && strcmp(text, search->text) == 0;
+    free(text);
+    if (!same)
+        return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
+// Sent with a time-out rather than posted, so that what the click's handler does (a new page)
+// is done when the next command looks. The control's thread must answer first, so that a click
+// that times out has been taken up by a handler that runs a modal loop (a message box, the
+// installation run) and keeps running while this tool goes on.
+bool Press(const char* command, HWND control, int id)
+{
+    if (!SendMessageTimeoutA(control, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, NULL))
+        return Fail("%s %d: the program does not answer", command, id);
+    SetLastError(0);
+    if (!SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_NORMAL, kClickTimeoutMs, NULL) &&
+        GetLastError() != ERROR_TIMEOUT)
+        return Fail("%s %d: the click was not delivered (error %lu)", command, id, GetLastError());
+    return true;
+}
+
+bool NoWindow(const char* command)
+{
+    if (g_window && IsWindow(g_window))
+        return false;
+    Fail("%s: no window selected (or it is gone)", command);
+    return true;
+}
+
+// One command: its name, its handler, and a mode for handlers that several commands share.
+struct Command {
+    const char* name;
+    bool (*handler)(Args& args, const char* command, int mode);
+    int mode;
+};
+
+bool DoTimeout(Args& args, const char* command, int)
+{
+    long value = 0;
+    if (!ParseNumber(args.Take(), &value))
+        return UsageError(command, "milliseconds expected");
+    g_timeoutMs = (DWORD)value;
+    Line("ok   timeout %lu", g_timeoutMs);
+    return true;
+}
+
+bool DoFailOn(Args& args, const char* command, int)
+{
+    g_failOn = args.Take();
+    if (!g_failOn)
+        return UsageError(command, "caption missing");
+    Line("ok   fail-on '%s'", g_failOn);
+    return true;
+}
+
+bool DoSleep(Args& args, const char* command, int)
+{
+    long value = 0;
+    if (!ParseNumber(args.Take(), &value))
+        return UsageError(command, "milliseconds expected");
+    Sleep((DWORD)value);
+    Line("ok   sleep %ld", value);
+    return true;
+}
+
+// Every wait for a dialog: by caption (exact, prefix, message box), by owner (the selected
+// window), or by a control it holds (the id in place of the caption).
+bool DoWait(Args& args, const char* command, int mode)
+{
+    static const char* const kWhat[] = {"dialog with caption '%s'",
+        "dialog with caption beginning '%s'", "message box with caption '%s'",
+        "dialog owned by the selected window%s", "dialog holding control %s"};
+    const char* word = mode == kOwned ? "" : args.Take();
+    long id = 0;
+    if (!word || (mode == kHasControl && (!ParseNumber(word, &id) || id <= 0)))
+        return UsageError(command, mode == kHasControl ? "control id expected" : "caption missing");
+    DWORD timeoutMs = TakeTimeout(args);
+    if (mode == kOwned && !g_window)
+        return Fail("%s: no window selected", command);
+    char what[kCaptionSize + 64];
+    snprintf(what, sizeof what - 32, kWhat[mode], word);
+    snprintf(what + strlen(what), 32, " within %lu ms", timeoutMs);
+    return Select(WaitDialog((MatchMode)mode, word, g_window, timeoutMs), command, what,
+        mode != kHasControl);
+}
+
+bool DoAbsent(Args& args, const char* command, int)
+{
+    const char* caption = args.Take();
+    if (!caption)
+        return UsageError(command, "caption missing");
+    long ms = 0;
+    if (args.More() && ParseNumber(args.Peek(), &ms))
+        args.Take();
+    DWORD start = GetTickCount();
+    do {
+        if (FindDialog(kExact, caption, NULL))
+            return Fail("absent: a dialog with caption '%s' is shown", caption);
+        Sleep(kPollMs);
+    } while (GetTickCount() - start < (DWORD)ms);
+    Line("ok   absent '%s' (%ld ms)", caption, ms);
+    return true;
+}
+
+// mode 1: hidden is enough.
+bool DoWaitGone(Args& args, const char* command, int hiddenIsEnough)
+{
+    DWORD timeoutMs = TakeTimeout(args);
+    if (!g_window)
+        return Fail("%s: no window selected", command);
+    DWORD start = GetTickCount();
+    while (IsWindow(g_window) && !(hiddenIsEnough && !IsWindowVisible(g_window))) {
+        if (GetTickCount() - start >= timeoutMs)
+            return Fail("%s: window %p still %s after %lu ms", command, (void*)g_window,
+                hiddenIsEnough ? "visible" : "there", timeoutMs);
+        Sleep(kPollMs);
+    }
+    Line("ok   %s", command);
+    return true;
+}
+
+bool DoExpectAlone(Args&, const char* command, int)
+{
+    if (NoWindow(command))
+        return false;
+    Match others = {kOwned, NULL, NULL, NULL};
+    EnumWindows(CountOthers, (LPARAM)&others);
+    if (others.found)
+        return Fail("%s: another dialog is visible: %p", command, (void*)others.found);
+    Line("ok   expect-alone");
+    return true;
+}
+
+bool DoList(Args&, const char*, int)
+{
+    ListDialogs();
+    return true;
+}
+
+// mode 0: print; '=' or '^': compare.
+bool DoCaption(Args& args, const char* command, int how)
+{
+    const char* expected = how ? TakeText(args, command) : NULL;
+    if (NoWindow(command))
+        return false;
+    char caption[kCaptionSize], shown[kCaptionSize];
+    Caption(g_window, caption, sizeof caption);
+    if (expected)
+        return CompareText(command, 0, caption, expected, (char)how);
+    Escape(caption, shown, sizeof shown);
+    Line("ok   caption '%s'", shown);
+    return true;
+}
+
+// The whole file, NUL-terminated (malloc'ed); NULL when it cannot be read.
+char* ReadFileText(const char* path)
+{
+    FILE* file = fopen(path, "rb");
+    if (!file)
+        return NULL;
+    fseek(file, 0, SEEK_END);
+    long size = ftell(file);
+    fseek(file, 0, SEEK_SET);
+    char* text = size >= 0 ? (char*)calloc(size + 1, 1) : NULL;
+    if (text && fread(text, 1, size, file) != (size_t)size) {
+        free(text);
+        text = NULL;
+    }
+    fclose(file);
+    return text;
+}
+
+// mode 0: print; '=', '^', '~': compare with TEXT; 'f': compare with a file's text.
+bool DoText(Args& args, const char* command, int how)
+{
+    HWND control = NULL;
+    int id = 0;
+    if (!TakeControl(args, command, &control, &id))
+        return false;
+    char *expected = NULL, *fromFile = NULL;
+    if (how == 'f') {
+        const char* path = args.Take();
+        if (!path)
+            return UsageError(command, "file missing");
+        expected = fromFile = ReadFileText(path);
+        if (!fromFile)
+            return Fail("%s: cannot read %s", command, path);
+    } else if (how) {
+        expected = TakeText(args, command);
+    }
+    char* seen = ReadText(control);
+    bool ok = true;
+    if (!seen) {
+        ok = Fail("%s %d: the control does not answer WM_GETTEXT", command, id);
+    } else if (expected) {
+        ok = CompareText(command, id, seen, expected, how == 'f' ? '=' : (char)how);
+    } else {
+        size_t size = strlen(seen) * 4 + 16;
+        char* shown = (char*)malloc(size);
+        if (shown) {
+            Escape(seen, shown, size);
+            Line("ok   text %d: '%s'", id, shown);
+            free(shown);
+        }
+    }
+    free(seen);
+    free(fromFile);
+    return ok;
+}
+
+bool DoWaitText(Args& args, const char* command, int)
+{
+    HWND control = NULL;
+    int id = 0;
+    if (!TakeControl(args, command, &control, &id))
+        return false;
+    const char* expected = TakeText(args, command);
+    DWORD timeoutMs = TakeTimeout(args);
+    DWORD start = GetTickCount();
+    for (;;) {
+        char* seen = ReadText(control);
+        bool same = seen && strcmp(seen, expected) == 0;
+        if (same || GetTickCount() - start >= timeoutMs) {
+            bool ok = CompareText(command, id, seen ? seen : "", expected, '=');
+            free(seen);
+            return ok;
+        }
+        free(seen);
+        Sleep(kPollMs);
+    }
+}
+
+bool DoExpectChildText(Args& args, const char* command, int)
+{
+    const char* expected = TakeText(args, command);
+    if (NoWindow(command))
+        return false;
+    ChildSearch search = {expected, NULL, NULL};
+    EnumChildWindows(g_window, SearchChild, (LPARAM)&search);
+    if (!search.found)
+        return Fail("%s: no control shows '%s'", command, expected);
+    Line("ok   %s: control %d shows '%s'", command, GetDlgCtrlID(search.found), expected);
+    return true;
+}
+
+bool DoTreeSelectRoot(Args&, const char* command, int)
+{
+    if (NoWindow(command))
+        return false;
+    ChildSearch search = {NULL, WC_TREEVIEWA, NULL};
+    EnumChildWindows(g_window, SearchChild, (LPARAM)&search);
+    if (!search.found)
+        return Fail("%s: the window has no tree view", command);
+    DWORD_PTR root = 0, selected = 0;
+    SendMessageTimeoutA(
+        search.found, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_NORMAL, kSendTimeoutMs, &root);
+    if (!root)
+        return Fail("%s: the tree view has no root item", command);
+    SendMessageTimeoutA(search.found, TVM_SELECTITEM, TVGN_CARET, (LPARAM)root, SMTO_NORMAL,
+        kSendTimeoutMs, &selected);
+    if (!selected)
+        return Fail("%s: the tree view refused to select its root item", command);
+    Line("ok   tree-select-root");
+    return true;
+}
+
+enum StateKind { kEnabled, kVisible, kChecked };
+
+bool DoExpectState(Args& args, const char* command, int kind)
+{
+    HWND control = NULL;
+    int id = 0, flag = 0;
+    if (!TakeControl(args, command, &control, &id) || !TakeFlag(args, command, &flag))
+        return false;
+    if (kind == kEnabled)
+        return ExpectState(command, id, "enabled", flag, IsWindowEnabled(control) ? 1 : 0);
+    if (kind == kVisible)
+        return ExpectState(command, id, "visible", flag, IsWindowVisible(control) ? 1 : 0);
+    int checked = 0;
+    return Checked(command, control, id, &checked) &&
+        ExpectState(command, id, "checked", flag, checked);
+}
+
+// mode 0: print; 1: compare.
+bool DoFocus(Args& args, const char* command, int compare)
+{
+    long expected = 0;
+    if (compare && !ParseNumber(args.Take(), &expected))
+        return UsageError(command, "control id expected");
+    if (NoWindow(command))
+        return false;
+    HWND focus = FocusedWindow(g_window);
+    int focusId = focus ? GetDlgCtrlID(focus) : -1;
+    if (!compare) {
+        Line("ok   focus %d", focusId);
+        return true;
+    }
+    return ExpectState(command, (int)expected, "focus on control", (int)expected, focusId);
+}
+
+bool DoClick(Args& args, const char* command, int)
+{
+    HWND control = NULL;
+    int id = 0;
+    if (!TakeControl(args, command, &control, &id) || !Pressable(command, control, id) ||
+        !Press(command, control, id))
+        return false;
+    Line("ok   click %d", id);
+    return true;
+}
+
+bool DoCheck(Args& args, const char* command, int)
+{
+    HWND control = NULL;
+    int id = 0, flag = 0, checked = 0;
+    if (!TakeControl(args, command, &control, &id) || !TakeFlag(args, command, &flag) ||
+        !Pressable(command, control, id) || !Checked(command, control, id, &checked))
+        return false;
+    if (checked != flag && !Press(command, control, id))
+        return false;
+    return Checked(command, control, id, &checked) &&
+        ExpectState(command, id, "checked", flag, checked);
+}
+
+bool DoSetText(Args& args, const char* command, int)
+{
+    HWND control = NULL;
+    int id = 0;
+    if (!TakeControl(args, command, &control, &id))
+        return false;
+    const char* text = TakeText(args, command);
+    if (!Pressable(command, control, id))
+        return false;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(
+            control, WM_SETTEXT, 0, (LPARAM)text, SMTO_NORMAL, kSendTimeoutMs, &result) ||
+        !result)
+        return Fail("set-text %d: WM_SETTEXT refused", id);
+    Line("ok   set-text %d", id);
+    return true;
+}
+
+bool DoKey(Args& args, const char* command, int)
+{
+    static const struct {
+        const char* name;
+        WPARAM key;
+    } kKeys[] = {{"esc", VK_ESCAPE}, {"enter", VK_RETURN}, {"tab", VK_TAB}};
+    const char* name = args.Take();
+    if (!name)
+        return UsageError(command, "key name missing");
+    WPARAM key = 0;
+    for (size_t i = 0; i < sizeof kKeys / sizeof kKeys[0]; ++i)
+        if (lstrcmpiA(name, kKeys[i].name) == 0)
+            key = kKeys[i].key;
+    if (!key)
+        return UsageError(command, "esc, enter or tab expected");
+    if (NoWindow(command))
+        return false;
+    HWND target = FocusedWindow(g_window);
+    if (!target)
+        target = g_window;
+    UINT scan = MapVirtualKeyA((UINT)key, 0);
+    if (!PostMessageA(target, WM_KEYDOWN, key, 1 | (scan << 16)) ||
+        !PostMessageA(target, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000u))
+        return Fail("%s %s: not delivered", command, name);
+    Line("ok   key %s", name);
+    return true;
+}
+
+// mode 0: WM_CLOSE; 1: WM_SYSCOMMAND with the number that follows.
+bool DoPost(Args& args, const char* command, int sysCommand)
+{
+    long value = 0;
+    if (sysCommand && !ParseNumber(args.Take(), &value))
+        return UsageError(command, "command id expected");
+    if (NoWindow(command))
+        return false;
+    if (!PostMessageA(g_window, sysCommand ? WM_SYSCOMMAND : WM_CLOSE, (WPARAM)value, 0))
+        return Fail("%s: not delivered", command);
+    if (sysCommand)
+        Line("ok   syscommand %ld", value);
+    else
+        Line("ok   close");
+    return true;
+}
+
+const Command kCommands[] = {
+    {"timeout", DoTimeout, 0},
+    {"fail-on", DoFailOn, 0},
+    {"sleep", DoSleep, 0},
+    {"wait", DoWait, kExact},
+    {"wait-prefix", DoWait, kPrefix},
+    {"wait-msgbox", DoWait, kMessageBox},
+    {"wait-owned", DoWait, kOwned},
+    {"wait-control", DoWait, kHasControl},
+    {"absent", DoAbsent, 0},
+    {"wait-gone", DoWaitGone, 0},
+    {"wait-hidden", DoWaitGone, 1},
+    {"expect-alone", DoExpectAlone, 0},
+    {"list", DoList, 0},
+    {"caption", DoCaption, 0},
+    {"expect-caption", DoCaption, '='},
+    {"expect-caption-prefix", DoCaption, '^'},
+    {"text", DoText, 0},
+    {"expect-text", DoText, '='},
+    {"expect-text-prefix", DoText, '^'},
+    {"expect-text-contains", DoText, '~'},
+    {"expect-text-file", DoText, 'f'},
+    {"wait-text", DoWaitText, 0},
+    {"expect-child-text", DoExpectChildText, 0},
+    {"tree-select-root", DoTreeSelectRoot, 0},
+    {"expect-enabled", DoExpectState, kEnabled},
+    {"expect-visible", DoExpectState, kVisible},
+    {"expect-checked", DoExpectState, kChecked},
+    {"focus", DoFocus, 0},
+    {"expect-focus", DoFocus, 1},
+    {"click", DoClick, 0},
+    {"check", DoCheck, 0},
+    {"set-text", DoSetText, 0},
+    {"key", DoKey, 0},
+    {"close", DoPost, 0},
+    {"syscommand", DoPost, 1},
+};
+
+bool Run(Args& args)
+{
+    const char* command = args.Take();
+    for (size_t i = 0; i < sizeof kCommands / sizeof kCommands[0]; ++i)
+        if (strcmp(command, kCommands[i].name) == 0)
+            return kCommands[i].handler(args, command, kCommands[i].mode);
+    return UsageError(command, "unknown command");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Script files
+// ---------------------------------------------------------------------------------------------
+
+// Splits a script into words: blanks separate, "..." groups (\" is a quote inside), a word
+// starting with # comments out the rest of its line. The words point into the buffer.
+int SplitScript(char* text, char** words, int capacity)
+{
+    int count = 0;
+    char* p = text;
+    while (*p) {
+        while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')
+            ++p;
+        if (!*p)
+            break;
+        if (*p == '#') {
+            while (*p && *p != '\n')
+                ++p;
+            continue;
+        }
+        char *word = p, *out = p;
+        bool quoted = false;
+        while (*p && (quoted || (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n'))) {
+            if (*p == '"') {
+                quoted = !quoted;
+                ++p;
+            } else if (quoted && p[0] == '\\' && p[1] == '"') {
+                *out++ = '"';
+                p += 2;
+            } else {
+                *out++ = *p++;
+            }
+        }
+        bool end = *p == '\0';
+        *out = '\0';
+        if (count == capacity)
+            return -1;
+        words[count++] = word;
+        if (end)
+            break;
+        ++p;
+    }
+    return count;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    setvbuf(stdout, NULL, _IONBF, 0);
+    Args args = {argc - 1, argv + 1, 0};
+    static char* scriptWords[kMaxArgs];
+    char* script = NULL;
+    if (argc == 3 && strcmp(argv[1], "-f") == 0) {
+        script = ReadFileText(argv[2]);
+        int count = script ? SplitScript(script, scriptWords, kMaxArgs) : 0;
+        if (!script || count < 0) {
+            Line("usage error: cannot read %s, or it has too many words", argv[2]);
+            return 2;
+        }
+        args.count = count;
+        args.words = scriptWords;
+    }
+    if (!args.More()) {
+        Line("usage: guictl COMMAND [ARG...]... | guictl -f SCRIPT (commands: see guictl.cpp)");
+        return 2;
+    }
+    bool ok = true;
+    while (ok && args.More())
+        ok = Run(args);
+    free(script);
+    return ok ? 0 : 1;
+}

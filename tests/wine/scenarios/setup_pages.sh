@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# The wizard's pages on winxp, one prefix, each run ended before anything is installed:
+#  A. from C:\dist (inside drive_c): caption, focus on Quit, the read-me as the file holds it
+#     (CRLF kept), Next only while the box is ticked, the About entry's modal box, page 1's
+#     texts, default directory and driver note, the developer-files box ticked with edit and
+#     Browse disabled and its toggling; "Quit" on page 1.
+#  B. from Z: (outside drive_c), a read-me with a NUL: the text up to the NUL; page 1 with the
+#     box unticked, edit and Browse enabled; Browse then Cancel keeps the edit's text, Browse
+#     then the desktop puts the desktop folder's path in; a typed path stays; "Quit" on page 1.
+#  C. from Z: without setup.txt: an empty read-me page that still works; "Quit" on page 0.
+#  D. Escape, and the system menu's Close (SC_CLOSE) with the box ticked, end the program.
+#  E. a read-me of 99,999 bytes is shown whole, a longer one cut after 99,999 bytes.
+#  F. a program path of 255 characters runs; one of 256 is refused with a message (exit code 1).
+#  G. a riched32.dll planted in the package folder is not loaded (the rich edit library comes
+#     from the system directory by full path), with Wine told to prefer a native riched32.dll
+#     found on the search path, as Windows would.
+# After each run: nothing installed (no install directory, no driver files, no services).
+. "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
+
+gui_prefix winxp
+
+prompt='Please choose the install directory.  This is where we will put the DLL, LIB and header files, as well as any documentation and utilities.  After the install, you may move these files anywhere you wish.'
+note='The installer will automatically register and copy the WINDRVR and TALVENKP system files to the C:\windows\system32\drivers directory.  Please use the uninstall utility to remove/unregister them.'
+
+# --- A: from C: ---------------------------------------------------------------------------------
+pkg=$WINEPREFIX/drive_c/dist
+setup_package "$pkg" || exit 1
+printf 'TALVEN 5.7\r\n\r\n\tRead this first.\r\nLast line without an end' >"$pkg/setup.txt"
+setup_start "$pkg"
+expect_gui "A: page 0" wait "$CAPTION" expect-focus $SETUP_IDC_QUIT \
+  expect-text $SETUP_IDC_QUIT Quit expect-text $SETUP_IDC_NEXT "Next >" \
+  expect-enabled $SETUP_IDC_NEXT 0 expect-visible $SETUP_IDC_README_TEXT 1 \
+  expect-text-file $SETUP_IDC_README_TEXT 'C:\dist\setup.txt' \
+  expect-visible $SETUP_IDC_README_CHECK 1 expect-checked $SETUP_IDC_README_CHECK 0 \
+  expect-text $SETUP_IDC_README_CHECK "I have read this very important information." \
+  expect-visible $SETUP_IDC_INSTALL_DIR 0 expect-visible $SETUP_IDC_DIR_PROMPT 0 \
+  expect-visible $SETUP_IDC_BROWSE 0 expect-visible $SETUP_IDC_DRIVER_NOTE 0 \
+  expect-visible $SETUP_IDC_DEVELOPER_FILES_CHECK 0 check $SETUP_IDC_README_CHECK 1 \
+  expect-enabled $SETUP_IDC_NEXT 1 check $SETUP_IDC_README_CHECK 0 \
+  expect-enabled $SETUP_IDC_NEXT 0 check $SETUP_IDC_README_CHECK 1 \
+  expect-enabled $SETUP_IDC_NEXT 1 check $SETUP_IDC_README_CHECK 0 \
+  expect-enabled $SETUP_IDC_NEXT 0 check $SETUP_IDC_README_CHECK 1 \
+  expect-enabled $SETUP_IDC_NEXT 1
+expect_gui "A: About" wait "$CAPTION" syscommand $SETUP_IDM_ABOUTBOX wait "About Setup" \
+  wait "$CAPTION" expect-enabled . 0 wait "About Setup" close wait-gone wait "$CAPTION" \
+  expect-enabled . 1 expect-checked $SETUP_IDC_README_CHECK 1 expect-enabled $SETUP_IDC_NEXT 1
+expect_gui "A: page 1" wait "$CAPTION" click $SETUP_IDC_NEXT wait-text $SETUP_IDC_NEXT Install \
+  expect-enabled $SETUP_IDC_NEXT 1 expect-visible $SETUP_IDC_README_TEXT 0 \
+  expect-visible $SETUP_IDC_README_CHECK 0 expect-visible $SETUP_IDC_INSTALL_DIR 1 \
+  expect-text $SETUP_IDC_INSTALL_DIR "$SETUP_DEFAULT_DIR" expect-visible $SETUP_IDC_DIR_PROMPT 1 \
+  expect-text $SETUP_IDC_DIR_PROMPT "$prompt" expect-visible $SETUP_IDC_BROWSE 1 \
+  expect-text $SETUP_IDC_BROWSE "Browse..." expect-visible $SETUP_IDC_DRIVER_NOTE 1 \
+  expect-text $SETUP_IDC_DRIVER_NOTE "$note" expect-visible $SETUP_IDC_DEVELOPER_FILES_CHECK 1 \
+  expect-text $SETUP_IDC_DEVELOPER_FILES_CHECK "Do not install developer files (only install system files)" \
+  expect-checked $SETUP_IDC_DEVELOPER_FILES_CHECK 1 expect-enabled $SETUP_IDC_INSTALL_DIR 0 \
+  expect-enabled $SETUP_IDC_BROWSE 0 check $SETUP_IDC_DEVELOPER_FILES_CHECK 0 \
+  expect-enabled $SETUP_IDC_INSTALL_DIR 1 expect-enabled $SETUP_IDC_BROWSE 1 \
+  expect-text $SETUP_IDC_INSTALL_DIR "$SETUP_DEFAULT_DIR" check $SETUP_IDC_DEVELOPER_FILES_CHECK 1 \
+  expect-enabled $SETUP_IDC_INSTALL_DIR 0 expect-enabled $SETUP_IDC_BROWSE 0 \
+  expect-text $SETUP_IDC_INSTALL_DIR "$SETUP_DEFAULT_DIR" expect-caption "$CAPTION" \
+  click $SETUP_IDC_QUIT wait-gone
+expect_exit "A: Quit on page 1: exit code" 1
+nothing_installed A
+rm -rf "$pkg"
+
+# --- B: from Z:, a read-me with a NUL ------------------------------------------------------------
+desktop="$(wine cmd /c echo '%USERPROFILE%' | tr -d '\r')\Desktop"
+pkg=$TALVEN_TEST_DIR/pkg
+setup_package "$pkg" || exit 1
+printf 'Shown part\r\nsecond line\0hidden after the NUL\r\n' >"$pkg/setup.txt"
+setup_start "$pkg"
+expect_gui "B: page 0 and page 1" wait "$CAPTION" \
+  expect-text $SETUP_IDC_README_TEXT -e 'Shown part\r\nsecond line' \
+  check $SETUP_IDC_README_CHECK 1 click $SETUP_IDC_NEXT wait-text $SETUP_IDC_NEXT Install \
+  expect-checked $SETUP_IDC_DEVELOPER_FILES_CHECK 0 expect-enabled $SETUP_IDC_INSTALL_DIR 1 \
+  expect-enabled $SETUP_IDC_BROWSE 1 check $SETUP_IDC_DEVELOPER_FILES_CHECK 1 \
+  expect-enabled $SETUP_IDC_INSTALL_DIR 0 expect-enabled $SETUP_IDC_BROWSE 0 \
+  check $SETUP_IDC_DEVELOPER_FILES_CHECK 0 expect-enabled $SETUP_IDC_INSTALL_DIR 1 \
+  click $SETUP_IDC_BROWSE wait-owned expect-child-text "Select a Folder" close wait-gone \
+  wait "$CAPTION" expect-text $SETUP_IDC_INSTALL_DIR "$SETUP_DEFAULT_DIR" click $SETUP_IDC_BROWSE \
+  wait-owned tree-select-root click $IDOK wait-gone wait "$CAPTION" \
+  expect-text $SETUP_IDC_INSTALL_DIR "$desktop" expect-caption "$CAPTION" \
+  set-text $SETUP_IDC_INSTALL_DIR 'D:\WORK' expect-text $SETUP_IDC_INSTALL_DIR 'D:\WORK' \
+  click $SETUP_IDC_QUIT wait-gone
+expect_exit "B: Quit on page 1: exit code" 1
+nothing_installed B
+
+# --- C: no setup.txt -----------------------------------------------------------------------------
+rm "$pkg/setup.txt"
+setup_start "$pkg"
+expect_gui "C: empty read-me" wait "$CAPTION" expect-text $SETUP_IDC_README_TEXT "" \
+  expect-enabled $SETUP_IDC_NEXT 0 check $SETUP_IDC_README_CHECK 1 \
+  expect-enabled $SETUP_IDC_NEXT 1 click $SETUP_IDC_QUIT wait-gone
+expect_exit "C: Quit on page 0: exit code" 1
+
+# --- D: Escape and the close command -------------------------------------------------------------
+setup_start "$pkg"
+expect_gui "D: Escape" wait "$CAPTION" key esc wait-gone
+expect_ended "D: Escape"
+setup_start "$pkg"
+expect_gui "D: close command" wait "$CAPTION" check $SETUP_IDC_README_CHECK 1 syscommand $SC_CLOSE \
+  wait-gone
+expect_ended "D: close command"
+nothing_installed "C and D"
+
+# --- E: long read-mes ----------------------------------------------------------------------------
+readme_of 99999 >"$pkg/setup.txt"
+readme_of 99999 >"$TALVEN_TEST_DIR/expected.txt"
+expect_eq "E: read-me size" 99999 "$(stat -c %s "$pkg/setup.txt")"
+setup_start "$pkg"
+expect_gui "E: 99,999 bytes" wait "$CAPTION" \
+  expect-text-file $SETUP_IDC_README_TEXT "$(windows_path "$TALVEN_TEST_DIR/expected.txt")" \
+  click $SETUP_IDC_QUIT wait-gone
+expect_exit "E: 99,999 bytes: exit code" 1
+readme_of 150000 >"$pkg/setup.txt"
+head -c 99999 "$pkg/setup.txt" >"$TALVEN_TEST_DIR/expected.txt"
+setup_start "$pkg"
+expect_gui "E: 150,000 bytes, cut" wait "$CAPTION" \
+  expect-text-file $SETUP_IDC_README_TEXT "$(windows_path "$TALVEN_TEST_DIR/expected.txt")" \
+  check $SETUP_IDC_README_CHECK 1 expect-enabled $SETUP_IDC_NEXT 1 click $SETUP_IDC_QUIT wait-gone
+expect_exit "E: exit code" 1
+
+# --- F: program path lengths ---------------------------------------------------------------------
+# Z:\ and the Unix path of the folder, then \setup.exe (10 characters).
+long_folder() {
+  local total=$1 base=$TALVEN_TEST_DIR/long
+  local fill=$((total - 2 - ${#base} - 1 - 10))
+  printf '%s/%s' "$base" "$(head -c "$fill" /dev/zero | tr '\0' d)"
+}
+rm "$pkg/setup.txt"
+short=$(long_folder 255)
+mkdir -p "$short" && cp "$pkg/setup.exe" "$short/"
+expect_eq "F: a path of 255 characters" 255 $(( $(windows_path "$short/setup.exe" | wc -c) - 1 ))
+setup_start "$short"
+expect_gui "F: 255 characters run" wait "$CAPTION" click $SETUP_IDC_QUIT wait-gone
+expect_exit "F: 255 characters: exit code" 1
+long=$(long_folder 256)
+mkdir -p "$long" && cp "$pkg/setup.exe" "$long/"
+setup_start "$long"
+expect_gui "F: 256 characters refused" wait-msgbox Error \
+  expect-text $MSGBOX_TEXT "$TEXT_PATH_TOO_LONG" expect-alone click $IDOK wait-gone
+expect_exit "F: 256 characters: exit code" 1
+nothing_installed "E and F"
+
+# --- G: a planted rich edit library --------------------------------------------------------------
+printf 'Read-me beside a planted DLL\r\n' >"$pkg/setup.txt"
+cp "$TALVEN_TEST_TOOLS/planted_dll.dll" "$pkg/riched32.dll" || exit 1
+marker=$WINEPREFIX/drive_c/planted_dll_loaded.txt
+saved_overrides=$WINEDLLOVERRIDES
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;riched32=n,b"
+setup_start "$pkg"
+expect_gui "G: planted riched32.dll" wait "$CAPTION" \
+  expect-text $SETUP_IDC_README_TEXT -e 'Read-me beside a planted DLL\r\n' click $SETUP_IDC_QUIT \
+  wait-gone
+expect_exit "G: exit code" 1
+export WINEDLLOVERRIDES=$saved_overrides
+expect_no_path "G: the planted DLL not loaded" "$marker"
+
+finish
