@@ -1,6 +1,7 @@
 /* Test kernel driver that starts and stops cleanly. Built twice from this source, as windrvr.sys
  * and talvenkp.sys (TEST_DRIVER_NAME tells the copies apart in the debug output), for the demo
- * package and for the service tests under Wine. */
+ * package and for the service tests under Wine; and as slow_unload.sys, whose unload routine
+ * takes TEST_DRIVER_UNLOAD_DELAY_MS. */
 #include <ddk/wdm.h>
 
 #ifndef TEST_DRIVER_NAME
@@ -10,6 +11,12 @@
 static void NTAPI GoodDriverUnload(PDRIVER_OBJECT driver)
 {
   (void)driver;
+#ifdef TEST_DRIVER_UNLOAD_DELAY_MS
+  /* A driver slow to stop: the stop request is answered only when its unload routine returns. */
+  LARGE_INTEGER delay;
+  delay.QuadPart = -10000LL * TEST_DRIVER_UNLOAD_DELAY_MS;
+  KeDelayExecutionThread(KernelMode, FALSE, &delay);
+#endif
   DbgPrint(TEST_DRIVER_NAME ": unloaded\n");
 }
 

@@ -1,0 +1,214 @@
+#!/usr/bin/env bash
+# A program ended abruptly (kill -9 of its Wine process, as TerminateProcess ends it) at each step
+# of its run on winxp, then run again. The package's drivers are slow_unload.sys under both names:
+# each stop takes 1.5 s, so that a kill can land inside it, before the driver's Remove.
+#
+#   fault_kill.sh setup      first installation on a fresh prefix: while the wizard is up, a
+#                            second setup and an uninstall are each refused (the "Error" box,
+#                            exit code 3) and the first one completes undisturbed; another
+#                            process reads setup's three status texts during the run. Then setup
+#                            is killed at each point of SETUP_POINTS and run again: both drivers
+#                            installed, running and holding the package's bytes.
+#   fault_kill.sh uninstall  from an installation, uninstall is killed at each point of
+#                            UNINSTALL_POINTS; then setup and uninstall run again: no driver
+#                            files, no services, no VxD keys.
+# Each point is reached through a status text read by a guictl.exe that waits for it before the
+# run starts (or the outcome box, or files appearing in the install directory), plus a sleep. The
+# state the kill left (WinDriver/talvenkp as the service control manager reports them) is
+# checked, so that a kill that missed its point fails rather than testing another one.
+. "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
+. "$TALVEN_SOURCE_DIR/tests/wine/uninstall_lib.sh"
+
+mode=${1:?setup or uninstall}
+setup_prefix winxp
+caption=$(setup_caption winxp)
+pkg=$TALVEN_TEST_DIR/pkg
+setup_package "$pkg" "$TALVEN_TEST_DRIVERS/slow_unload.sys" || exit 1
+busy="Another TALVEN setup or uninstall program is running.  Please try again when it has finished."
+TEXT_DEV="Copying developer files..."
+TEXT_SYS="Copying system files..."
+TEXT_REG="Registering system files..."
+
+# kill -9 of the Wine process of PROGRAM.exe in this prefix (never another test's).
+kill_program() {
+  local pid killed=1
+  for pid in $(pgrep -f "(^|\\\\)$1\$"); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+      kill -9 "$pid" && killed=0
+    fi
+  done
+  return $killed
+}
+
+services_state() {
+  echo "$(wine_service_state WinDriver)/$(wine_service_state talvenkp)"
+}
+
+# Setup from page 0 to the click on Install. A guictl started before the click waits for
+# TRIGGER ("text:STATUS TEXT", "outcome", "files:N"); the call returns once it is seen.
+setup_until() {
+  local trigger=$1 out=$TALVEN_TEST_DIR/trigger.out waiter
+  setup_start "$pkg"
+  gui wait "$caption" check 1007 1 click 1005 wait-text 1005 Install >/dev/null
+  case $trigger in
+    text:*) gui wait "" 30000 wait-text 1012 "${trigger#text:}" 30000 >"$out" & ;;
+    outcome) gui wait-msgbox "" 30000 >"$out" & ;;
+    files:*) (true) & ;;
+  esac
+  waiter=$!
+  sleep 0.5  # the waiter is polling
+  gui wait "$caption" click 1005 >/dev/null &
+  if [ "${trigger%%:*}" = files ]; then
+    local n
+    for n in $(seq 1000); do
+      [ "$(find "$SETUP_INSTALL_DIR/include/many" -type f 2>/dev/null | wc -l)" -ge "${trigger#files:}" ] &&
+        break
+      sleep 0.01
+    done
+  fi
+  wait $waiter || { echo "     trigger $trigger not seen: $(cat "$out")"; return 1; }
+}
+
+# Page 0, page 1, Install, "TALVEN Installation Complete!", exit code 0, both drivers running
+# from the package's bytes.
+setup_completes() {
+  setup_start "$pkg"
+  expect_gui "$1: setup" wait "$caption" check 1007 1 click 1005 wait-text 1005 Install \
+    click 1005 timeout 60000 fail-on Error wait-msgbox "" \
+    expect-text -1 "TALVEN Installation Complete!" click 1 wait-gone
+  setup_wait_exit
+  expect_eq "$1: setup exit code" 0 "$SETUP_EXIT"
+  expect_eq "$1: WinDriver/talvenkp" RUNNING/RUNNING "$(services_state)"
+  expect_same_file "$1: windrvr.sys" "$pkg/system/windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
+  expect_same_file "$1: talvenkp.sys" "$pkg/system/talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
+}
+
+uninstall_completes() {
+  uninstall_start "$SETUP_INSTALL_DIR"
+  expect_gui "$1: uninstall" wait "$UNINSTALL_TITLE" click 1 wait-msgbox Notice 30000 \
+    expect-text -1 "TALVEN Removed!" click 1
+  expect_eq "$1: uninstall exit code" 0 "$(uninstall_exit_code)"
+  expect_eq "$1: WinDriver/talvenkp" MISSING/MISSING "$(services_state)"
+  expect_no_path "$1: no windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
+  expect_no_path "$1: no talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
+  expect_eq "$1: VxD keys" "gone gone" \
+    "$(reg_key_state 'HKLM\System\CurrentControlSet\Services\VxD\WinDriver') $(reg_key_state 'HKLM\System\CurrentControlSet\Services\VxD\talvenkp')"
+}
+
+# The point's name, its trigger, the sleep after it, and WinDriver/talvenkp after the kill.
+# From "the system copy's text" on, the drivers of the previous run are running.
+SETUP_POINTS=(
+  "install directory created, developer copy begun|text:$TEXT_DEV|0|MISSING/MISSING"
+  "during the developer copy|files:20|0|RUNNING/RUNNING"
+  "system copy (its text shown)|text:$TEXT_SYS|0|RUNNING/RUNNING"
+  "WinDriver: inside its stop, before Remove|text:$TEXT_SYS|0.8|STOPPED/RUNNING"
+  "WinDriver: after Remove, in the pause|text:$TEXT_SYS|2.1|MISSING/RUNNING"
+  "talvenkp: inside its stop, before Remove|text:$TEXT_SYS|3.6|RUNNING/STOPPED"
+  "talvenkp: after Remove, in the pause|text:$TEXT_SYS|4.8|RUNNING/MISSING"
+  "outcome box shown, not answered|outcome|0|RUNNING/RUNNING"
+)
+
+# From an installation made by setup; the point's trigger is a status text of uninstall's or
+# the outcome box, as for setup.
+UNINSTALL_POINTS=(
+  "WinDriver: inside its stop|notice|0.7|STOPPED/RUNNING"
+  "WinDriver: stopped, in the pause before Remove|text:Unregistering WinDriver...|0.5|STOPPED/RUNNING"
+  "talvenkp: inside its stop, WinDriver removed|text:Unregistering WinDriver...|1.8|MISSING/STOPPED"
+  "talvenkp: stopped, in the pause before Remove|text:Unregistering talvenkp...|0.5|MISSING/STOPPED"
+  "deleting the files|text:Deleting files...|0|MISSING/MISSING"
+  "outcome box shown, not answered|outcome|0|MISSING/MISSING"
+)
+
+# Uninstall from the notice to the click on its button, with the trigger's guictl waiting
+# ("notice": the click itself).
+uninstall_until() {
+  local trigger=$1 out=$TALVEN_TEST_DIR/trigger.out waiter
+  uninstall_start "$SETUP_INSTALL_DIR"
+  gui wait "$UNINSTALL_TITLE" >/dev/null
+  case $trigger in
+    text:*) gui wait "" 30000 wait-text 1001 "${trigger#text:}" 30000 >"$out" & ;;
+    outcome) gui wait-msgbox Notice 30000 >"$out" & ;;
+    notice) (true) & ;;
+  esac
+  waiter=$!
+  sleep 0.5
+  gui wait "$UNINSTALL_TITLE" click 1 >/dev/null &
+  [ "$trigger" = notice ] && sleep 0.3
+  wait $waiter || { echo "     trigger $trigger not seen: $(cat "$out")"; return 1; }
+}
+
+survived=0
+tried=0
+if [ "$mode" = setup ]; then
+  # --- Two runs at once, and the status texts read from another process -------------------------
+  setup_start "$pkg"
+  first=$SETUP_PID
+  expect_gui "first setup: wizard up" wait "$caption"
+  setup_start "$pkg"
+  expect_gui "second setup refused" wait-msgbox Error expect-text -1 "$busy" click 1 wait-gone
+  setup_wait_exit
+  expect_eq "second setup: exit code" 3 "$SETUP_EXIT"
+  uninstall_start "$pkg"
+  expect_gui "uninstall refused" wait-msgbox Error expect-text -1 "$busy" click 1 wait-gone
+  expect_eq "uninstall: exit code" 3 "$(uninstall_exit_code)"
+  SETUP_PID=$first
+  gui wait "" 30000 wait-text 1012 "$TEXT_DEV" wait-text 1012 "$TEXT_SYS" \
+    wait-text 1012 "$TEXT_REG" >"$TALVEN_TEST_DIR/status.out" &
+  reader=$!
+  sleep 0.5
+  expect_gui "first setup completes" wait "$caption" expect-alone check 1007 1 click 1005 \
+    wait-text 1005 Install click 1005 timeout 60000 fail-on Error wait-msgbox "" \
+    expect-text -1 "TALVEN Installation Complete!" click 1 wait-gone
+  setup_wait_exit
+  expect_eq "first setup: exit code" 0 "$SETUP_EXIT"
+  expect_ok "setup's three status texts read during the run" \
+    bash -c "wait $reader 2>/dev/null; cat '$TALVEN_TEST_DIR/status.out'; grep -c '^ok' '$TALVEN_TEST_DIR/status.out' | grep -qx 4"
+  expect_eq "first setup: WinDriver/talvenkp" RUNNING/RUNNING "$(services_state)"
+
+  # --- Setup killed at each point, then run again -----------------------------------------------
+  uninstall_completes "clean start"
+  rm -rf "$SETUP_INSTALL_DIR"  # the developer files deleted too: the first point creates it
+  for point in "${SETUP_POINTS[@]}"; do
+    IFS='|' read -r name trigger delay expected <<<"$point"
+    echo "---- setup killed: $name"
+    tried=$((tried + 1))
+    failures=$TALVEN_WINE_FAILURES
+    if [ "${trigger%%:*}" = files ]; then
+      mkdir -p "$pkg/include/many"
+      for n in $(seq 1500); do echo "/* $n */" >"$pkg/include/many/f$n.h"; done
+    fi
+    setup_until "$trigger" || expect_eq "$name: trigger seen" yes no
+    sleep "$delay"
+    expect_ok "$name: killed" kill_program setup.exe
+    setup_wait_exit 10
+    sleep 1.5  # a stop under way finishes
+    expect_eq "$name: WinDriver/talvenkp after the kill" "$expected" "$(services_state)"
+    if [ "${trigger%%:*}" = files ]; then
+      copied=$(find "$SETUP_INSTALL_DIR/include/many" -type f | wc -l)
+      expect_ok "$name: developer files copied when killed: $copied of 1500" test "$copied" -lt 1500
+      rm -rf "$pkg/include/many"
+    fi
+    setup_completes "$name: again"
+    [ "$TALVEN_WINE_FAILURES" = "$failures" ] && survived=$((survived + 1))
+  done
+else
+  setup_completes "installation"
+  for point in "${UNINSTALL_POINTS[@]}"; do
+    IFS='|' read -r name trigger delay expected <<<"$point"
+    echo "---- uninstall killed: $name"
+    tried=$((tried + 1))
+    failures=$TALVEN_WINE_FAILURES
+    uninstall_until "$trigger" || expect_eq "$name: trigger seen" yes no
+    sleep "$delay"
+    expect_ok "$name: killed" kill_program uninstall.exe
+    status_from "$TALVEN_TEST_DIR/uninstall.status" >/dev/null
+    sleep 1.5
+    expect_eq "$name: WinDriver/talvenkp after the kill" "$expected" "$(services_state)"
+    setup_completes "$name: setup again"
+    uninstall_completes "$name: uninstall again"
+    [ "$point" = "${UNINSTALL_POINTS[-1]}" ] || setup_completes "$name: reinstalled"
+    [ "$TALVEN_WINE_FAILURES" = "$failures" ] && survived=$((survived + 1))
+  done
+fi
+echo "     $mode: $survived of $tried kill points survived"
+finish
