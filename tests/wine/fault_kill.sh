@@ -13,9 +13,10 @@
 #                            UNINSTALL_POINTS; then setup and uninstall run again: no driver
 #                            files, no services, no VxD keys.
 # Each point is reached through a status text read by a guictl.exe that waits for it before the
-# run starts (or the outcome box, or files appearing in the install directory), plus a sleep. The
-# state the kill left (WinDriver/talvenkp as the service control manager reports them) is
-# checked, so that a kill that missed its point fails rather than testing another one.
+# run starts (or the status window, the outcome box, files appearing in the install directory),
+# plus a sleep. The state the kill left (WinDriver/talvenkp as the service control manager
+# reports them) is checked, so that a kill that missed its point fails rather than testing
+# another one.
 . "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
 . "$TALVEN_SOURCE_DIR/tests/wine/uninstall_lib.sh"
 
@@ -44,29 +45,29 @@ services_state() {
   echo "$(wine_service_state WinDriver)/$(wine_service_state talvenkp)"
 }
 
-# Setup from page 0 to the click on Install. A guictl started before the click waits for
-# TRIGGER ("text:STATUS TEXT", "outcome", "files:N"); the call returns once it is seen.
-setup_until() {
-  local trigger=$1 out=$TALVEN_TEST_DIR/trigger.out waiter
-  setup_start "$pkg"
-  gui wait "$caption" check 1007 1 click 1005 wait-text 1005 Install >/dev/null
+# Starts a guictl.exe that waits for TRIGGER, then, once it polls, clicks BUTTON of the dialog
+# CAPTION, which starts the run; returns when the trigger is seen. TRIGGER: "text:TEXT" (the
+# status control STATUS_ID shows TEXT), "status" (the status window shows: its first text is set
+# just before the first stop), "msgbox:CAPTION" (the outcome box), "files:N" (N files of
+# include\many in the install directory).
+run_until() {
+  local trigger=$1 status_id=$2 caption=$3 button=$4 out=$TALVEN_TEST_DIR/trigger.out waiter= n
   case $trigger in
-    text:*) gui wait "" 30000 wait-text 1012 "${trigger#text:}" 30000 >"$out" & ;;
-    outcome) gui wait-msgbox "" 30000 >"$out" & ;;
-    files:*) (true) & ;;
+    text:*) gui wait "" 30000 wait-text "$status_id" "${trigger#text:}" 30000 >"$out" & waiter=$! ;;
+    status) gui wait "" 30000 >"$out" & waiter=$! ;;
+    msgbox:*) gui wait-msgbox "${trigger#msgbox:}" 30000 >"$out" & waiter=$! ;;
   esac
-  waiter=$!
-  sleep 0.5  # the waiter is polling
-  gui wait "$caption" click 1005 >/dev/null &
+  sleep 0.5
+  gui wait "$caption" click "$button" >/dev/null &
   if [ "${trigger%%:*}" = files ]; then
-    local n
     for n in $(seq 1000); do
       [ "$(find "$SETUP_INSTALL_DIR/include/many" -type f 2>/dev/null | wc -l)" -ge "${trigger#files:}" ] &&
-        break
+        return 0
       sleep 0.01
     done
+    return 1
   fi
-  wait $waiter || { echo "     trigger $trigger not seen: $(cat "$out")"; return 1; }
+  wait "$waiter" || { echo "     trigger $trigger not seen: $(cat "$out")"; return 1; }
 }
 
 # Page 0, page 1, Install, "TALVEN Installation Complete!", exit code 0, both drivers running
@@ -91,8 +92,8 @@ uninstall_completes() {
   expect_eq "$1: WinDriver/talvenkp" MISSING/MISSING "$(services_state)"
   expect_no_path "$1: no windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
   expect_no_path "$1: no talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
-  expect_eq "$1: VxD keys" "gone gone" \
-    "$(reg_key_state 'HKLM\System\CurrentControlSet\Services\VxD\WinDriver') $(reg_key_state 'HKLM\System\CurrentControlSet\Services\VxD\talvenkp')"
+  expect_eq "$1: VxD keys" "" "$(wine reg query 'HKLM\System\CurrentControlSet\Services\VxD' \
+    2>/dev/null | tr -d '\r' | grep -iE '\\(WinDriver|talvenkp)$')"
 }
 
 # The point's name, its trigger, the sleep after it, and WinDriver/talvenkp after the kill.
@@ -105,37 +106,17 @@ SETUP_POINTS=(
   "WinDriver: after Remove, in the pause|text:$TEXT_SYS|2.1|MISSING/RUNNING"
   "talvenkp: inside its stop, before Remove|text:$TEXT_SYS|3.6|RUNNING/STOPPED"
   "talvenkp: after Remove, in the pause|text:$TEXT_SYS|4.8|RUNNING/MISSING"
-  "outcome box shown, not answered|outcome|0|RUNNING/RUNNING"
+  "outcome box shown, not answered|msgbox:|0|RUNNING/RUNNING"
 )
 
-# From an installation made by setup; the point's trigger is a status text of uninstall's or
-# the outcome box, as for setup.
+# From an installation made by setup.
 UNINSTALL_POINTS=(
-  "WinDriver: inside its stop|notice|0.7|STOPPED/RUNNING"
+  "WinDriver: inside its stop|status|0.7|STOPPED/RUNNING"
   "WinDriver: stopped, in the pause before Remove|text:Unregistering WinDriver...|0.5|STOPPED/RUNNING"
   "talvenkp: inside its stop, WinDriver removed|text:Unregistering WinDriver...|1.8|MISSING/STOPPED"
-  "talvenkp: stopped, in the pause before Remove|text:Unregistering talvenkp...|0.5|MISSING/STOPPED"
   "deleting the files|text:Deleting files...|0|MISSING/MISSING"
-  "outcome box shown, not answered|outcome|0|MISSING/MISSING"
+  "outcome box shown, not answered|msgbox:Notice|0|MISSING/MISSING"
 )
-
-# Uninstall from the notice to the click on its button, with the trigger's guictl waiting
-# ("notice": the click itself).
-uninstall_until() {
-  local trigger=$1 out=$TALVEN_TEST_DIR/trigger.out waiter
-  uninstall_start "$SETUP_INSTALL_DIR"
-  gui wait "$UNINSTALL_TITLE" >/dev/null
-  case $trigger in
-    text:*) gui wait "" 30000 wait-text 1001 "${trigger#text:}" 30000 >"$out" & ;;
-    outcome) gui wait-msgbox Notice 30000 >"$out" & ;;
-    notice) (true) & ;;
-  esac
-  waiter=$!
-  sleep 0.5
-  gui wait "$UNINSTALL_TITLE" click 1 >/dev/null &
-  [ "$trigger" = notice ] && sleep 0.3
-  wait $waiter || { echo "     trigger $trigger not seen: $(cat "$out")"; return 1; }
-}
 
 survived=0
 tried=0
@@ -161,54 +142,57 @@ if [ "$mode" = setup ]; then
     expect-text -1 "TALVEN Installation Complete!" click 1 wait-gone
   setup_wait_exit
   expect_eq "first setup: exit code" 0 "$SETUP_EXIT"
-  expect_ok "setup's three status texts read during the run" \
-    bash -c "wait $reader 2>/dev/null; cat '$TALVEN_TEST_DIR/status.out'; grep -c '^ok' '$TALVEN_TEST_DIR/status.out' | grep -qx 4"
+  wait "$reader"
+  sed 's/^/       /' "$TALVEN_TEST_DIR/status.out"
+  expect_eq "setup's three status texts read by another process during the run" 4 \
+    "$(grep -c '^ok' "$TALVEN_TEST_DIR/status.out")"
   expect_eq "first setup: WinDriver/talvenkp" RUNNING/RUNNING "$(services_state)"
 
-  # --- Setup killed at each point, then run again -----------------------------------------------
   uninstall_completes "clean start"
   rm -rf "$SETUP_INSTALL_DIR"  # the developer files deleted too: the first point creates it
-  for point in "${SETUP_POINTS[@]}"; do
-    IFS='|' read -r name trigger delay expected <<<"$point"
-    echo "---- setup killed: $name"
-    tried=$((tried + 1))
-    failures=$TALVEN_WINE_FAILURES
+  points=("${SETUP_POINTS[@]}")
+else
+  setup_completes "installation"
+  points=("${UNINSTALL_POINTS[@]}")
+fi
+
+for point in "${points[@]}"; do
+  IFS='|' read -r name trigger delay expected <<<"$point"
+  echo "---- $mode killed: $name"
+  tried=$((tried + 1))
+  failures=$TALVEN_WINE_FAILURES
+  if [ "$mode" = setup ]; then
     if [ "${trigger%%:*}" = files ]; then
       mkdir -p "$pkg/include/many"
       for n in $(seq 1500); do echo "/* $n */" >"$pkg/include/many/f$n.h"; done
     fi
-    setup_until "$trigger" || expect_eq "$name: trigger seen" yes no
-    sleep "$delay"
-    expect_ok "$name: killed" kill_program setup.exe
+    setup_start "$pkg"
+    gui wait "$caption" check 1007 1 click 1005 wait-text 1005 Install >/dev/null
+    run_until "$trigger" 1012 "$caption" 1005 || expect_eq "$name: trigger seen" yes no
+  else
+    uninstall_start "$SETUP_INSTALL_DIR"
+    gui wait "$UNINSTALL_TITLE" >/dev/null
+    run_until "$trigger" 1001 "$UNINSTALL_TITLE" 1 || expect_eq "$name: trigger seen" yes no
+  fi
+  sleep "$delay"
+  expect_ok "$name: killed" kill_program "$mode.exe"
+  sleep 1  # a stop under way finishes
+  expect_eq "$name: WinDriver/talvenkp after the kill" "$expected" "$(services_state)"
+  if [ "$mode" = setup ]; then
     setup_wait_exit 10
-    sleep 1.5  # a stop under way finishes
-    expect_eq "$name: WinDriver/talvenkp after the kill" "$expected" "$(services_state)"
     if [ "${trigger%%:*}" = files ]; then
       copied=$(find "$SETUP_INSTALL_DIR/include/many" -type f | wc -l)
       expect_ok "$name: developer files copied when killed: $copied of 1500" test "$copied" -lt 1500
       rm -rf "$pkg/include/many"
     fi
     setup_completes "$name: again"
-    [ "$TALVEN_WINE_FAILURES" = "$failures" ] && survived=$((survived + 1))
-  done
-else
-  setup_completes "installation"
-  for point in "${UNINSTALL_POINTS[@]}"; do
-    IFS='|' read -r name trigger delay expected <<<"$point"
-    echo "---- uninstall killed: $name"
-    tried=$((tried + 1))
-    failures=$TALVEN_WINE_FAILURES
-    uninstall_until "$trigger" || expect_eq "$name: trigger seen" yes no
-    sleep "$delay"
-    expect_ok "$name: killed" kill_program uninstall.exe
+  else
     status_from "$TALVEN_TEST_DIR/uninstall.status" >/dev/null
-    sleep 1.5
-    expect_eq "$name: WinDriver/talvenkp after the kill" "$expected" "$(services_state)"
     setup_completes "$name: setup again"
     uninstall_completes "$name: uninstall again"
-    [ "$point" = "${UNINSTALL_POINTS[-1]}" ] || setup_completes "$name: reinstalled"
-    [ "$TALVEN_WINE_FAILURES" = "$failures" ] && survived=$((survived + 1))
-  done
-fi
+    [ "$point" = "${points[-1]}" ] || setup_completes "$name: reinstalled"
+  fi
+  [ "$TALVEN_WINE_FAILURES" = "$failures" ] && survived=$((survived + 1))
+done
 echo "     $mode: $survived of $tried kill points survived"
 finish
