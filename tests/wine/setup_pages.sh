@@ -14,8 +14,9 @@
 #  G. planted DLLs are not loaded, with Wine told to prefer a native riched32.dll and
 #     riched20.dll found on the search path, as Windows would: riched32.dll and riched20.dll
 #     (riched32's import) beside setup.exe, and riched20.dll in its current directory, a folder
-#     of its own that holds the read-me. The rich edit library comes from the system directory
-#     by full path with its imports from there, and the current directory is off the search path.
+#     of its own that holds the read-me, with the current directory searched before the system
+#     directories (SafeDllSearchMode 0). The rich edit library comes from the system directory by
+#     full path with its imports from there, and the current directory is off the search path.
 # After each run: nothing installed (no install directory, no driver files, no services).
 . "$TALVEN_SOURCE_DIR/tests/wine/setup_lib.sh"
 
@@ -160,6 +161,10 @@ for dll in "$pkg/riched32.dll" "$pkg/riched20.dll" "$cwd/riched20.dll"; do
   cp "$TALVEN_TEST_TOOLS/planted_dll.dll" "$dll" || exit 1
 done
 marker=$WINEPREFIX/drive_c/planted_dll_loaded.txt
+# The search order of Windows 2000 and of XP before SP2: the current directory before the system
+# directories.
+wine reg add 'HKLM\System\CurrentControlSet\Control\Session Manager' /v SafeDllSearchMode \
+  /t REG_DWORD /d 0 /f >/dev/null
 saved_overrides=$WINEDLLOVERRIDES
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;riched32,riched20=n,b"
 setup_start "$cwd" "$pkg/setup.exe"
