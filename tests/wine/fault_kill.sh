@@ -115,7 +115,6 @@ UNINSTALL_POINTS=(
   "WinDriver: stopped, in the pause before Remove|text:Unregistering WinDriver...|0.5|STOPPED/RUNNING"
   "talvenkp: inside its stop, WinDriver removed|text:Unregistering WinDriver...|1.8|MISSING/STOPPED"
   "deleting the files|text:Deleting files...|0|MISSING/MISSING"
-  "outcome box shown, not answered|msgbox:Notice|0|MISSING/MISSING"
 )
 
 survived=0
