@@ -74,6 +74,7 @@ TEXT_FAILURE="TALVEN installation was unsuccessful.  Please contact tech support
 TEXT_NO_DIRECTORY="Could not create install directory"
 TEXT_PATH_TOO_LONG="The TALVEN installer cannot run from a path of 256 characters or more.  Please copy the installation files to a folder with a shorter path and run setup again."
 TEXT_REMOVED="TALVEN Removed!"
+TEXT_BUSY="Another TALVEN setup or uninstall program is running.  Please try again when it has finished."
 TEXT_NOT_INSTALLED="TALVEN is either not currently installed, or you do not have access to delete the system files.  Contact your administrator or $TALVEN_SUPPORT_EMAIL for more help."
 TEXT_UNSUPPORTED="This program will not run on your operating system.  Contact $TALVEN_SUPPORT_EMAIL for help."
 TEXT_RESTART="TALVEN has been unregistered, but some of its drivers or system files are still in use and could not be removed now.  They will be removed when the computer restarts.\n\nPlease restart the computer to complete the uninstall."

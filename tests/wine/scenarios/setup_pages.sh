@@ -11,9 +11,12 @@
 #  D. Escape, and the system menu's Close (SC_CLOSE) with the box ticked, end the program.
 #  E. a read-me of 99,999 bytes is shown whole, a longer one cut after 99,999 bytes.
 #  F. a program path of 255 characters runs; one of 256 is refused with a message (exit code 1).
-#  G. a riched32.dll planted in the package folder is not loaded (the rich edit library comes
-#     from the system directory by full path), with Wine told to prefer a native riched32.dll
-#     found on the search path, as Windows would.
+#  G. planted DLLs are not loaded, with Wine told to prefer a native riched32.dll and
+#     riched20.dll found on the search path, as Windows would: riched32.dll and riched20.dll
+#     (riched32's import) beside setup.exe, and riched20.dll in its current directory, a folder
+#     of its own that holds the read-me, with the current directory searched before the system
+#     directories (SafeDllSearchMode 0). The rich edit library comes from the system directory by
+#     full path with its imports from there, and the current directory is off the search path.
 # After each run: nothing installed (no install directory, no driver files, no services).
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
@@ -142,18 +145,26 @@ expect_gui "F: 256 characters refused" wait-msgbox Error \
 expect_exit "F: 256 characters: exit code" 1
 nothing_installed "E and F"
 
-# --- G: a planted rich edit library --------------------------------------------------------------
-printf 'Read-me beside a planted DLL\r\n' >"$pkg/setup.txt"
-cp "$TALVEN_TEST_TOOLS/planted_dll.dll" "$pkg/riched32.dll" || exit 1
+# --- G: planted rich edit libraries -------------------------------------------------------------
+rm -f "$pkg/setup.txt"
+cwd=$TALVEN_TEST_DIR/cwd
+mkdir -p "$cwd" && printf 'Read-me beside a planted DLL\r\n' >"$cwd/setup.txt"
+for dll in "$pkg/riched32.dll" "$pkg/riched20.dll" "$cwd/riched20.dll"; do
+  cp "$TALVEN_TEST_TOOLS/planted_dll.dll" "$dll" || exit 1
+done
 marker=$WINEPREFIX/drive_c/planted_dll_loaded.txt
+# The search order of Windows 2000 and of XP before SP2: the current directory before the system
+# directories.
+wine reg add 'HKLM\System\CurrentControlSet\Control\Session Manager' /v SafeDllSearchMode \
+  /t REG_DWORD /d 0 /f >/dev/null
 saved_overrides=$WINEDLLOVERRIDES
-export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;riched32=n,b"
-setup_start "$pkg"
-expect_gui "G: planted riched32.dll" wait "$CAPTION" \
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;riched32,riched20=n,b"
+setup_start "$cwd" "$pkg/setup.exe"
+expect_gui "G: planted riched32.dll and riched20.dll" wait "$CAPTION" \
   expect-text $SETUP_IDC_README_TEXT -e 'Read-me beside a planted DLL\r\n' click $SETUP_IDC_QUIT \
   wait-gone
 expect_exit "G: exit code" 1
 export WINEDLLOVERRIDES=$saved_overrides
-expect_no_path "G: the planted DLL not loaded" "$marker"
+expect_eq "G: planted DLLs loaded" "" "$(tr -d '\r' <"$marker" 2>/dev/null | paste -sd';')"
 
 finish
