@@ -55,7 +55,7 @@ run_until() {
     msgbox:*) gui wait-msgbox "${trigger#msgbox:}" 30000 >"$out" & waiter=$! ;;
   esac
   sleep 0.5
-  gui wait "$CAPTION" click "$button" >/dev/null &
+  gui wait "$caption" click "$button" >/dev/null &
   if [ "${trigger%%:*}" = files ]; then
     for n in $(seq 1000); do
       [ "$(find "$SETUP_INSTALL_DIR/include/many" -type f 2>/dev/null | wc -l)" -ge "${trigger#files:}" ] &&
