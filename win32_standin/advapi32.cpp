@@ -151,14 +151,10 @@ sim::Service* ServiceOf(HandleEntry* entry)
 HandleEntry* ServiceHandle(SC_HANDLE handle, DWORD access)
 {
     HandleEntry* entry = FindHandle(handle, kServiceHandle);
-    if (entry == nullptr || ServiceOf(entry) == nullptr) {
-        SetError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    if ((entry->access & access) != access) {
-        SetError(ERROR_ACCESS_DENIED);
-        return nullptr;
-    }
+    if (entry == nullptr || ServiceOf(entry) == nullptr)
+        return Refuse(ERROR_INVALID_HANDLE, nullptr);
+    if ((entry->access & access) != access)
+        return Refuse(ERROR_ACCESS_DENIED, nullptr);
     return entry;
 }
 
@@ -337,22 +333,14 @@ SC_HANDLE OpenSCManagerA(LPCSTR machineName, LPCSTR database, DWORD access)
     open.databaseName = database == nullptr ? "(null)" : database;
     open.access = access;
     machine().scmOpens.push_back(open);
-    if (fails) {
-        SetError(error);
-        return nullptr;
-    }
-    if (!machine().scmAvailable) {
-        SetError(ERROR_ACCESS_DENIED);
-        return nullptr;
-    }
-    if (machineName != nullptr && machineName[0] != '\0') {
-        SetError(kRpcServerUnavailable);
-        return nullptr;
-    }
-    if (database != nullptr && !EqualNoCase(database, "ServicesActive")) {
-        SetError(kDatabaseDoesNotExist);
-        return nullptr;
-    }
+    if (fails)
+        return Refuse(error, nullptr);
+    if (!machine().scmAvailable)
+        return Refuse(ERROR_ACCESS_DENIED, nullptr);
+    if (machineName != nullptr && machineName[0] != '\0')
+        return Refuse(kRpcServerUnavailable, nullptr);
+    if (database != nullptr && !EqualNoCase(database, "ServicesActive"))
+        return Refuse(kDatabaseDoesNotExist, nullptr);
     return static_cast<SC_HANDLE>(OpenHandle(kScManagerHandle, "", access));
 }
 
@@ -361,38 +349,25 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWO
                          LPCSTR loadOrderGroup, LPDWORD tagId, LPCSTR dependencies,
                          LPCSTR account, LPCSTR password)
 {
-    DWORD error;
-    if (EnterCall("CreateServiceA", &error)) {
-        SetError(error);
+    if (CallFails("CreateServiceA"))
         return nullptr;
-    }
     HandleEntry* scm = FindHandle(manager, kScManagerHandle);
-    if (scm == nullptr) {
-        SetError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    if ((scm->access & SC_MANAGER_CREATE_SERVICE) == 0) {
-        SetError(ERROR_ACCESS_DENIED);
-        return nullptr;
-    }
-    if (!ValidServiceName(name)) {
-        SetError(ERROR_INVALID_NAME);
-        return nullptr;
-    }
+    if (scm == nullptr)
+        return Refuse(ERROR_INVALID_HANDLE, nullptr);
+    if ((scm->access & SC_MANAGER_CREATE_SERVICE) == 0)
+        return Refuse(ERROR_ACCESS_DENIED, nullptr);
+    if (!ValidServiceName(name))
+        return Refuse(ERROR_INVALID_NAME, nullptr);
     auto& services = machine().services;
     auto existing = services.find(name);
-    if (existing != services.end()) {
-        SetError(existing->second.markedForDeletion ? ERROR_SERVICE_MARKED_FOR_DELETE
-                                                    : ERROR_SERVICE_EXISTS);
-        return nullptr;
-    }
+    if (existing != services.end())
+        return Refuse(existing->second.markedForDeletion ? ERROR_SERVICE_MARKED_FOR_DELETE
+                                                    : ERROR_SERVICE_EXISTS, nullptr);
     std::string display = displayName == nullptr || displayName[0] == '\0' ? name : displayName;
     for (const auto& other : services) {
         if (EqualNoCase(other.first, display) || EqualNoCase(other.second.displayName, display) ||
-            EqualNoCase(other.second.displayName, name)) {
-            SetError(ERROR_DUPLICATE_SERVICE_NAME);
-            return nullptr;
-        }
+            EqualNoCase(other.second.displayName, name))
+            return Refuse(ERROR_DUPLICATE_SERVICE_NAME, nullptr);
     }
     bool driver = serviceType == SERVICE_KERNEL_DRIVER || serviceType == SERVICE_FILE_SYSTEM_DRIVER;
     bool knownType = driver || serviceType == 0x10 || serviceType == 0x20 ||
@@ -400,10 +375,8 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWO
     bool bootOrSystem = startType == SERVICE_BOOT_START || startType == SERVICE_SYSTEM_START;
     if (!knownType || startType > SERVICE_DISABLED || (bootOrSystem && !driver) ||
         errorControl > 3 || imagePath == nullptr || imagePath[0] == '\0' ||
-        (tagId != nullptr && !bootOrSystem)) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
+        (tagId != nullptr && !bootOrSystem))
+        return Refuse(ERROR_INVALID_PARAMETER, nullptr);
     sim::Service service;
     service.displayName = display;
     service.imagePath = imagePath;
@@ -425,60 +398,38 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWO
 
 SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access)
 {
-    DWORD error;
-    if (EnterCall("OpenServiceA", &error)) {
-        SetError(error);
+    if (CallFails("OpenServiceA"))
         return nullptr;
-    }
-    if (FindHandle(manager, kScManagerHandle) == nullptr) {
-        SetError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    if (!ValidServiceName(name)) {
-        SetError(ERROR_INVALID_NAME);
-        return nullptr;
-    }
+    if (FindHandle(manager, kScManagerHandle) == nullptr)
+        return Refuse(ERROR_INVALID_HANDLE, nullptr);
+    if (!ValidServiceName(name))
+        return Refuse(ERROR_INVALID_NAME, nullptr);
     // A service marked for deletion can still be opened; what it refuses is starting.
     auto it = machine().services.find(name);
-    if (it == machine().services.end()) {
-        SetError(ERROR_SERVICE_DOES_NOT_EXIST);
-        return nullptr;
-    }
+    if (it == machine().services.end())
+        return Refuse(ERROR_SERVICE_DOES_NOT_EXIST, nullptr);
     return static_cast<SC_HANDLE>(OpenHandle(kServiceHandle, it->first, access));
 }
 
 BOOL StartServiceA(SC_HANDLE handle, DWORD argc, LPCSTR* argv)
 {
-    DWORD error;
-    if (EnterCall("StartServiceA", &error)) {
-        SetError(error);
+    if (CallFails("StartServiceA"))
         return FALSE;
-    }
     HandleEntry* entry = ServiceHandle(handle, SERVICE_START);
     if (entry == nullptr)
         return FALSE;
     sim::Service& service = *ServiceOf(entry);
     service.lastStartArgc = argc;
-    if (argc != 0 && argv == nullptr) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (service.markedForDeletion) {
-        SetError(ERROR_SERVICE_MARKED_FOR_DELETE);
-        return FALSE;
-    }
-    if (service.startType == SERVICE_DISABLED) {
-        SetError(ERROR_SERVICE_DISABLED);
-        return FALSE;
-    }
-    if (service.state != SERVICE_STOPPED) {
-        SetError(ERROR_SERVICE_ALREADY_RUNNING);
-        return FALSE;
-    }
-    if (service.startError != 0) {
-        SetError(service.startError);
-        return FALSE;
-    }
+    if (argc != 0 && argv == nullptr)
+        return Refuse(ERROR_INVALID_PARAMETER, FALSE);
+    if (service.markedForDeletion)
+        return Refuse(ERROR_SERVICE_MARKED_FOR_DELETE, FALSE);
+    if (service.startType == SERVICE_DISABLED)
+        return Refuse(ERROR_SERVICE_DISABLED, FALSE);
+    if (service.state != SERVICE_STOPPED)
+        return Refuse(ERROR_SERVICE_ALREADY_RUNNING, FALSE);
+    if (service.startError != 0)
+        return Refuse(service.startError, FALSE);
     service.state = SERVICE_RUNNING;
     ++service.startCount;
     return TRUE;
@@ -488,23 +439,16 @@ BOOL StartServiceA(SC_HANDLE handle, DWORD argc, LPCSTR* argv)
 // service is not active or cannot take it now.
 BOOL ControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS status)
 {
-    DWORD error;
-    if (EnterCall("ControlService", &error)) {
-        SetError(error);
+    if (CallFails("ControlService"))
         return FALSE;
-    }
-    if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_INTERROGATE) {
-        SetError(ERROR_INVALID_SERVICE_CONTROL);
-        return FALSE;
-    }
+    if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_INTERROGATE)
+        return Refuse(ERROR_INVALID_SERVICE_CONTROL, FALSE);
     HandleEntry* entry =
         ServiceHandle(handle, control == SERVICE_CONTROL_STOP ? SERVICE_STOP : kServiceInterrogate);
     if (entry == nullptr)
         return FALSE;
-    if (status == nullptr) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (status == nullptr)
+        return Refuse(ERROR_INVALID_PARAMETER, FALSE);
     sim::Service& service = *ServiceOf(entry);
     if (service.state == SERVICE_STOPPED) {
         FillStatus(service, status);
@@ -524,37 +468,27 @@ BOOL ControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS status)
 
 BOOL QueryServiceStatus(SC_HANDLE handle, LPSERVICE_STATUS status)
 {
-    DWORD error;
-    if (EnterCall("QueryServiceStatus", &error)) {
-        SetError(error);
+    if (CallFails("QueryServiceStatus"))
         return FALSE;
-    }
     HandleEntry* entry = ServiceHandle(handle, SERVICE_QUERY_STATUS);
     if (entry == nullptr)
         return FALSE;
-    if (status == nullptr) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (status == nullptr)
+        return Refuse(ERROR_INVALID_PARAMETER, FALSE);
     FillStatus(*ServiceOf(entry), status);
     return TRUE;
 }
 
 BOOL DeleteService(SC_HANDLE handle)
 {
-    DWORD error;
-    if (EnterCall("DeleteService", &error)) {
-        SetError(error);
+    if (CallFails("DeleteService"))
         return FALSE;
-    }
     HandleEntry* entry = ServiceHandle(handle, DELETE);
     if (entry == nullptr)
         return FALSE;
     sim::Service& service = *ServiceOf(entry);
-    if (service.markedForDeletion) {
-        SetError(ERROR_SERVICE_MARKED_FOR_DELETE);
-        return FALSE;
-    }
+    if (service.markedForDeletion)
+        return Refuse(ERROR_SERVICE_MARKED_FOR_DELETE, FALSE);
     service.markedForDeletion = true;
     return TRUE;
 }
@@ -564,16 +498,12 @@ BOOL CloseServiceHandle(SC_HANDLE handle)
     DWORD error;
     bool fails = EnterCall("CloseServiceHandle", &error);
     HandleEntry released;
-    if (!ReleaseHandle(handle, kScManagerHandle | kServiceHandle, &released)) {
-        SetError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!ReleaseHandle(handle, kScManagerHandle | kServiceHandle, &released))
+        return Refuse(ERROR_INVALID_HANDLE, FALSE);
     if (released.kind == kServiceHandle)
         CollectService(released.target);
-    if (fails) {
-        SetError(error);
-        return FALSE;
-    }
+    if (fails)
+        return Refuse(error, FALSE);
     return TRUE;
 }
 

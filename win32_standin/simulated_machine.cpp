@@ -156,6 +156,15 @@ void ClearHandles()
     Handles().badCloses = 0;
 }
 
+bool CallFails(const char* function)
+{
+    DWORD error;
+    bool fails = EnterCall(function, &error);
+    if (fails)
+        SetError(error);
+    return fails;
+}
+
 bool EnterCall(const char* function, DWORD* error)
 {
     Machine& m = machine();
