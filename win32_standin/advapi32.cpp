@@ -33,14 +33,22 @@ const char* RootName(HKEY key)
 
 bool IsNinetyFive() { return machine().version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS; }
 
+// A key as the calls see it: its full path, whether it is a predefined root, the access its
+// handle was opened with, and the relative path of the subkey a call names, split.
+struct KeyRef {
+    std::string path;
+    bool isRoot = false;
+    DWORD access = KEY_ALL_ACCESS;
+    std::vector<std::string> parts;
+};
+
 // The full path behind `key`, a predefined root or an open key handle.
-LSTATUS ResolveKey(HKEY key, std::string* path, bool* isRoot, DWORD* access)
+LSTATUS ResolveKey(HKEY key, KeyRef* ref)
 {
     const char* root = RootName(key);
     if (root != nullptr) {
-        *path = root;
-        *isRoot = true;
-        *access = KEY_ALL_ACCESS;
+        ref->path = root;
+        ref->isRoot = true;
         return ERROR_SUCCESS;
     }
     HandleEntry* entry = FindHandle(key, kRegKeyHandle);
@@ -48,10 +56,16 @@ LSTATUS ResolveKey(HKEY key, std::string* path, bool* isRoot, DWORD* access)
         return ERROR_INVALID_HANDLE;
     if (machine().registry.count(entry->target) == 0)
         return ERROR_KEY_DELETED;
-    *path = entry->target;
-    *isRoot = false;
-    *access = entry->access;
+    ref->path = entry->target;
+    ref->access = entry->access;
     return ERROR_SUCCESS;
+}
+
+// Logs a call on an open key and resolves the key; the armed error when the call is to fail.
+LSTATUS EnterKeyCall(const char* function, HKEY key, KeyRef* ref)
+{
+    DWORD error;
+    return EnterCall(function, &error) ? static_cast<LSTATUS>(error) : ResolveKey(key, ref);
 }
 
 // Splits a relative key path. A leading backslash, an empty name inside the path and a name longer
@@ -80,11 +94,10 @@ LSTATUS SplitSubKey(const char* subKey, std::vector<std::string>* parts)
 }
 
 // `key` resolved and `subKey` split below it, as every call that names a subkey needs both.
-LSTATUS ResolveSubKey(HKEY key, LPCSTR subKey, std::string* path, bool* isRoot, DWORD* access,
-                      std::vector<std::string>* parts)
+LSTATUS ResolveSubKey(HKEY key, LPCSTR subKey, KeyRef* ref)
 {
-    LSTATUS status = ResolveKey(key, path, isRoot, access);
-    return status != ERROR_SUCCESS ? status : SplitSubKey(subKey, parts);
+    LSTATUS status = ResolveKey(key, ref);
+    return status != ERROR_SUCCESS ? status : SplitSubKey(subKey, &ref->parts);
 }
 
 bool HasSubkeys(const std::string& path)
@@ -109,28 +122,25 @@ LSTATUS OpenOrCreateKey(HKEY key, LPCSTR subKey, REGSAM access, bool create, PHK
 {
     if (result == nullptr)
         return ERROR_INVALID_PARAMETER;
-    std::string path;
-    bool isRoot;
-    DWORD parentAccess;
-    std::vector<std::string> parts;
-    LSTATUS status = ResolveSubKey(key, subKey, &path, &isRoot, &parentAccess, &parts);
+    KeyRef ref;
+    LSTATUS status = ResolveSubKey(key, subKey, &ref);
     if (status != ERROR_SUCCESS)
         return status;
     auto& registry = machine().registry;
     bool created = false;
-    for (const std::string& part : parts) {
-        path += "\\" + part;
-        if (registry.count(path) == 0) {
+    for (const std::string& part : ref.parts) {
+        ref.path += "\\" + part;
+        if (registry.count(ref.path) == 0) {
             if (!create)
                 return ERROR_FILE_NOT_FOUND;
-            registry[path];
+            registry[ref.path];
             created = true;
         }
     }
-    if (parts.empty() && isRoot) {
+    if (ref.parts.empty() && ref.isRoot) {
         *result = key;  // opening a root again gives the root
     } else {
-        auto stored = registry.find(path);
+        auto stored = registry.find(ref.path);
         *result = static_cast<HKEY>(OpenHandle(kRegKeyHandle, stored->first, access));
     }
     if (disposition != nullptr)
@@ -209,16 +219,11 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, c
                        DWORD size)
 {
     (void)reserved;
-    DWORD error;
-    if (EnterCall("RegSetValueExA", &error))
-        return static_cast<LSTATUS>(error);
-    std::string path;
-    bool isRoot;
-    DWORD access;
-    LSTATUS status = ResolveKey(key, &path, &isRoot, &access);
+    KeyRef ref;
+    LSTATUS status = EnterKeyCall("RegSetValueExA", key, &ref);
     if (status != ERROR_SUCCESS)
         return status;
-    if (isRoot || (access & KEY_SET_VALUE) == 0)
+    if (ref.isRoot || (ref.access & KEY_SET_VALUE) == 0)
         return ERROR_ACCESS_DENIED;
     if (data == nullptr && size != 0)
         return ERROR_NOACCESS;
@@ -227,8 +232,8 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, c
     if (size != 0)
         value.data.assign(data, data + size);  // reads exactly the bytes the caller claims
     std::string name = valueName == nullptr ? "" : valueName;
-    machine().registry[path].values[name] = value;
-    machine().valueWrites.push_back(path + ":" + name);
+    machine().registry[ref.path].values[name] = value;
+    machine().valueWrites.push_back(ref.path + ":" + name);
     return ERROR_SUCCESS;
 }
 
@@ -236,20 +241,15 @@ LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD t
                          LPDWORD size)
 {
     (void)reserved;
-    DWORD error;
-    if (EnterCall("RegQueryValueExA", &error))
-        return static_cast<LSTATUS>(error);
-    std::string path;
-    bool isRoot;
-    DWORD access;
-    LSTATUS status = ResolveKey(key, &path, &isRoot, &access);
+    KeyRef ref;
+    LSTATUS status = EnterKeyCall("RegQueryValueExA", key, &ref);
     if (status != ERROR_SUCCESS)
         return status;
-    if ((access & KEY_QUERY_VALUE) == 0)
+    if ((ref.access & KEY_QUERY_VALUE) == 0)
         return ERROR_ACCESS_DENIED;
     if (data != nullptr && size == nullptr)
         return ERROR_INVALID_PARAMETER;
-    const sim::RegValue* value = sim::FindValue(path, valueName == nullptr ? "" : valueName);
+    const sim::RegValue* value = sim::FindValue(ref.path, valueName == nullptr ? "" : valueName);
     if (value == nullptr)
         return ERROR_FILE_NOT_FOUND;
     if (type != nullptr)
@@ -276,39 +276,31 @@ LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey)
         return static_cast<LSTATUS>(error);
     if (subKey == nullptr)
         return ERROR_INVALID_PARAMETER;
-    std::string path;
-    bool isRoot;
-    DWORD access;
-    std::vector<std::string> parts;
-    LSTATUS status = ResolveSubKey(key, subKey, &path, &isRoot, &access, &parts);
+    KeyRef ref;
+    LSTATUS status = ResolveSubKey(key, subKey, &ref);
     if (status != ERROR_SUCCESS)
         return status;
-    if (parts.empty() && isRoot)
+    if (ref.parts.empty() && ref.isRoot)
         return ERROR_ACCESS_DENIED;
-    for (const std::string& part : parts)
-        path += "\\" + part;
-    if (machine().registry.count(path) == 0)
+    for (const std::string& part : ref.parts)
+        ref.path += "\\" + part;
+    if (machine().registry.count(ref.path) == 0)
         return ERROR_FILE_NOT_FOUND;
-    if (HasSubkeys(path) && !IsNinetyFive())
+    if (HasSubkeys(ref.path) && !IsNinetyFive())
         return ERROR_ACCESS_DENIED;
-    DeleteTree(path);
+    DeleteTree(ref.path);
     return ERROR_SUCCESS;
 }
 
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR valueName)
 {
-    DWORD error;
-    if (EnterCall("RegDeleteValueA", &error))
-        return static_cast<LSTATUS>(error);
-    std::string path;
-    bool isRoot;
-    DWORD access;
-    LSTATUS status = ResolveKey(key, &path, &isRoot, &access);
+    KeyRef ref;
+    LSTATUS status = EnterKeyCall("RegDeleteValueA", key, &ref);
     if (status != ERROR_SUCCESS)
         return status;
-    if (isRoot || (access & KEY_SET_VALUE) == 0)
+    if (ref.isRoot || (ref.access & KEY_SET_VALUE) == 0)
         return ERROR_ACCESS_DENIED;
-    auto& values = machine().registry[path].values;
+    auto& values = machine().registry[ref.path].values;
     return values.erase(valueName == nullptr ? "" : valueName) != 0 ? ERROR_SUCCESS
                                                                     : ERROR_FILE_NOT_FOUND;
 }
