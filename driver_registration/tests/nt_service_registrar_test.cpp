@@ -12,21 +12,10 @@ using test::MachineTest;
 const char kImage[] = "C:\\WINDOWS\\system32\\drivers\\windrvr.sys";
 const std::string kKey = std::string(test::kServicesKey) + "WinDriver";
 
-class NtService : public MachineTest {
+// Operations close what they open: only the manager is left, and the destructor closes it.
+class NtService : public test::RegistrarTest<CNtServiceRegistrar, 1> {
 protected:
-    void SetUp() override
-    {
-        MachineTest::SetUp();
-        registrar = test::Make<CNtServiceRegistrar>();
-        ASSERT_EQ(1, registrar->Configure("WinDriver", "windrvr", 2, kImage, 0));
-    }
-    void TearDown() override
-    {
-        // Operations close what they open: only the manager is left, and the destructor closes it.
-        EXPECT_EQ(1u, sim::OpenHandleCount()) << ::testing::PrintToString(sim::OpenHandleDescriptions());
-        registrar.reset();
-        MachineTest::TearDown();
-    }
+    const char* Image() const override { return kImage; }
     sim::Service& AddService(DWORD state)
     {
         sim::Service& s = sim::machine().services["WinDriver"];
@@ -39,7 +28,6 @@ protected:
         auto it = sim::machine().services.find("WinDriver");
         return it == sim::machine().services.end() ? nullptr : &it->second;
     }
-    std::unique_ptr<CDriverRegistrar> registrar;
 };
 
 TEST_F(NtService, ManagerIsOpenedOnTheLocalActiveDatabaseWithFullAccess)
@@ -218,12 +206,7 @@ TEST_F(NtService, ReplaceSequenceOverARunningDriver)
 
 class NtRegistryOnly : public NtService {
 protected:
-    void SetUp() override
-    {
-        MachineTest::SetUp();
-        registrar = test::Make<CNtServiceRegistrar>();
-        ASSERT_EQ(1, registrar->Configure("WinDriver", "windrvr", 2, kImage, 1));
-    }
+    int RegistryOnly() const override { return 1; }
 };
 
 TEST_F(NtRegistryOnly, InstallWritesTheSixValuesInOrder)
