@@ -237,18 +237,9 @@ struct Args {
     char** words;
     int next;
 
-    bool More() const
-    {
-        return next < count;
-    }
-    const char* Peek() const
-    {
-        return next < count ? words[next] : NULL;
-    }
-    char* Take()
-    {
-        return next < count ? words[next++] : NULL;
-    }
+    bool More() const { return next < count; }
+    const char* Peek() const { return next < count ? words[next] : NULL; }
+    char* Take() { return next < count ? words[next++] : NULL; }
 };
 
 bool Fail(const char* format, ...)
@@ -495,13 +486,17 @@ struct Command {
     int mode;
 };
 
-bool DoTimeout(Args& args, const char* command, int)
+// mode 0: set the default time-out; 1: sleep.
+bool DoMilliseconds(Args& args, const char* command, int sleep)
 {
     long value = 0;
     if (!ParseNumber(args.Take(), &value))
         return UsageError(command, "milliseconds expected");
-    g_timeoutMs = (DWORD)value;
-    Line("ok   timeout %lu", g_timeoutMs);
+    if (sleep)
+        Sleep((DWORD)value);
+    else
+        g_timeoutMs = (DWORD)value;
+    Line(sleep ? "ok   %s %ld" : "ok   %s %lu", command, sleep ? value : (long)g_timeoutMs);
     return true;
 }
 
@@ -511,16 +506,6 @@ bool DoFailOn(Args& args, const char* command, int)
     if (!g_failOn)
         return UsageError(command, "caption missing");
     Line("ok   fail-on '%s'", g_failOn);
-    return true;
-}
-
-bool DoSleep(Args& args, const char* command, int)
-{
-    long value = 0;
-    if (!ParseNumber(args.Take(), &value))
-        return UsageError(command, "milliseconds expected");
-    Sleep((DWORD)value);
-    Line("ok   sleep %ld", value);
     return true;
 }
 
@@ -839,17 +824,14 @@ bool DoPost(Args& args, const char* command, int sysCommand)
         return false;
     if (!PostMessageA(g_window, sysCommand ? WM_SYSCOMMAND : WM_CLOSE, (WPARAM)value, 0))
         return Fail("%s: not delivered", command);
-    if (sysCommand)
-        Line("ok   syscommand %ld", value);
-    else
-        Line("ok   close");
+    Line(sysCommand ? "ok   %s %ld" : "ok   %s", command, value);
     return true;
 }
 
 const Command kCommands[] = {
-    {"timeout", DoTimeout, 0},  // MS: default time-out of the waits
+    {"timeout", DoMilliseconds, 0},  // MS: default time-out of the waits
     {"fail-on", DoFailOn, 0},  // CAPTION: waits fail when this message box shows
-    {"sleep", DoSleep, 0},  // MS
+    {"sleep", DoMilliseconds, 1},  // MS
     {"wait", DoWait, kExact},  // CAPTION [MS]: wait for a dialog, select it
     {"wait-prefix", DoWait, kPrefix},  // PREFIX [MS]: caption beginning with PREFIX
     {"wait-msgbox", DoWait, kMessageBox},  // CAPTION [MS]: a message box ("" matches "")
