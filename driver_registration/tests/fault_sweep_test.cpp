@@ -264,8 +264,9 @@ TEST_P(FaultSweep, EveryCallFailingInTurn)
                 EXPECT_EQ(0u, sim::BadCloseCount());
                 EXPECT_TRUE(Foreign(run.before) == Foreign(run.after))
                     << "something beyond the driver's own registration changed";
-                if (op == Op::Configure && run.result == 0)
+                if (op == Op::Configure && run.result == 0) {
                     EXPECT_TRUE(run.before == run.after) << "a refused Configure changed the machine";
+                }
             }
         }
     }
@@ -333,8 +334,9 @@ TEST(FaultSweepFactory, FailingCallsYieldNothingOrARefusingRegistrar)
             sim::ClearFailures();
         }
         // Only Windows 98 with .SYS drivers has nothing to open (no manager, no loader).
-        if (p.minor != 10)
+        if (p.minor != 10) {
             EXPECT_GT(injected, 0) << "platform " << p.major << "." << p.minor << ": no fault injected";
+        }
     }
 }
 

@@ -145,8 +145,9 @@ TEST_F(NtService, LoadByServiceState)
         Prepare(c);
         EXPECT_EQ(c.expected, registrar->Load());
         CheckAfter(c);
-        if (c.expected == 1)
+        if (c.expected == 1) {
             EXPECT_EQ(0u, sim::machine().services["WinDriver"].lastStartArgc);
+        }
         EXPECT_EQ(1u, sim::OpenHandleCount());
     }
 }
@@ -165,8 +166,9 @@ TEST_F(NtService, RemoveByServiceState)
         Prepare(c);
         EXPECT_EQ(c.expected, registrar->Remove());
         CheckAfter(c);
-        if (c.stateAfter != 0)
+        if (c.stateAfter != 0) {
             EXPECT_TRUE(sim::machine().services["WinDriver"].markedForDeletion);
+        }
         EXPECT_STREQ("", registrar->Messages());
         EXPECT_EQ(1u, sim::OpenHandleCount());
     }

@@ -134,8 +134,9 @@ TEST_F(RestartDelete, NtTakesBackExactlyOurDeletes)
             EXPECT_EQ(row.type, value->type);
             EXPECT_EQ(row.after == kBecomes ? row.becomes : row.before, PendingBytes());
         }
-        if (row.after == kUnchanged && row.failing == nullptr)
+        if (row.after == kUnchanged && row.failing == nullptr) {
             EXPECT_EQ(0, test::Count(test::CallsSince(first), "RegSetValueExA"));
+        }
     }
     // Nothing pending at all: nothing to take back.
     sim::machine().registry[kSessionManager].values.clear();
@@ -175,8 +176,9 @@ TEST_F(RestartDelete, Win9xTakesBackOurNulLinesInLongAndShortForm)
         EXPECT_EQ(row.result, Withdraw(1));
         sim::ClearFailures();
         EXPECT_EQ(row.after, RenameSection());
-        if (row.before == row.after && row.failing == nullptr)
+        if (row.before == row.after && row.failing == nullptr) {
             EXPECT_EQ(0, test::Count(test::CallsSince(first), "WritePrivateProfileSectionA"));
+        }
     }
     // No WININIT.INI at all.
     sim::machine().profiles.clear();

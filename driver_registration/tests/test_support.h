@@ -107,9 +107,10 @@ protected:
     }
     void TearDown() override
     {
-        if (kOpenAtEnd != -1)
+        if (kOpenAtEnd != -1) {
             EXPECT_EQ(size_t(kOpenAtEnd), sim::OpenHandleCount())
                 << ::testing::PrintToString(sim::OpenHandleDescriptions());
+        }
         registrar.reset();
         MachineTest::TearDown();
     }

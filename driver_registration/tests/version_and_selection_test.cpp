@@ -117,11 +117,13 @@ TEST(DriverLocationsTest, TooLongWindowsDirectoryIsRefusedWithEmptyPaths)
         for (const char* path : {out->driverDir, out->windrvrPath, out->talvenkpPath}) {
             const size_t length = strnlen(path, kDriverPathSize);
             EXPECT_LE(length, kDriverPathSize - 2u);
-            if (row.expected == 0)
+            if (row.expected == 0) {
                 EXPECT_EQ(0u, length);
+            }
         }
-        if (row.expected == 1)
+        if (row.expected == 1) {
             EXPECT_EQ(kDriverPathSize - 2u, strlen(out->talvenkpPath));
+        }
     }
 }
 
