@@ -395,10 +395,7 @@ BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security)
         return Refuse(ERROR_ALREADY_EXISTS, FALSE);
     if (!IsDirectoryEntry(resolved.Parent()))
         return Refuse(ERROR_PATH_NOT_FOUND, FALSE);
-    sim::FileEntry entry;
-    entry.directory = true;
-    entry.attributes = FILE_ATTRIBUTE_DIRECTORY;
-    machine().files[full] = entry;
+    machine().files[full] = sim::DirectoryEntry();
     return TRUE;
 }
 
