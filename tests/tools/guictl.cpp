@@ -829,41 +829,41 @@ bool DoPost(Args& args, const char* command, int sysCommand)
 }
 
 const Command kCommands[] = {
-    {"timeout", DoMilliseconds, 0},  // MS: default time-out of the waits
-    {"fail-on", DoFailOn, 0},  // CAPTION: waits fail when this message box shows
-    {"sleep", DoMilliseconds, 1},  // MS
-    {"wait", DoWait, kExact},  // CAPTION [MS]: wait for a dialog, select it
-    {"wait-prefix", DoWait, kPrefix},  // PREFIX [MS]: caption beginning with PREFIX
-    {"wait-msgbox", DoWait, kMessageBox},  // CAPTION [MS]: a message box ("" matches "")
-    {"wait-owned", DoWait, kOwned},  // [MS]: a dialog owned by the selected window
-    {"wait-control", DoWait, kHasControl},  // ID [MS]: holding control ID; need not answer
-    {"absent", DoAbsent, 0},  // CAPTION [MS]: not shown within MS (0)
-    {"wait-gone", DoWaitGone, 0},  // [MS]: the selected window is destroyed
-    {"wait-hidden", DoWaitGone, 1},  // [MS]: hidden or destroyed
-    {"expect-alone", DoExpectAlone, 0},  // the only visible dialog
-    {"list", DoList, 0},  // print the visible dialogs
-    {"caption", DoCaption, 0},  // print the caption
-    {"expect-caption", DoCaption, '='},  // TEXT
-    {"expect-caption-prefix", DoCaption, '^'},  // TEXT
-    {"text", DoText, 0},  // ID: print the text, escaped
-    {"expect-text", DoText, '='},  // ID TEXT
-    {"expect-text-prefix", DoText, '^'},  // ID TEXT
-    {"expect-text-contains", DoText, '~'},  // ID TEXT
-    {"expect-text-file", DoText, 'f'},  // ID FILE: the file's text up to a NUL
-    {"wait-text", DoWaitText, 0},  // ID TEXT [MS]
-    {"expect-child-text", DoExpectChildText, 0},  // TEXT: some control shows it
-    {"tree-select-root", DoTreeSelectRoot, 0},  // select the tree view's root
-    {"expect-enabled", DoExpectState, kEnabled},  // ID 0|1
-    {"expect-visible", DoExpectState, kVisible},  // ID 0|1
-    {"expect-checked", DoExpectState, kChecked},  // ID 0|1 (no answer fails)
-    {"focus", DoFocus, 0},  // print the id of the focused control
-    {"expect-focus", DoFocus, 1},  // ID
-    {"click", DoClick, 0},  // ID: BM_CLICK; fails when not delivered
-    {"check", DoCheck, 0},  // ID 0|1: click if it differs, then check
-    {"set-text", DoSetText, 0},  // ID TEXT: WM_SETTEXT
-    {"key", DoKey, 0},  // esc|enter|tab: posted to the focus
-    {"close", DoPost, 0},  // post WM_CLOSE
-    {"syscommand", DoPost, 1},  // N: post WM_SYSCOMMAND N (16: About)
+    {"timeout", DoMilliseconds, 0},              // MS: default time-out of the waits
+    {"fail-on", DoFailOn, 0},                    // CAPTION: waits fail when this message box shows
+    {"sleep", DoMilliseconds, 1},                // MS
+    {"wait", DoWait, kExact},                    // CAPTION [MS]: wait for a dialog, select it
+    {"wait-prefix", DoWait, kPrefix},            // PREFIX [MS]: caption beginning with PREFIX
+    {"wait-msgbox", DoWait, kMessageBox},        // CAPTION [MS]: a message box ("" matches "")
+    {"wait-owned", DoWait, kOwned},              // [MS]: a dialog owned by the selected window
+    {"wait-control", DoWait, kHasControl},       // ID [MS]: holding control ID; need not answer
+    {"absent", DoAbsent, 0},                     // CAPTION [MS]: not shown within MS (0)
+    {"wait-gone", DoWaitGone, 0},                // [MS]: the selected window is destroyed
+    {"wait-hidden", DoWaitGone, 1},              // [MS]: hidden or destroyed
+    {"expect-alone", DoExpectAlone, 0},          // the only visible dialog
+    {"list", DoList, 0},                         // print the visible dialogs
+    {"caption", DoCaption, 0},                   // print the caption
+    {"expect-caption", DoCaption, '='},          // TEXT
+    {"expect-caption-prefix", DoCaption, '^'},   // TEXT
+    {"text", DoText, 0},                         // ID: print the text, escaped
+    {"expect-text", DoText, '='},                // ID TEXT
+    {"expect-text-prefix", DoText, '^'},         // ID TEXT
+    {"expect-text-contains", DoText, '~'},       // ID TEXT
+    {"expect-text-file", DoText, 'f'},           // ID FILE: the file's text up to a NUL
+    {"wait-text", DoWaitText, 0},                // ID TEXT [MS]
+    {"expect-child-text", DoExpectChildText, 0}, // TEXT: some control shows it
+    {"tree-select-root", DoTreeSelectRoot, 0},   // select the tree view's root
+    {"expect-enabled", DoExpectState, kEnabled}, // ID 0|1
+    {"expect-visible", DoExpectState, kVisible}, // ID 0|1
+    {"expect-checked", DoExpectState, kChecked}, // ID 0|1 (no answer fails)
+    {"focus", DoFocus, 0},                       // print the id of the focused control
+    {"expect-focus", DoFocus, 1},                // ID
+    {"click", DoClick, 0},                       // ID: BM_CLICK; fails when not delivered
+    {"check", DoCheck, 0},                       // ID 0|1: click if it differs, then check
+    {"set-text", DoSetText, 0},                  // ID TEXT: WM_SETTEXT
+    {"key", DoKey, 0},                           // esc|enter|tab: posted to the focus
+    {"close", DoPost, 0},                        // post WM_CLOSE
+    {"syscommand", DoPost, 1},                   // N: post WM_SYSCOMMAND N (16: About)
 };
 
 bool Run(Args& args)
