@@ -270,14 +270,14 @@ bool ParseNumber(const char* word, long* value)
     return *end == '\0';
 }
 
-DWORD TakeTimeout(Args& args)
+// An optional number of milliseconds; `absent` when the next word is not a number.
+DWORD TakeTimeout(Args& args, DWORD absent = g_timeoutMs)
 {
     long value = 0;
-    if (args.More() && ParseNumber(args.Peek(), &value)) {
-        args.Take();
-        return (DWORD)value;
-    }
-    return g_timeoutMs;
+    if (!args.More() || !ParseNumber(args.Peek(), &value))
+        return absent;
+    args.Take();
+    return (DWORD)value;
 }
 
 // Control id argument: a number, -1 for 0xFFFF, or "." for the selected window itself.
@@ -535,9 +535,7 @@ bool DoAbsent(Args& args, const char* command, int)
     const char* caption = args.Take();
     if (!caption)
         return UsageError(command, "caption missing");
-    long ms = 0;
-    if (args.More() && ParseNumber(args.Peek(), &ms))
-        args.Take();
+    long ms = (long)TakeTimeout(args, 0);
     DWORD start = GetTickCount();
     do {
         if (FindDialog(kExact, caption, NULL))
