@@ -33,14 +33,22 @@ const char* RootName(HKEY key)
 
 bool IsNinetyFive() { return machine().version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS; }
 
+// A key as the calls see it: its full path, whether it is a predefined root, the access its
+// handle was opened with, and the relative path of the subkey a call names, split.
+struct KeyRef {
+    std::string path;
+    bool isRoot = false;
+    DWORD access = KEY_ALL_ACCESS;
+    std::vector<std::string> parts;
+};
+
 // The full path behind `key`, a predefined root or an open key handle.
-LSTATUS ResolveKey(HKEY key, std::string* path, bool* isRoot, DWORD* access)
+LSTATUS ResolveKey(HKEY key, KeyRef* ref)
 {
     const char* root = RootName(key);
     if (root != nullptr) {
-        *path = root;
-        *isRoot = true;
-        *access = KEY_ALL_ACCESS;
+        ref->path = root;
+        ref->isRoot = true;
         return ERROR_SUCCESS;
     }
     HandleEntry* entry = FindHandle(key, kRegKeyHandle);
@@ -48,10 +56,16 @@ LSTATUS ResolveKey(HKEY key, std::string* path, bool* isRoot, DWORD* access)
         return ERROR_INVALID_HANDLE;
     if (machine().registry.count(entry->target) == 0)
         return ERROR_KEY_DELETED;
-    *path = entry->target;
-    *isRoot = false;
-    *access = entry->access;
+    ref->path = entry->target;
+    ref->access = entry->access;
     return ERROR_SUCCESS;
+}
+
+// Logs a call on an open key and resolves the key; the armed error when the call is to fail.
+LSTATUS EnterKeyCall(const char* function, HKEY key, KeyRef* ref)
+{
+    DWORD error;
+    return EnterCall(function, &error) ? static_cast<LSTATUS>(error) : ResolveKey(key, ref);
 }
 
 // Splits a relative key path. A leading backslash, an empty name inside the path and a name longer
@@ -80,11 +94,10 @@ LSTATUS SplitSubKey(const char* subKey, std::vector<std::string>* parts)
 }
 
 // `key` resolved and `subKey` split below it, as every call that names a subkey needs both.
-LSTATUS ResolveSubKey(HKEY key, LPCSTR subKey, std::string* path, bool* isRoot, DWORD* access,
-                      std::vector<std::string>* parts)
+LSTATUS ResolveSubKey(HKEY key, LPCSTR subKey, KeyRef* ref)
 {
-    LSTATUS status = ResolveKey(key, path, isRoot, access);
-    return status != ERROR_SUCCESS ? status : SplitSubKey(subKey, parts);
+    LSTATUS status = ResolveKey(key, ref);
+    return status != ERROR_SUCCESS ? status : SplitSubKey(subKey, &ref->parts);
 }
 
 bool HasSubkeys(const std::string& path)
@@ -109,28 +122,25 @@ LSTATUS OpenOrCreateKey(HKEY key, LPCSTR subKey, REGSAM access, bool create, PHK
 {
     if (result == nullptr)
         return ERROR_INVALID_PARAMETER;
-    std::string path;
-    bool isRoot;
-    DWORD parentAccess;
-    std::vector<std::string> parts;
-    LSTATUS status = ResolveSubKey(key, subKey, &path, &isRoot, &parentAccess, &parts);
+    KeyRef ref;
+    LSTATUS status = ResolveSubKey(key, subKey, &ref);
     if (status != ERROR_SUCCESS)
         return status;
     auto& registry = machine().registry;
     bool created = false;
-    for (const std::string& part : parts) {
-        path += "\\" + part;
-        if (registry.count(path) == 0) {
+    for (const std::string& part : ref.parts) {
+        ref.path += "\\" + part;
+        if (registry.count(ref.path) == 0) {
             if (!create)
                 return ERROR_FILE_NOT_FOUND;
-            registry[path];
+            registry[ref.path];
             created = true;
         }
     }
-    if (parts.empty() && isRoot) {
+    if (ref.parts.empty() && ref.isRoot) {
         *result = key;  // opening a root again gives the root
     } else {
-        auto stored = registry.find(path);
+        auto stored = registry.find(ref.path);
         *result = static_cast<HKEY>(OpenHandle(kRegKeyHandle, stored->first, access));
     }
     if (disposition != nullptr)
@@ -151,14 +161,10 @@ sim::Service* ServiceOf(HandleEntry* entry)
 HandleEntry* ServiceHandle(SC_HANDLE handle, DWORD access)
 {
     HandleEntry* entry = FindHandle(handle, kServiceHandle);
-    if (entry == nullptr || ServiceOf(entry) == nullptr) {
-        SetError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    if ((entry->access & access) != access) {
-        SetError(ERROR_ACCESS_DENIED);
-        return nullptr;
-    }
+    if (entry == nullptr || ServiceOf(entry) == nullptr)
+        return Refuse(ERROR_INVALID_HANDLE, nullptr);
+    if ((entry->access & access) != access)
+        return Refuse(ERROR_ACCESS_DENIED, nullptr);
     return entry;
 }
 
@@ -213,16 +219,11 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, c
                        DWORD size)
 {
     (void)reserved;
-    DWORD error;
-    if (EnterCall("RegSetValueExA", &error))
-        return static_cast<LSTATUS>(error);
-    std::string path;
-    bool isRoot;
-    DWORD access;
-    LSTATUS status = ResolveKey(key, &path, &isRoot, &access);
+    KeyRef ref;
+    LSTATUS status = EnterKeyCall("RegSetValueExA", key, &ref);
     if (status != ERROR_SUCCESS)
         return status;
-    if (isRoot || (access & KEY_SET_VALUE) == 0)
+    if (ref.isRoot || (ref.access & KEY_SET_VALUE) == 0)
         return ERROR_ACCESS_DENIED;
     if (data == nullptr && size != 0)
         return ERROR_NOACCESS;
@@ -231,8 +232,8 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, c
     if (size != 0)
         value.data.assign(data, data + size);  // reads exactly the bytes the caller claims
     std::string name = valueName == nullptr ? "" : valueName;
-    machine().registry[path].values[name] = value;
-    machine().valueWrites.push_back(path + ":" + name);
+    machine().registry[ref.path].values[name] = value;
+    machine().valueWrites.push_back(ref.path + ":" + name);
     return ERROR_SUCCESS;
 }
 
@@ -240,20 +241,15 @@ LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD t
                          LPDWORD size)
 {
     (void)reserved;
-    DWORD error;
-    if (EnterCall("RegQueryValueExA", &error))
-        return static_cast<LSTATUS>(error);
-    std::string path;
-    bool isRoot;
-    DWORD access;
-    LSTATUS status = ResolveKey(key, &path, &isRoot, &access);
+    KeyRef ref;
+    LSTATUS status = EnterKeyCall("RegQueryValueExA", key, &ref);
     if (status != ERROR_SUCCESS)
         return status;
-    if ((access & KEY_QUERY_VALUE) == 0)
+    if ((ref.access & KEY_QUERY_VALUE) == 0)
         return ERROR_ACCESS_DENIED;
     if (data != nullptr && size == nullptr)
         return ERROR_INVALID_PARAMETER;
-    const sim::RegValue* value = sim::FindValue(path, valueName == nullptr ? "" : valueName);
+    const sim::RegValue* value = sim::FindValue(ref.path, valueName == nullptr ? "" : valueName);
     if (value == nullptr)
         return ERROR_FILE_NOT_FOUND;
     if (type != nullptr)
@@ -280,39 +276,31 @@ LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey)
         return static_cast<LSTATUS>(error);
     if (subKey == nullptr)
         return ERROR_INVALID_PARAMETER;
-    std::string path;
-    bool isRoot;
-    DWORD access;
-    std::vector<std::string> parts;
-    LSTATUS status = ResolveSubKey(key, subKey, &path, &isRoot, &access, &parts);
+    KeyRef ref;
+    LSTATUS status = ResolveSubKey(key, subKey, &ref);
     if (status != ERROR_SUCCESS)
         return status;
-    if (parts.empty() && isRoot)
+    if (ref.parts.empty() && ref.isRoot)
         return ERROR_ACCESS_DENIED;
-    for (const std::string& part : parts)
-        path += "\\" + part;
-    if (machine().registry.count(path) == 0)
+    for (const std::string& part : ref.parts)
+        ref.path += "\\" + part;
+    if (machine().registry.count(ref.path) == 0)
         return ERROR_FILE_NOT_FOUND;
-    if (HasSubkeys(path) && !IsNinetyFive())
+    if (HasSubkeys(ref.path) && !IsNinetyFive())
         return ERROR_ACCESS_DENIED;
-    DeleteTree(path);
+    DeleteTree(ref.path);
     return ERROR_SUCCESS;
 }
 
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR valueName)
 {
-    DWORD error;
-    if (EnterCall("RegDeleteValueA", &error))
-        return static_cast<LSTATUS>(error);
-    std::string path;
-    bool isRoot;
-    DWORD access;
-    LSTATUS status = ResolveKey(key, &path, &isRoot, &access);
+    KeyRef ref;
+    LSTATUS status = EnterKeyCall("RegDeleteValueA", key, &ref);
     if (status != ERROR_SUCCESS)
         return status;
-    if (isRoot || (access & KEY_SET_VALUE) == 0)
+    if (ref.isRoot || (ref.access & KEY_SET_VALUE) == 0)
         return ERROR_ACCESS_DENIED;
-    auto& values = machine().registry[path].values;
+    auto& values = machine().registry[ref.path].values;
     return values.erase(valueName == nullptr ? "" : valueName) != 0 ? ERROR_SUCCESS
                                                                     : ERROR_FILE_NOT_FOUND;
 }
@@ -337,22 +325,14 @@ SC_HANDLE OpenSCManagerA(LPCSTR machineName, LPCSTR database, DWORD access)
     open.databaseName = database == nullptr ? "(null)" : database;
     open.access = access;
     machine().scmOpens.push_back(open);
-    if (fails) {
-        SetError(error);
-        return nullptr;
-    }
-    if (!machine().scmAvailable) {
-        SetError(ERROR_ACCESS_DENIED);
-        return nullptr;
-    }
-    if (machineName != nullptr && machineName[0] != '\0') {
-        SetError(kRpcServerUnavailable);
-        return nullptr;
-    }
-    if (database != nullptr && !EqualNoCase(database, "ServicesActive")) {
-        SetError(kDatabaseDoesNotExist);
-        return nullptr;
-    }
+    if (fails)
+        return Refuse(error, nullptr);
+    if (!machine().scmAvailable)
+        return Refuse(ERROR_ACCESS_DENIED, nullptr);
+    if (machineName != nullptr && machineName[0] != '\0')
+        return Refuse(kRpcServerUnavailable, nullptr);
+    if (database != nullptr && !EqualNoCase(database, "ServicesActive"))
+        return Refuse(kDatabaseDoesNotExist, nullptr);
     return static_cast<SC_HANDLE>(OpenHandle(kScManagerHandle, "", access));
 }
 
@@ -361,38 +341,25 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWO
                          LPCSTR loadOrderGroup, LPDWORD tagId, LPCSTR dependencies,
                          LPCSTR account, LPCSTR password)
 {
-    DWORD error;
-    if (EnterCall("CreateServiceA", &error)) {
-        SetError(error);
+    if (CallFails("CreateServiceA"))
         return nullptr;
-    }
     HandleEntry* scm = FindHandle(manager, kScManagerHandle);
-    if (scm == nullptr) {
-        SetError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    if ((scm->access & SC_MANAGER_CREATE_SERVICE) == 0) {
-        SetError(ERROR_ACCESS_DENIED);
-        return nullptr;
-    }
-    if (!ValidServiceName(name)) {
-        SetError(ERROR_INVALID_NAME);
-        return nullptr;
-    }
+    if (scm == nullptr)
+        return Refuse(ERROR_INVALID_HANDLE, nullptr);
+    if ((scm->access & SC_MANAGER_CREATE_SERVICE) == 0)
+        return Refuse(ERROR_ACCESS_DENIED, nullptr);
+    if (!ValidServiceName(name))
+        return Refuse(ERROR_INVALID_NAME, nullptr);
     auto& services = machine().services;
     auto existing = services.find(name);
-    if (existing != services.end()) {
-        SetError(existing->second.markedForDeletion ? ERROR_SERVICE_MARKED_FOR_DELETE
-                                                    : ERROR_SERVICE_EXISTS);
-        return nullptr;
-    }
+    if (existing != services.end())
+        return Refuse(existing->second.markedForDeletion ? ERROR_SERVICE_MARKED_FOR_DELETE
+                                                    : ERROR_SERVICE_EXISTS, nullptr);
     std::string display = displayName == nullptr || displayName[0] == '\0' ? name : displayName;
     for (const auto& other : services) {
         if (EqualNoCase(other.first, display) || EqualNoCase(other.second.displayName, display) ||
-            EqualNoCase(other.second.displayName, name)) {
-            SetError(ERROR_DUPLICATE_SERVICE_NAME);
-            return nullptr;
-        }
+            EqualNoCase(other.second.displayName, name))
+            return Refuse(ERROR_DUPLICATE_SERVICE_NAME, nullptr);
     }
     bool driver = serviceType == SERVICE_KERNEL_DRIVER || serviceType == SERVICE_FILE_SYSTEM_DRIVER;
     bool knownType = driver || serviceType == 0x10 || serviceType == 0x20 ||
@@ -400,10 +367,8 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWO
     bool bootOrSystem = startType == SERVICE_BOOT_START || startType == SERVICE_SYSTEM_START;
     if (!knownType || startType > SERVICE_DISABLED || (bootOrSystem && !driver) ||
         errorControl > 3 || imagePath == nullptr || imagePath[0] == '\0' ||
-        (tagId != nullptr && !bootOrSystem)) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
+        (tagId != nullptr && !bootOrSystem))
+        return Refuse(ERROR_INVALID_PARAMETER, nullptr);
     sim::Service service;
     service.displayName = display;
     service.imagePath = imagePath;
@@ -425,60 +390,38 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWO
 
 SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access)
 {
-    DWORD error;
-    if (EnterCall("OpenServiceA", &error)) {
-        SetError(error);
+    if (CallFails("OpenServiceA"))
         return nullptr;
-    }
-    if (FindHandle(manager, kScManagerHandle) == nullptr) {
-        SetError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    if (!ValidServiceName(name)) {
-        SetError(ERROR_INVALID_NAME);
-        return nullptr;
-    }
+    if (FindHandle(manager, kScManagerHandle) == nullptr)
+        return Refuse(ERROR_INVALID_HANDLE, nullptr);
+    if (!ValidServiceName(name))
+        return Refuse(ERROR_INVALID_NAME, nullptr);
     // A service marked for deletion can still be opened; what it refuses is starting.
     auto it = machine().services.find(name);
-    if (it == machine().services.end()) {
-        SetError(ERROR_SERVICE_DOES_NOT_EXIST);
-        return nullptr;
-    }
+    if (it == machine().services.end())
+        return Refuse(ERROR_SERVICE_DOES_NOT_EXIST, nullptr);
     return static_cast<SC_HANDLE>(OpenHandle(kServiceHandle, it->first, access));
 }
 
 BOOL StartServiceA(SC_HANDLE handle, DWORD argc, LPCSTR* argv)
 {
-    DWORD error;
-    if (EnterCall("StartServiceA", &error)) {
-        SetError(error);
+    if (CallFails("StartServiceA"))
         return FALSE;
-    }
     HandleEntry* entry = ServiceHandle(handle, SERVICE_START);
     if (entry == nullptr)
         return FALSE;
     sim::Service& service = *ServiceOf(entry);
     service.lastStartArgc = argc;
-    if (argc != 0 && argv == nullptr) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (service.markedForDeletion) {
-        SetError(ERROR_SERVICE_MARKED_FOR_DELETE);
-        return FALSE;
-    }
-    if (service.startType == SERVICE_DISABLED) {
-        SetError(ERROR_SERVICE_DISABLED);
-        return FALSE;
-    }
-    if (service.state != SERVICE_STOPPED) {
-        SetError(ERROR_SERVICE_ALREADY_RUNNING);
-        return FALSE;
-    }
-    if (service.startError != 0) {
-        SetError(service.startError);
-        return FALSE;
-    }
+    if (argc != 0 && argv == nullptr)
+        return Refuse(ERROR_INVALID_PARAMETER, FALSE);
+    if (service.markedForDeletion)
+        return Refuse(ERROR_SERVICE_MARKED_FOR_DELETE, FALSE);
+    if (service.startType == SERVICE_DISABLED)
+        return Refuse(ERROR_SERVICE_DISABLED, FALSE);
+    if (service.state != SERVICE_STOPPED)
+        return Refuse(ERROR_SERVICE_ALREADY_RUNNING, FALSE);
+    if (service.startError != 0)
+        return Refuse(service.startError, FALSE);
     service.state = SERVICE_RUNNING;
     ++service.startCount;
     return TRUE;
@@ -488,23 +431,16 @@ BOOL StartServiceA(SC_HANDLE handle, DWORD argc, LPCSTR* argv)
 // service is not active or cannot take it now.
 BOOL ControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS status)
 {
-    DWORD error;
-    if (EnterCall("ControlService", &error)) {
-        SetError(error);
+    if (CallFails("ControlService"))
         return FALSE;
-    }
-    if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_INTERROGATE) {
-        SetError(ERROR_INVALID_SERVICE_CONTROL);
-        return FALSE;
-    }
+    if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_INTERROGATE)
+        return Refuse(ERROR_INVALID_SERVICE_CONTROL, FALSE);
     HandleEntry* entry =
         ServiceHandle(handle, control == SERVICE_CONTROL_STOP ? SERVICE_STOP : kServiceInterrogate);
     if (entry == nullptr)
         return FALSE;
-    if (status == nullptr) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (status == nullptr)
+        return Refuse(ERROR_INVALID_PARAMETER, FALSE);
     sim::Service& service = *ServiceOf(entry);
     if (service.state == SERVICE_STOPPED) {
         FillStatus(service, status);
@@ -524,37 +460,27 @@ BOOL ControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS status)
 
 BOOL QueryServiceStatus(SC_HANDLE handle, LPSERVICE_STATUS status)
 {
-    DWORD error;
-    if (EnterCall("QueryServiceStatus", &error)) {
-        SetError(error);
+    if (CallFails("QueryServiceStatus"))
         return FALSE;
-    }
     HandleEntry* entry = ServiceHandle(handle, SERVICE_QUERY_STATUS);
     if (entry == nullptr)
         return FALSE;
-    if (status == nullptr) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (status == nullptr)
+        return Refuse(ERROR_INVALID_PARAMETER, FALSE);
     FillStatus(*ServiceOf(entry), status);
     return TRUE;
 }
 
 BOOL DeleteService(SC_HANDLE handle)
 {
-    DWORD error;
-    if (EnterCall("DeleteService", &error)) {
-        SetError(error);
+    if (CallFails("DeleteService"))
         return FALSE;
-    }
     HandleEntry* entry = ServiceHandle(handle, DELETE);
     if (entry == nullptr)
         return FALSE;
     sim::Service& service = *ServiceOf(entry);
-    if (service.markedForDeletion) {
-        SetError(ERROR_SERVICE_MARKED_FOR_DELETE);
-        return FALSE;
-    }
+    if (service.markedForDeletion)
+        return Refuse(ERROR_SERVICE_MARKED_FOR_DELETE, FALSE);
     service.markedForDeletion = true;
     return TRUE;
 }
@@ -564,16 +490,12 @@ BOOL CloseServiceHandle(SC_HANDLE handle)
     DWORD error;
     bool fails = EnterCall("CloseServiceHandle", &error);
     HandleEntry released;
-    if (!ReleaseHandle(handle, kScManagerHandle | kServiceHandle, &released)) {
-        SetError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!ReleaseHandle(handle, kScManagerHandle | kServiceHandle, &released))
+        return Refuse(ERROR_INVALID_HANDLE, FALSE);
     if (released.kind == kServiceHandle)
         CollectService(released.target);
-    if (fails) {
-        SetError(error);
-        return FALSE;
-    }
+    if (fails)
+        return Refuse(error, FALSE);
     return TRUE;
 }
 

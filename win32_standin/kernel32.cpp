@@ -102,33 +102,23 @@ DWORD AnswerLoader(DWORD code, const std::vector<BYTE>& input)
 
 HANDLE OpenFileEntry(const char* name, DWORD access, DWORD disposition, DWORD flags)
 {
-    if (strlen(name) >= MAX_PATH) {
-        SetError(ERROR_FILENAME_EXCED_RANGE);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (strlen(name) >= MAX_PATH)
+        return Refuse(ERROR_FILENAME_EXCED_RANGE, INVALID_HANDLE_VALUE);
     FsPath path;
-    if (!ResolvePath(name, &path) || HasWildcard(name)) {
-        SetError(ERROR_INVALID_NAME);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (!ResolvePath(name, &path) || HasWildcard(name))
+        return Refuse(ERROR_INVALID_NAME, INVALID_HANDLE_VALUE);
     std::string full = path.Full();
     const sim::FileEntry* entry = FindEntry(full);
-    if (entry != nullptr && entry->directory) {
-        SetError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (entry != nullptr && entry->directory)
+        return Refuse(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
     if (entry != nullptr && (entry->attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
-        (access & GENERIC_WRITE) != 0) {
-        SetError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
+        (access & GENERIC_WRITE) != 0)
+        return Refuse(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
     DWORD error = 0;
     switch (disposition) {
     case CREATE_NEW:
-        if (entry != nullptr) {
-            SetError(ERROR_FILE_EXISTS);
-            return INVALID_HANDLE_VALUE;
-        }
+        if (entry != nullptr)
+            return Refuse(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
         break;
     case CREATE_ALWAYS:
         if (entry != nullptr) {
@@ -142,10 +132,8 @@ HANDLE OpenFileEntry(const char* name, DWORD access, DWORD disposition, DWORD fl
         break;
     case OPEN_EXISTING:
     case TRUNCATE_EXISTING:
-        if (entry == nullptr) {
-            SetError(MissingError(path));
-            return INVALID_HANDLE_VALUE;
-        }
+        if (entry == nullptr)
+            return Refuse(MissingError(path), INVALID_HANDLE_VALUE);
         if (disposition == TRUNCATE_EXISTING)
             machine().files[full].content.clear();
         break;
@@ -154,10 +142,8 @@ HANDLE OpenFileEntry(const char* name, DWORD access, DWORD disposition, DWORD fl
         return INVALID_HANDLE_VALUE;
     }
     if (entry == nullptr) {
-        if (!IsDirectoryEntry(path.Parent())) {
-            SetError(ERROR_PATH_NOT_FOUND);
-            return INVALID_HANDLE_VALUE;
-        }
+        if (!IsDirectoryEntry(path.Parent()))
+            return Refuse(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
         machine().files[full] = sim::FileEntry();
     }
     SetError(error);
@@ -190,23 +176,14 @@ void Sleep(DWORD milliseconds)
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info)
 {
-    DWORD error;
-    if (EnterCall("GetVersionExA", &error)) {
-        SetError(error);
+    if (CallFails("GetVersionExA"))
         return FALSE;
-    }
-    if (info == nullptr) {
-        SetError(ERROR_NOACCESS);
-        return FALSE;
-    }
-    if (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
-        SetError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
-    }
-    if (g_versionQueryFails) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (info == nullptr)
+        return Refuse(ERROR_NOACCESS, FALSE);
+    if (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA))
+        return Refuse(ERROR_INSUFFICIENT_BUFFER, FALSE);
+    if (g_versionQueryFails)
+        return Refuse(ERROR_INVALID_PARAMETER, FALSE);
     *info = machine().version;
     info->dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
     return TRUE;
@@ -214,41 +191,28 @@ BOOL GetVersionExA(LPOSVERSIONINFOA info)
 
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size)
 {
-    DWORD error;
-    if (EnterCall("GetWindowsDirectoryA", &error)) {
-        SetError(error);
+    if (CallFails("GetWindowsDirectoryA"))
         return 0;
-    }
     return CopyDirectory(machine().windowsDir, buffer, size);
 }
 
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size)
 {
-    DWORD error;
-    if (EnterCall("GetSystemDirectoryA", &error)) {
-        SetError(error);
+    if (CallFails("GetSystemDirectoryA"))
         return 0;
-    }
     return CopyDirectory(machine().systemDir, buffer, size);
 }
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile)
 {
-    DWORD error;
-    if (EnterCall("CreateFileA", &error)) {
-        SetError(error);
+    if (CallFails("CreateFileA"))
         return INVALID_HANDLE_VALUE;
-    }
-    if (name == nullptr) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (name == nullptr)
+        return Refuse(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     if (strncmp(name, "\\\\.\\", 4) == 0) {
-        if (!EqualNoCase(name, kLoaderDevice) || !machine().vxd.present) {
-            SetError(ERROR_FILE_NOT_FOUND);
-            return INVALID_HANDLE_VALUE;
-        }
+        if (!EqualNoCase(name, kLoaderDevice) || !machine().vxd.present)
+            return Refuse(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
         sim::DeviceOpen open;
         open.access = access;
         open.shareMode = shareMode;
@@ -268,10 +232,8 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID 
 {
     DWORD armed;
     bool fails = EnterCall("DeviceIoControl", &armed);
-    if (FindHandle(device, kDeviceHandle) == nullptr) {
-        SetError(fails ? armed : ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (FindHandle(device, kDeviceHandle) == nullptr)
+        return Refuse(fails ? armed : ERROR_INVALID_HANDLE, FALSE);
     sim::LoaderRequest request;
     request.code = code;
     if (in != nullptr && inSize != 0) {
@@ -301,17 +263,13 @@ BOOL CloseHandle(HANDLE handle)
     DWORD error;
     bool fails = EnterCall("CloseHandle", &error);
     HandleEntry released;
-    if (!ReleaseHandle(handle, kDeviceHandle | kFileHandle, &released)) {
-        SetError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!ReleaseHandle(handle, kDeviceHandle | kFileHandle, &released))
+        return Refuse(ERROR_INVALID_HANDLE, FALSE);
     if (released.kind == kFileHandle && released.deleteOnClose &&
         OpenHandlesTo(kFileHandle, released.target) == 0)
         machine().files.erase(released.target);
-    if (fails) {
-        SetError(error);
-        return FALSE;
-    }
+    if (fails)
+        return Refuse(error, FALSE);
     return TRUE;
 }
 
@@ -322,10 +280,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
     if (read != nullptr)
         *read = 0;
     HandleEntry* entry = FindHandle(file, kFileHandle);
-    if (entry == nullptr) {
-        SetError(fails ? error : ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (entry == nullptr)
+        return Refuse(fails ? error : ERROR_INVALID_HANDLE, FALSE);
     if (!fails && (entry->access & GENERIC_READ) == 0)
         error = ERROR_ACCESS_DENIED;
     else if (!fails && ((read == nullptr && overlapped == nullptr) ||
@@ -333,10 +289,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
         error = ERROR_NOACCESS;
     else if (!fails)
         error = 0;
-    if (error != 0) {
-        SetError(error);
-        return FALSE;
-    }
+    if (error != 0)
+        return Refuse(error, FALSE);
     // The file may have gone (deleted by a test): it then reads as empty.
     const sim::FileEntry* content = FindEntry(entry->target);
     size_t size = content != nullptr ? content->content.size() : 0;
@@ -382,55 +336,35 @@ BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block)
 
 DWORD GetFileAttributesA(LPCSTR path)
 {
-    DWORD error;
-    if (EnterCall("GetFileAttributesA", &error)) {
-        SetError(error);
+    if (CallFails("GetFileAttributesA"))
         return INVALID_FILE_ATTRIBUTES;
-    }
-    if (path == nullptr) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return INVALID_FILE_ATTRIBUTES;
-    }
+    if (path == nullptr)
+        return Refuse(ERROR_INVALID_PARAMETER, INVALID_FILE_ATTRIBUTES);
     // The ANSI functions convert through a MAX_PATH buffer.
-    if (strlen(path) >= MAX_PATH) {
-        SetError(ERROR_FILENAME_EXCED_RANGE);
-        return INVALID_FILE_ATTRIBUTES;
-    }
+    if (strlen(path) >= MAX_PATH)
+        return Refuse(ERROR_FILENAME_EXCED_RANGE, INVALID_FILE_ATTRIBUTES);
     FsPath resolved;
-    if (path[0] == '\0') {
-        SetError(ERROR_PATH_NOT_FOUND);
-        return INVALID_FILE_ATTRIBUTES;
-    }
-    if (!ResolvePath(path, &resolved) || HasWildcard(path)) {
-        SetError(ERROR_INVALID_NAME);
-        return INVALID_FILE_ATTRIBUTES;
-    }
+    if (path[0] == '\0')
+        return Refuse(ERROR_PATH_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
+    if (!ResolvePath(path, &resolved) || HasWildcard(path))
+        return Refuse(ERROR_INVALID_NAME, INVALID_FILE_ATTRIBUTES);
     const sim::FileEntry* entry = FindEntry(resolved.Full());
-    if (entry == nullptr) {
-        SetError(MissingError(resolved));
-        return INVALID_FILE_ATTRIBUTES;
-    }
+    if (entry == nullptr)
+        return Refuse(MissingError(resolved), INVALID_FILE_ATTRIBUTES);
     return entry->directory ? (entry->attributes | FILE_ATTRIBUTE_DIRECTORY) : entry->attributes;
 }
 
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes)
 {
-    DWORD error;
-    if (EnterCall("SetFileAttributesA", &error)) {
-        SetError(error);
+    if (CallFails("SetFileAttributesA"))
         return FALSE;
-    }
     FsPath resolved;
     if (path == nullptr || path[0] == '\0' || strlen(path) >= MAX_PATH ||
-        !ResolvePath(path, &resolved) || HasWildcard(path)) {
-        SetError(ERROR_INVALID_NAME);
-        return FALSE;
-    }
+        !ResolvePath(path, &resolved) || HasWildcard(path))
+        return Refuse(ERROR_INVALID_NAME, FALSE);
     auto it = machine().files.find(resolved.Full());
-    if (it == machine().files.end()) {
-        SetError(MissingError(resolved));
-        return FALSE;
-    }
+    if (it == machine().files.end())
+        return Refuse(MissingError(resolved), FALSE);
     // The directory attribute is the entry's kind, not something a caller can set.
     it->second.attributes = attributes & ~DWORD(FILE_ATTRIBUTE_DIRECTORY);
     return TRUE;
@@ -439,67 +373,42 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes)
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security)
 {
     (void)security;
-    DWORD error;
-    if (EnterCall("CreateDirectoryA", &error)) {
-        SetError(error);
+    if (CallFails("CreateDirectoryA"))
         return FALSE;
-    }
-    if (path == nullptr) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (path == nullptr)
+        return Refuse(ERROR_INVALID_PARAMETER, FALSE);
     // The ANSI form leaves room for an 8.3 name below the new directory: 248 characters at most.
-    if (strlen(path) >= MAX_PATH - 12) {
-        SetError(ERROR_FILENAME_EXCED_RANGE);
-        return FALSE;
-    }
+    if (strlen(path) >= MAX_PATH - 12)
+        return Refuse(ERROR_FILENAME_EXCED_RANGE, FALSE);
     FsPath resolved;
-    if (path[0] == '\0') {
-        SetError(ERROR_PATH_NOT_FOUND);
-        return FALSE;
-    }
-    if (!ResolvePath(path, &resolved) || HasWildcard(path)) {
-        SetError(ERROR_INVALID_NAME);
-        return FALSE;
-    }
+    if (path[0] == '\0')
+        return Refuse(ERROR_PATH_NOT_FOUND, FALSE);
+    if (!ResolvePath(path, &resolved) || HasWildcard(path))
+        return Refuse(ERROR_INVALID_NAME, FALSE);
     std::string full = resolved.Full();
     if (resolved.parts.empty()) {
         // A drive or share root: Windows refuses to create it again with ERROR_ACCESS_DENIED.
         SetError(FindEntry(full) != nullptr ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
-    if (FindEntry(full) != nullptr) {
-        SetError(ERROR_ALREADY_EXISTS);
-        return FALSE;
-    }
-    if (!IsDirectoryEntry(resolved.Parent())) {
-        SetError(ERROR_PATH_NOT_FOUND);
-        return FALSE;
-    }
-    sim::FileEntry entry;
-    entry.directory = true;
-    entry.attributes = FILE_ATTRIBUTE_DIRECTORY;
-    machine().files[full] = entry;
+    if (FindEntry(full) != nullptr)
+        return Refuse(ERROR_ALREADY_EXISTS, FALSE);
+    if (!IsDirectoryEntry(resolved.Parent()))
+        return Refuse(ERROR_PATH_NOT_FOUND, FALSE);
+    machine().files[full] = sim::DirectoryEntry();
     return TRUE;
 }
 
 DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
 {
-    DWORD error;
-    if (EnterCall("GetShortPathNameA", &error)) {
-        SetError(error);
+    if (CallFails("GetShortPathNameA"))
         return 0;
-    }
     FsPath resolved;
     if (longPath == nullptr || longPath[0] == '\0' || !ResolvePath(longPath, &resolved) ||
-        HasWildcard(longPath)) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    if (FindEntry(resolved.Full()) == nullptr) {
-        SetError(MissingError(resolved));
-        return 0;
-    }
+        HasWildcard(longPath))
+        return Refuse(ERROR_INVALID_PARAMETER, 0);
+    if (FindEntry(resolved.Full()) == nullptr)
+        return Refuse(MissingError(resolved), 0);
     auto known = machine().shortNames.find(resolved.Full());
     std::string form = known != machine().shortNames.end() ? known->second : longPath;
     // As the directory queries: the size needed, NUL included, when it does not fit.
@@ -513,24 +422,17 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
 // session manager's list as NT writes it, the list's final NUL moved behind the new pair.
 BOOL MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags)
 {
-    DWORD error;
-    if (EnterCall("MoveFileExA", &error)) {
-        SetError(error);
+    if (CallFails("MoveFileExA"))
         return FALSE;
-    }
     FsPath resolved;
     if (existing == nullptr || replacement != nullptr || flags != MOVEFILE_DELAY_UNTIL_REBOOT ||
-        !ResolvePath(existing, &resolved)) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+        !ResolvePath(existing, &resolved))
+        return Refuse(ERROR_INVALID_PARAMETER, FALSE);
     sim::AddKey(kSessionManagerKey);
     auto& values = machine().registry[kSessionManagerKey].values;
     auto found = values.find(kPendingRenamesValue);
-    if (found != values.end() && found->second.type != REG_MULTI_SZ) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (found != values.end() && found->second.type != REG_MULTI_SZ)
+        return Refuse(ERROR_INVALID_PARAMETER, FALSE);
     sim::RegValue& value = values[kPendingRenamesValue];
     value.type = REG_MULTI_SZ;
     if (!value.data.empty() && value.data.back() == 0)
@@ -546,11 +448,8 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags)
 // and size - 2.
 DWORD GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR fileName)
 {
-    DWORD error;
-    if (EnterCall("GetPrivateProfileSectionA", &error)) {
-        SetError(error);
+    if (CallFails("GetPrivateProfileSectionA"))
         return 0;
-    }
     if (section == nullptr || fileName == nullptr || buffer == nullptr || size < 2)
         return 0;
     std::vector<std::string> lines;
@@ -578,20 +477,13 @@ DWORD GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR
 // The lines replace the section's, read up to the list's double NUL; no list deletes the section.
 BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName)
 {
-    DWORD error;
-    if (EnterCall("WritePrivateProfileSectionA", &error)) {
-        SetError(error);
+    if (CallFails("WritePrivateProfileSectionA"))
         return FALSE;
-    }
-    if (section == nullptr || fileName == nullptr) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (section == nullptr || fileName == nullptr)
+        return Refuse(ERROR_INVALID_PARAMETER, FALSE);
     std::string path = ProfilePath(fileName);
-    if (IsDirectoryEntry(path)) {
-        SetError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
+    if (IsDirectoryEntry(path))
+        return Refuse(ERROR_ACCESS_DENIED, FALSE);
     sim::ProfileFile& file = machine().profiles[path];
     if (lines == nullptr) {
         file.erase(section);

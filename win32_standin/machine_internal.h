@@ -41,6 +41,15 @@ bool EnterCall(const char* function, DWORD* error);
 void ResetCallState();
 
 void SetError(DWORD error);
+// Sets `error` as the last error and gives the calling function's failure value `result`.
+template <typename T>
+T Refuse(DWORD error, T result)
+{
+    SetError(error);
+    return result;
+}
+// EnterCall for a call that fails as a whole when armed: sets the armed error, returns true.
+bool CallFails(const char* function);
 
 // A path of the simulated file system: its root ("C:" or "\\server\share") and its components.
 struct FsPath {

@@ -54,11 +54,8 @@ int SHFileOperationA(LPSHFILEOPSTRUCTA operation)
 
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR name)
 {
-    DWORD error;
-    if (EnterCall("CreateMutexA", &error)) {
-        SetError(error);
+    if (CallFails("CreateMutexA"))
         return nullptr;
-    }
     std::string text = name != nullptr ? name : "";
     bool exists = false;
     for (const std::string& existing : machine().mutexes)

@@ -5,6 +5,8 @@
 #include <ctype.h>
 #include <stdint.h>
 
+#include <algorithm>
+
 static_assert(sizeof(BYTE) == 1 && sizeof(WORD) == 2, "Windows widths");
 static_assert(sizeof(DWORD) == 4 && sizeof(LONG) == 4 && sizeof(ULONG) == 4, "Windows widths");
 static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is 148 bytes on Windows");
@@ -77,6 +79,14 @@ bool Service::operator==(const Service& o) const
            tagRequested == o.tagRequested && dependencies == o.dependencies &&
            account == o.account && password == o.password && startCount == o.startCount &&
            lastStartArgc == o.lastStartArgc;
+}
+
+FileEntry DirectoryEntry()
+{
+    FileEntry entry;
+    entry.directory = true;
+    entry.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    return entry;
 }
 
 bool Snapshot::operator==(const Snapshot& o) const
@@ -154,6 +164,15 @@ void ClearHandles()
 {
     Handles().open.clear();
     Handles().badCloses = 0;
+}
+
+bool CallFails(const char* function)
+{
+    DWORD error;
+    bool fails = EnterCall(function, &error);
+    if (fails)
+        SetError(error);
+    return fails;
 }
 
 bool EnterCall(const char* function, DWORD* error)
@@ -282,18 +301,14 @@ bool ResolvePath(const char* path, FsPath* out)
 {
     if (path == nullptr || path[0] == '\0')
         return false;
-    std::string text(path);
-    for (char& c : text)
-        if (c == '/')
-            c = '\\';
-    std::string currentText = machine().currentDir;
-    for (char& c : currentText)
-        if (c == '/')
-            c = '\\';
+    auto backslashed = [](std::string text) {
+        std::replace(text.begin(), text.end(), '/', '\\');
+        return text;
+    };
     FsPath current;
-    if (!ResolveAbsolute(currentText, &current, nullptr))
+    if (!ResolveAbsolute(backslashed(machine().currentDir), &current, nullptr))
         current = FsPath{"C:", {}};
-    return ResolveAbsolute(text, out, &current);
+    return ResolveAbsolute(backslashed(path), out, &current);
 }
 
 }  // namespace detail
@@ -310,11 +325,8 @@ void Reset()
     m = Machine();
     SetVersion(VER_PLATFORM_WIN32_NT, 5, 1);
     SetVersionQueryFails(false);
-    m.registry["HKLM\\System"];
-    m.registry["HKLM\\System\\CurrentControlSet"];
-    m.registry["HKLM\\System\\CurrentControlSet\\Services"];
-    m.registry["HKLM\\System\\CurrentControlSet\\Control"];
-    m.registry["HKLM\\System\\CurrentControlSet\\Control\\Session Manager"];
+    AddKey("HKLM\\System\\CurrentControlSet\\Services");
+    AddKey("HKLM\\System\\CurrentControlSet\\Control\\Session Manager");
     AddDirectory("C:\\WINDOWS\\system32\\drivers");
     detail::ClearHandles();
     detail::ResetCallState();
@@ -408,9 +420,7 @@ void AddEntry(const std::string& path, const FileEntry& entry)
     if (!detail::ResolvePath(path.c_str(), &resolved))
         return;
     Machine& m = machine();
-    FileEntry directory;
-    directory.directory = true;
-    directory.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    const FileEntry directory = DirectoryEntry();
     detail::FsPath walk{resolved.root, {}};
     m.files.emplace(walk.Full(), directory);
     for (size_t i = 0; i + 1 < resolved.parts.size(); ++i) {
@@ -424,10 +434,7 @@ void AddEntry(const std::string& path, const FileEntry& entry)
 
 void AddDirectory(const std::string& path)
 {
-    FileEntry entry;
-    entry.directory = true;
-    entry.attributes = FILE_ATTRIBUTE_DIRECTORY;
-    AddEntry(path, entry);
+    AddEntry(path, DirectoryEntry());
 }
 
 void AddFile(const std::string& path, DWORD attributes, const std::string& content)
@@ -441,14 +448,8 @@ void AddFile(const std::string& path, DWORD attributes, const std::string& conte
 
 Snapshot TakeSnapshot()
 {
-    Machine& m = machine();
-    Snapshot s;
-    s.registry = m.registry;
-    s.services = m.services;
-    s.files = m.files;
-    s.loaded = m.vxd.loaded;
-    s.profiles = m.profiles;
-    return s;
+    const Machine& m = machine();
+    return Snapshot{m.registry, m.services, m.files, m.vxd.loaded, m.profiles};
 }
 
 }  // namespace sim

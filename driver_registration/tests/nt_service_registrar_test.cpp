@@ -12,21 +12,10 @@ using test::MachineTest;
 const char kImage[] = "C:\\WINDOWS\\system32\\drivers\\windrvr.sys";
 const std::string kKey = std::string(test::kServicesKey) + "WinDriver";
 
-class NtService : public MachineTest {
+// Operations close what they open: only the manager is left, and the destructor closes it.
+class NtService : public test::RegistrarTest<CNtServiceRegistrar, 1> {
 protected:
-    void SetUp() override
-    {
-        MachineTest::SetUp();
-        registrar = test::Make<CNtServiceRegistrar>();
-        ASSERT_EQ(1, registrar->Configure("WinDriver", "windrvr", 2, kImage, 0));
-    }
-    void TearDown() override
-    {
-        // Operations close what they open: only the manager is left, and the destructor closes it.
-        EXPECT_EQ(1u, sim::OpenHandleCount()) << ::testing::PrintToString(sim::OpenHandleDescriptions());
-        registrar.reset();
-        MachineTest::TearDown();
-    }
+    const char* Image() const override { return kImage; }
     sim::Service& AddService(DWORD state)
     {
         sim::Service& s = sim::machine().services["WinDriver"];
@@ -39,7 +28,6 @@ protected:
         auto it = sim::machine().services.find("WinDriver");
         return it == sim::machine().services.end() ? nullptr : &it->second;
     }
-    std::unique_ptr<CDriverRegistrar> registrar;
 };
 
 TEST_F(NtService, ManagerIsOpenedOnTheLocalActiveDatabaseWithFullAccess)
@@ -120,70 +108,64 @@ void CheckAfter(const StateCase& c)
     EXPECT_EQ(c.stateAfter, it->second.state);
 }
 
+// Each case's service, then `op`: its result and the service it leaves, and `extra` checks;
+// the manager's operations add no text and close what they open.
+void ByState(CDriverRegistrar* registrar, int (CDriverRegistrar::*op)(),
+             std::initializer_list<StateCase> cases, void (*extra)(const StateCase&) = nullptr)
+{
+    for (const StateCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        sim::machine().services.clear();
+        Prepare(c);
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(c.expected, (registrar->*op)());
+        CheckAfter(c);
+        if (extra != nullptr)
+            extra(c);
+        EXPECT_STREQ("", registrar->Messages());
+        EXPECT_EQ(1u, sim::OpenHandleCount());
+    }
+}
+
 TEST_F(NtService, UnloadByServiceState)
 {
-    const StateCase cases[] = {
+    ByState(registrar.get(), &CDriverRegistrar::Unload, {
         {"missing", false, 0, 0, 0, false, 0, 0},
         {"stopped (stop answers ERROR_SERVICE_NOT_ACTIVE)", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, false, 1, SERVICE_STOPPED},
         {"running, stops", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, false, 1, SERVICE_STOPPED},
         {"running, answers stop pending", true, SERVICE_RUNNING, SERVICE_STOP_PENDING, 0, false, 0, SERVICE_STOP_PENDING},
         {"already stop pending", true, SERVICE_STOP_PENDING, SERVICE_STOPPED, 0, false, 0, SERVICE_STOP_PENDING},
         {"marked for deletion, running", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, true, 1, 0},
-    };
-    for (const StateCase& c : cases) {
-        SCOPED_TRACE(c.label);
-        sim::machine().services.clear();
-        Prepare(c);
-        SetLastError(0xdeadbeef);
-        EXPECT_EQ(c.expected, registrar->Unload());
-        CheckAfter(c);
-        EXPECT_STREQ("", registrar->Messages());
-        EXPECT_EQ(1u, sim::OpenHandleCount());
-    }
+    });
 }
 
 TEST_F(NtService, LoadByServiceState)
 {
-    const StateCase cases[] = {
+    ByState(registrar.get(), &CDriverRegistrar::Load, {
         {"missing", false, 0, 0, 0, false, 0, 0},
         {"stopped", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, false, 1, SERVICE_RUNNING},
         {"running", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, false, 0, SERVICE_RUNNING},
         {"driver fails to start", true, SERVICE_STOPPED, SERVICE_STOPPED, ERROR_GEN_FAILURE, false, 0, SERVICE_STOPPED},
         {"marked for deletion", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, true, 0, 0},
-    };
-    for (const StateCase& c : cases) {
-        SCOPED_TRACE(c.label);
-        sim::machine().services.clear();
-        Prepare(c);
-        EXPECT_EQ(c.expected, registrar->Load());
-        CheckAfter(c);
+    }, [](const StateCase& c) {
         if (c.expected == 1) {
             EXPECT_EQ(0u, sim::machine().services["WinDriver"].lastStartArgc);
         }
-        EXPECT_EQ(1u, sim::OpenHandleCount());
-    }
+    });
 }
 
 TEST_F(NtService, RemoveByServiceState)
 {
-    const StateCase cases[] = {
+    ByState(registrar.get(), &CDriverRegistrar::Remove, {
         {"missing", false, 0, 0, 0, false, 0, 0},
         {"stopped: gone once its handle is closed", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, false, 1, 0},
         {"running: marked, stays until stopped", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, false, 1, SERVICE_RUNNING},
         {"already marked for deletion", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, true, 1, SERVICE_RUNNING},
-    };
-    for (const StateCase& c : cases) {
-        SCOPED_TRACE(c.label);
-        sim::machine().services.clear();
-        Prepare(c);
-        EXPECT_EQ(c.expected, registrar->Remove());
-        CheckAfter(c);
+    }, [](const StateCase& c) {
         if (c.stateAfter != 0) {
             EXPECT_TRUE(sim::machine().services["WinDriver"].markedForDeletion);
         }
-        EXPECT_STREQ("", registrar->Messages());
-        EXPECT_EQ(1u, sim::OpenHandleCount());
-    }
+    });
 }
 
 TEST_F(NtService, InstallRefusedForExistingOrMarkedServiceWithoutText)
@@ -220,12 +202,7 @@ TEST_F(NtService, ReplaceSequenceOverARunningDriver)
 
 class NtRegistryOnly : public NtService {
 protected:
-    void SetUp() override
-    {
-        MachineTest::SetUp();
-        registrar = test::Make<CNtServiceRegistrar>();
-        ASSERT_EQ(1, registrar->Configure("WinDriver", "windrvr", 2, kImage, 1));
-    }
+    int RegistryOnly() const override { return 1; }
 };
 
 TEST_F(NtRegistryOnly, InstallWritesTheSixValuesInOrder)

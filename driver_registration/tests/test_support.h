@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace test {
@@ -88,6 +89,34 @@ protected:
         sim::machine().systemDir = "C:\\WINDOWS\\SYSTEM";
         sim::AddKey("HKLM\\System\\CurrentControlSet\\Services\\VxD");
     }
+};
+
+// A registrar of class T configured for WinDriver (windrvr, start type 2, Image() or the default
+// path, RegistryOnly()), on Windows 98 for the 9x classes. At the end of each test it holds
+// kOpenAtEnd handles (its manager or loader) when that is not -1.
+template <class T, int kOpenAtEnd>
+class RegistrarTest : public MachineTest {
+protected:
+    void SetUp() override
+    {
+        MachineTest::SetUp();
+        if (!std::is_same<T, CNtServiceRegistrar>::value)
+            UseWindows98();
+        registrar.reset(new T);
+        ASSERT_EQ(1, registrar->Configure("WinDriver", "windrvr", 2, Image(), RegistryOnly()));
+    }
+    void TearDown() override
+    {
+        if (kOpenAtEnd != -1) {
+            EXPECT_EQ(size_t(kOpenAtEnd), sim::OpenHandleCount())
+                << ::testing::PrintToString(sim::OpenHandleDescriptions());
+        }
+        registrar.reset();
+        MachineTest::TearDown();
+    }
+    virtual const char* Image() const { return nullptr; }
+    virtual int RegistryOnly() const { return 0; }
+    std::unique_ptr<CDriverRegistrar> registrar;
 };
 
 // The one factory of the native tests: a registrar of a class, named or chosen at run time.

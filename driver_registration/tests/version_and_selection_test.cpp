@@ -56,44 +56,35 @@ TEST(WindowsKindNames, InKindOrder)
 
 TEST(DriverLocationsTest, PerKind)
 {
+    // Both driver files lie in the driver directory under their names with the kind's extension.
     struct Row {
         WindowsKind kind;
         const char* windowsDir;
-        const char* driverDir;
-        const char* windrvr;
-        const char* talvenkp;
+        std::string driverDir;
         int preferVxd;
-        const char* pattern;
+        std::string extension;
     } rows[] = {
-        {0, "C:\\WINDOWS", "C:\\WINDOWS\\system\\vmm32", "C:\\WINDOWS\\system\\vmm32\\windrvr.vxd",
-         "C:\\WINDOWS\\system\\vmm32\\talvenkp.vxd", 1, "system\\*.vxd"},
-        {1, "C:\\WINDOWS", "C:\\WINDOWS\\system\\vmm32", "C:\\WINDOWS\\system\\vmm32\\windrvr.vxd",
-         "C:\\WINDOWS\\system\\vmm32\\talvenkp.vxd", 1, "system\\*.vxd"},
-        {2, "C:\\WINDOWS", "C:\\WINDOWS\\system\\vmm32", "C:\\WINDOWS\\system\\vmm32\\windrvr.vxd",
-         "C:\\WINDOWS\\system\\vmm32\\talvenkp.vxd", 1, "system\\*.vxd"},
-        {3, "D:\\WINNT", "D:\\WINNT\\system32\\drivers", "D:\\WINNT\\system32\\drivers\\windrvr.sys",
-         "D:\\WINNT\\system32\\drivers\\talvenkp.sys", 0, "system\\*.sys"},
-        {4, "C:\\WINNT", "C:\\WINNT\\system32\\drivers", "C:\\WINNT\\system32\\drivers\\windrvr.sys",
-         "C:\\WINNT\\system32\\drivers\\talvenkp.sys", 0, "system\\*.sys"},
-        {5, "C:\\WINDOWS", "C:\\WINDOWS\\system32\\drivers", "C:\\WINDOWS\\system32\\drivers\\windrvr.sys",
-         "C:\\WINDOWS\\system32\\drivers\\talvenkp.sys", 0, "system\\*.sys"},
+        {0, "C:\\WINDOWS", "C:\\WINDOWS\\system\\vmm32", 1, ".vxd"},
+        {1, "C:\\WINDOWS", "C:\\WINDOWS\\system\\vmm32", 1, ".vxd"},
+        {2, "C:\\WINDOWS", "C:\\WINDOWS\\system\\vmm32", 1, ".vxd"},
+        {3, "D:\\WINNT", "D:\\WINNT\\system32\\drivers", 0, ".sys"},
+        {4, "C:\\WINNT", "C:\\WINNT\\system32\\drivers", 0, ".sys"},
+        {5, "C:\\WINDOWS", "C:\\WINDOWS\\system32\\drivers", 0, ".sys"},
         // A system in the root of a drive: the directory is used as it is, backslash doubled.
-        {5, "E:\\", "E:\\\\system32\\drivers", "E:\\\\system32\\drivers\\windrvr.sys",
-         "E:\\\\system32\\drivers\\talvenkp.sys", 0, "system\\*.sys"},
-        {2, "E:\\", "E:\\\\system\\vmm32", "E:\\\\system\\vmm32\\windrvr.vxd",
-         "E:\\\\system\\vmm32\\talvenkp.vxd", 1, "system\\*.vxd"},
+        {5, "E:\\", "E:\\\\system32\\drivers", 0, ".sys"},
+        {2, "E:\\", "E:\\\\system\\vmm32", 1, ".vxd"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << "kind " << row.kind << ", " << row.windowsDir);
         DriverLocations out;
         memset(&out, 'x', sizeof out);
         EXPECT_EQ(1, GetDriverLocations(row.kind, row.windowsDir, &out));
-        EXPECT_STREQ(row.driverDir, out.driverDir);
-        EXPECT_STREQ(row.windrvr, out.windrvrPath);
-        EXPECT_STREQ(row.talvenkp, out.talvenkpPath);
+        EXPECT_EQ(row.driverDir, out.driverDir);
+        EXPECT_EQ(row.driverDir + "\\windrvr" + row.extension, out.windrvrPath);
+        EXPECT_EQ(row.driverDir + "\\talvenkp" + row.extension, out.talvenkpPath);
         EXPECT_EQ(row.preferVxd, out.preferVxd);
-        EXPECT_STREQ(row.pattern, DriverSourcePattern(row.kind));
-        EXPECT_STREQ(row.pattern + 8, DriverFileExtension(row.kind));
+        EXPECT_EQ("system\\*" + row.extension, DriverSourcePattern(row.kind));
+        EXPECT_EQ(row.extension, DriverFileExtension(row.kind));
     }
 }
 

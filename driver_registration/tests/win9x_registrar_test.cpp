@@ -12,23 +12,9 @@ using test::MachineTest;
 const std::string kVxdKey = std::string(test::kVxdKey) + "WinDriver";
 const std::string kServiceKey = std::string(test::kServicesKey) + "WinDriver";
 
-class Vxd : public MachineTest {
+class Vxd : public test::RegistrarTest<CVxdRegistrar, 1> {
 protected:
-    void SetUp() override
-    {
-        MachineTest::SetUp();
-        UseWindows98();
-        registrar = test::Make<CVxdRegistrar>();
-        ASSERT_EQ(1, registrar->Configure("WinDriver", "windrvr", 2, nullptr, 0));
-    }
-    void TearDown() override
-    {
-        EXPECT_EQ(1u, sim::OpenHandleCount());
-        registrar.reset();
-        MachineTest::TearDown();
-    }
     const std::vector<sim::LoaderRequest>& Requests() { return sim::machine().vxd.requests; }
-    std::unique_ptr<CDriverRegistrar> registrar;
 };
 
 TEST_F(Vxd, LoaderDeviceIsOpenedForDynamicLoading)
@@ -229,22 +215,7 @@ TEST_F(Vxd, KeyPathsThatDoNotFitAreRefusedBeforeTheRegistry)
 // ---------------------------------------------------------------------------------------------
 // Windows 98 .SYS service key
 
-class Win98Sys : public MachineTest {
-protected:
-    void SetUp() override
-    {
-        MachineTest::SetUp();
-        UseWindows98();
-        registrar = test::Make<CWin98SysRegistrar>();
-        ASSERT_EQ(1, registrar->Configure("WinDriver", "windrvr", 2, nullptr, 0));
-    }
-    void TearDown() override
-    {
-        registrar.reset();
-        MachineTest::TearDown();
-    }
-    std::unique_ptr<CDriverRegistrar> registrar;
-};
+using Win98Sys = test::RegistrarTest<CWin98SysRegistrar, -1>;
 
 TEST_F(Win98Sys, InstallWritesFourByteBinaryNumbersAndNoGroup)
 {

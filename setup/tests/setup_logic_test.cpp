@@ -11,6 +11,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -55,10 +56,8 @@ protected:
     // stand-in, so count the calls instead.
     static int Calls(const char* function)
     {
-        int count = 0;
-        for (const std::string& call : sim::machine().calls)
-            count += call == function;
-        return count;
+        return static_cast<int>(std::count(sim::machine().calls.begin(), sim::machine().calls.end(),
+                                           std::string(function)));
     }
 };
 

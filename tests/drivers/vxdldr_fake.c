@@ -126,6 +126,44 @@ static void LogRequest(ULONG code, const char *in, ULONG inLen, ULONG outLen, NT
   ++g_log.total;
 }
 
+/* The test's own requests: reset, set or read a load count, read the log. */
+static NTSTATUS HandleTestRequest(ULONG code, char *buffer, ULONG inLen, ULONG outLen,
+                                  ULONG_PTR *information)
+{
+  if (code == VXDLDR_IOCTL_RESET) {
+    if (inLen < sizeof(ULONG))
+      return STATUS_INVALID_PARAMETER;
+    g_acceptAllUnloads = *(const ULONG *)buffer;
+    memset(g_names, 0, sizeof(g_names));
+    memset(&g_log, 0, sizeof(g_log));
+    return STATUS_SUCCESS;
+  }
+  if (code == VXDLDR_IOCTL_GET_LOG) {
+    if (outLen < sizeof(VXDLDR_LOG))
+      return STATUS_BUFFER_TOO_SMALL;
+    g_log.openHandles = (ULONG)g_openHandles;
+    memcpy(buffer, &g_log, sizeof(g_log));
+    *information = sizeof(g_log);
+    return STATUS_SUCCESS;
+  }
+  VXDLDR_COUNT *request = (VXDLDR_COUNT *)buffer;
+  if (inLen < sizeof(VXDLDR_COUNT) ||
+      BoundedLength(request->name, VXDLDR_NAME_SIZE) == VXDLDR_NAME_SIZE ||
+      request->name[0] == '\0')
+    return STATUS_INVALID_PARAMETER;
+  LOADED_NAME *entry = FindName(request->name, code == VXDLDR_IOCTL_SET_COUNT);
+  if (code == VXDLDR_IOCTL_SET_COUNT) {
+    if (entry)
+      entry->count = request->count;
+    return entry ? STATUS_SUCCESS : STATUS_INSUFFICIENT_RESOURCES;
+  }
+  if (outLen < sizeof(VXDLDR_COUNT))
+    return STATUS_BUFFER_TOO_SMALL;
+  request->count = entry ? entry->count : 0;
+  *information = sizeof(VXDLDR_COUNT);
+  return STATUS_SUCCESS;
+}
+
 static NTSTATUS NTAPI VxdLdrDeviceControl(PDEVICE_OBJECT device, PIRP irp)
 {
   (void)device;
@@ -140,64 +178,15 @@ static NTSTATUS NTAPI VxdLdrDeviceControl(PDEVICE_OBJECT device, PIRP irp)
   NTSTATUS status;
 
   KeWaitForSingleObject(&g_lock, Executive, KernelMode, FALSE, NULL);
-  switch (code) {
-  case VXDLDR_LOAD:
-    status = HandleLoad(buffer, inLen);
+  if (code == VXDLDR_LOAD || code == VXDLDR_UNLOAD) {
+    status = code == VXDLDR_LOAD ? HandleLoad(buffer, inLen) : HandleUnload(buffer, inLen);
     LogRequest(code, buffer, inLen, outLen, status);
-    break;
-  case VXDLDR_UNLOAD:
-    status = HandleUnload(buffer, inLen);
-    LogRequest(code, buffer, inLen, outLen, status);
-    break;
-  case VXDLDR_IOCTL_RESET:
-    if (inLen < sizeof(ULONG)) {
-      status = STATUS_INVALID_PARAMETER;
-      break;
-    }
-    g_acceptAllUnloads = *(const ULONG *)buffer;
-    memset(g_names, 0, sizeof(g_names));
-    memset(&g_log, 0, sizeof(g_log));
-    status = STATUS_SUCCESS;
-    break;
-  case VXDLDR_IOCTL_SET_COUNT:
-  case VXDLDR_IOCTL_GET_COUNT: {
-    VXDLDR_COUNT *request = (VXDLDR_COUNT *)buffer;
-    if (inLen < sizeof(VXDLDR_COUNT) ||
-        BoundedLength(request->name, VXDLDR_NAME_SIZE) == VXDLDR_NAME_SIZE ||
-        request->name[0] == '\0') {
-      status = STATUS_INVALID_PARAMETER;
-      break;
-    }
-    LOADED_NAME *entry = FindName(request->name, code == VXDLDR_IOCTL_SET_COUNT);
-    if (code == VXDLDR_IOCTL_SET_COUNT) {
-      if (entry)
-        entry->count = request->count;
-      status = entry ? STATUS_SUCCESS : STATUS_INSUFFICIENT_RESOURCES;
-      break;
-    }
-    if (outLen < sizeof(VXDLDR_COUNT)) {
-      status = STATUS_BUFFER_TOO_SMALL;
-      break;
-    }
-    request->count = entry ? entry->count : 0;
-    information = sizeof(VXDLDR_COUNT);
-    status = STATUS_SUCCESS;
-    break;
-  }
-  case VXDLDR_IOCTL_GET_LOG:
-    if (outLen < sizeof(VXDLDR_LOG)) {
-      status = STATUS_BUFFER_TOO_SMALL;
-      break;
-    }
-    g_log.openHandles = (ULONG)g_openHandles;
-    memcpy(buffer, &g_log, sizeof(g_log));
-    information = sizeof(g_log);
-    status = STATUS_SUCCESS;
-    break;
-  default:
+  } else if (code == VXDLDR_IOCTL_RESET || code == VXDLDR_IOCTL_SET_COUNT ||
+             code == VXDLDR_IOCTL_GET_COUNT || code == VXDLDR_IOCTL_GET_LOG) {
+    status = HandleTestRequest(code, buffer, inLen, outLen, &information);
+  } else {
     status = STATUS_INVALID_DEVICE_REQUEST;
     LogRequest(code, (code & 3) == METHOD_BUFFERED ? buffer : NULL, inLen, outLen, status);
-    break;
   }
   KeReleaseMutex(&g_lock, FALSE);
 

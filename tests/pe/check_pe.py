@@ -102,36 +102,31 @@ class PeImage:
                 names.append(self.cstring(entry + 2))  # skip the hint
             offset += 4
 
+    def descriptors(self, directory, layout, is_last):
+        """The entries of an import or delay-load descriptor table, up to the empty one."""
+        rva = self.directories[directory][0] if len(self.directories) > directory else 0
+        offset = self.offset_of(rva) if rva else None
+        while offset is not None:
+            fields = struct.unpack_from(layout, self.data, offset)
+            if is_last(fields):
+                return
+            yield fields
+            offset += struct.calcsize(layout)
+
     def imports(self):
         """[(dll, function, how)] of the import table and the delay-load table."""
         result = []
-        rva, size = self.directories[DIRECTORY_IMPORT] if len(self.directories) > 1 else (0, 0)
-        if rva:
-            offset = self.offset_of(rva)
-            while True:
-                lookup, _, _, name_rva, address = struct.unpack_from("<IIIII", self.data, offset)
-                if name_rva == 0 and address == 0:
-                    break
-                dll = self.cstring(name_rva)
-                for function in self.thunk_names(lookup or address):
-                    result.append((dll, function, "import"))
-                offset += 20
-        if len(self.directories) > DIRECTORY_DELAY_IMPORT:
-            rva, size = self.directories[DIRECTORY_DELAY_IMPORT]
-            if rva:
-                offset = self.offset_of(rva)
-                while True:
-                    fields = struct.unpack_from("<8I", self.data, offset)
-                    attributes, name_rva, _, _, names_rva = fields[:5]
-                    if name_rva == 0:
-                        break
-                    if attributes & 1:  # RVA-based descriptor
-                        dll = self.cstring(name_rva)
-                        for function in self.thunk_names(names_rva):
-                            result.append((dll, function, "delay-load"))
-                    else:
-                        result.append(("?", "?", "old-style delay-load descriptor"))
-                    offset += 32
+        for lookup, _, _, name_rva, address in self.descriptors(
+                DIRECTORY_IMPORT, "<5I", lambda f: f[3] == 0 and f[4] == 0):
+            dll = self.cstring(name_rva)
+            result += [(dll, name, "import") for name in self.thunk_names(lookup or address)]
+        for fields in self.descriptors(DIRECTORY_DELAY_IMPORT, "<8I", lambda f: f[1] == 0):
+            attributes, name_rva, _, _, names_rva = fields[:5]
+            if not attributes & 1:  # not an RVA-based descriptor
+                result.append(("?", "?", "old-style delay-load descriptor"))
+                continue
+            dll = self.cstring(name_rva)
+            result += [(dll, name, "delay-load") for name in self.thunk_names(names_rva)]
         return result
 
 

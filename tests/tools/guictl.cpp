@@ -2,64 +2,18 @@
 // autopilot. It runs under Wine in the same prefix as the program under test, finds that
 // program's dialogs by caption, reads their controls and presses their buttons.
 //
-// Usage:
-//   guictl COMMAND [ARG...] [COMMAND [ARG...]]...    commands given as arguments
-//   guictl -f SCRIPT                                 commands read from a file, one or more
-//                                                   per line (a word starting with # comments
-//                                                   out the rest of its line; "..." groups
-//                                                   words, \" inside quotes is a quote)
-// Commands run in order; each prints one line ("ok ..." or "FAIL ..."). The first failed
-// expectation or time-out ends the run with exit code 1, after the list of visible dialogs;
-// a usage error gives exit code 2; exit code 0 when every command succeeded.
+// Usage: guictl COMMAND [ARG...]...  or  guictl -f SCRIPT (words as on a command line; "..."
+// groups, \" inside quotes is a quote, a word starting with # comments out the rest of its line).
+// Each command prints one line, "ok ..." or "FAIL ..."; the first failure ends the run with exit
+// code 1 after the list of visible dialogs, a usage error gives 2, success 0. The commands are
+// the table kCommands below.
 //
 // Most commands act on the selected window, chosen by the last wait. A dialog is a visible
 // top-level window of class "#32770"; a message box is a dialog holding the static text 0xFFFF.
-//   timeout MS                    default time-out of the waits (10000 at start)
-//   fail-on CAPTION               from now on a wait fails at once when a message box with this
-//                                 caption shows (an "Error" box while waiting for success)
-//   wait CAPTION [MS]             wait for a dialog with exactly this caption and select it
-//   wait-prefix PREFIX [MS]       the same, caption beginning with PREFIX
-//   wait-msgbox CAPTION [MS]      the same for a message box ("" matches the empty caption)
-//   wait-owned [MS]               wait for a dialog owned by the selected window; select it
-//   wait-control ID [MS]          wait for a dialog holding control ID (decimal), such as a
-//                                 status window; select it without waiting for it to answer
-//   absent CAPTION [MS]           fail if a dialog with this caption is visible now or shows up
-//                                 within MS (default 0: now only)
-//   expect-alone                  the selected window is the only visible dialog
-//   wait-gone [MS]                wait until the selected window is destroyed (fails when no
-//                                 window was selected)
-//   wait-hidden [MS]              wait until it is hidden or destroyed
-//   list                          print the visible dialogs
-//   caption                       print the selected window's caption
-//   expect-caption TEXT / expect-caption-prefix TEXT
-//   text ID                       print a control's text (control characters as \r \n \xHH)
-//   expect-text ID TEXT / expect-text-prefix ID TEXT / expect-text-contains ID TEXT
-//   expect-text-file ID FILE      the text equals the file's bytes up to its first NUL
-//   expect-enabled ID 0|1 / expect-visible ID 0|1 / expect-checked ID 0|1
-//   focus / expect-focus ID       id of the control holding the keyboard focus
-//   wait-text ID TEXT [MS]        wait until a control's text equals TEXT
-//   expect-child-text TEXT        some control of the selected window shows exactly TEXT (for
-//                                 dialogs whose ids are not ours, such as the folder picker)
-//   click ID                      BM_CLICK; the control must be visible and enabled, and its
-//                                 program answer. Waits up to 1 s for the click's handler, then
-//                                 goes on (the handler may run a modal loop: a message box, the
-//                                 installation run); fails when the click is not delivered
-//   check ID 0|1                  click a check box when its state differs, then check it (a
-//                                 box that does not answer fails, it never reads as unticked)
-//   set-text ID TEXT              WM_SETTEXT; the control must be visible and enabled
-//   tree-select-root              select the root item of the window's tree view (in the folder
-//                                 picker: the desktop)
-//   key esc|enter|tab             post the key to the focused control (the dialog when none)
-//   close                         post WM_CLOSE to the selected window
-//   syscommand N                  post WM_SYSCOMMAND N (16: the About entry of setup)
-//   sleep MS
 // ID is a control id, decimal or 0x hex; -1 is 0xFFFF (a message box's text); "." is the
 // selected window itself. A TEXT preceded by the word -e has its escapes decoded first:
-// \r \n \t \\ \xHH; without -e it is taken as it is (paths keep their backslashes).
-//
-// Example (the first page of setup):
-//   guictl wait-prefix "Windows XP Orbanet" expect-enabled 1005 0 check 1007 1
-//          expect-enabled 1005 1 click 1005 expect-text 1005 Install      (one command line)
+// \r \n \t \\ \xHH; without -e it is taken as it is (paths keep their backslashes). MS is
+// optional and defaults to the time-out set by "timeout" (10000 at start).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -283,18 +237,9 @@ struct Args {
     char** words;
     int next;
 
-    bool More() const
-    {
-        return next < count;
-    }
-    const char* Peek() const
-    {
-        return next < count ? words[next] : NULL;
-    }
-    char* Take()
-    {
-        return next < count ? words[next++] : NULL;
-    }
+    bool More() const { return next < count; }
+    const char* Peek() const { return next < count ? words[next] : NULL; }
+    char* Take() { return next < count ? words[next++] : NULL; }
 };
 
 bool Fail(const char* format, ...)
@@ -325,14 +270,14 @@ bool ParseNumber(const char* word, long* value)
     return *end == '\0';
 }
 
-DWORD TakeTimeout(Args& args)
+// An optional number of milliseconds; `absent` when the next word is not a number.
+DWORD TakeTimeout(Args& args, DWORD absent = g_timeoutMs)
 {
     long value = 0;
-    if (args.More() && ParseNumber(args.Peek(), &value)) {
-        args.Take();
-        return (DWORD)value;
-    }
-    return g_timeoutMs;
+    if (!args.More() || !ParseNumber(args.Peek(), &value))
+        return absent;
+    args.Take();
+    return (DWORD)value;
 }
 
 // Control id argument: a number, -1 for 0xFFFF, or "." for the selected window itself.
@@ -541,13 +486,17 @@ struct Command {
     int mode;
 };
 
-bool DoTimeout(Args& args, const char* command, int)
+// mode 0: set the default time-out; 1: sleep.
+bool DoMilliseconds(Args& args, const char* command, int sleep)
 {
     long value = 0;
     if (!ParseNumber(args.Take(), &value))
         return UsageError(command, "milliseconds expected");
-    g_timeoutMs = (DWORD)value;
-    Line("ok   timeout %lu", g_timeoutMs);
+    if (sleep)
+        Sleep((DWORD)value);
+    else
+        g_timeoutMs = (DWORD)value;
+    Line(sleep ? "ok   %s %ld" : "ok   %s %lu", command, sleep ? value : (long)g_timeoutMs);
     return true;
 }
 
@@ -557,16 +506,6 @@ bool DoFailOn(Args& args, const char* command, int)
     if (!g_failOn)
         return UsageError(command, "caption missing");
     Line("ok   fail-on '%s'", g_failOn);
-    return true;
-}
-
-bool DoSleep(Args& args, const char* command, int)
-{
-    long value = 0;
-    if (!ParseNumber(args.Take(), &value))
-        return UsageError(command, "milliseconds expected");
-    Sleep((DWORD)value);
-    Line("ok   sleep %ld", value);
     return true;
 }
 
@@ -596,9 +535,7 @@ bool DoAbsent(Args& args, const char* command, int)
     const char* caption = args.Take();
     if (!caption)
         return UsageError(command, "caption missing");
-    long ms = 0;
-    if (args.More() && ParseNumber(args.Peek(), &ms))
-        args.Take();
+    long ms = (long)TakeTimeout(args, 0);
     DWORD start = GetTickCount();
     do {
         if (FindDialog(kExact, caption, NULL))
@@ -885,49 +822,46 @@ bool DoPost(Args& args, const char* command, int sysCommand)
         return false;
     if (!PostMessageA(g_window, sysCommand ? WM_SYSCOMMAND : WM_CLOSE, (WPARAM)value, 0))
         return Fail("%s: not delivered", command);
-    if (sysCommand)
-        Line("ok   syscommand %ld", value);
-    else
-        Line("ok   close");
+    Line(sysCommand ? "ok   %s %ld" : "ok   %s", command, value);
     return true;
 }
 
 const Command kCommands[] = {
-    {"timeout", DoTimeout, 0},
-    {"fail-on", DoFailOn, 0},
-    {"sleep", DoSleep, 0},
-    {"wait", DoWait, kExact},
-    {"wait-prefix", DoWait, kPrefix},
-    {"wait-msgbox", DoWait, kMessageBox},
-    {"wait-owned", DoWait, kOwned},
-    {"wait-control", DoWait, kHasControl},
-    {"absent", DoAbsent, 0},
-    {"wait-gone", DoWaitGone, 0},
-    {"wait-hidden", DoWaitGone, 1},
-    {"expect-alone", DoExpectAlone, 0},
-    {"list", DoList, 0},
-    {"caption", DoCaption, 0},
-    {"expect-caption", DoCaption, '='},
-    {"expect-caption-prefix", DoCaption, '^'},
-    {"text", DoText, 0},
-    {"expect-text", DoText, '='},
-    {"expect-text-prefix", DoText, '^'},
-    {"expect-text-contains", DoText, '~'},
-    {"expect-text-file", DoText, 'f'},
-    {"wait-text", DoWaitText, 0},
-    {"expect-child-text", DoExpectChildText, 0},
-    {"tree-select-root", DoTreeSelectRoot, 0},
-    {"expect-enabled", DoExpectState, kEnabled},
-    {"expect-visible", DoExpectState, kVisible},
-    {"expect-checked", DoExpectState, kChecked},
-    {"focus", DoFocus, 0},
-    {"expect-focus", DoFocus, 1},
-    {"click", DoClick, 0},
-    {"check", DoCheck, 0},
-    {"set-text", DoSetText, 0},
-    {"key", DoKey, 0},
-    {"close", DoPost, 0},
-    {"syscommand", DoPost, 1},
+    {"timeout", DoMilliseconds, 0},              // MS: default time-out of the waits
+    {"fail-on", DoFailOn, 0},                    // CAPTION: waits fail when this message box shows
+    {"sleep", DoMilliseconds, 1},                // MS
+    {"wait", DoWait, kExact},                    // CAPTION [MS]: wait for a dialog, select it
+    {"wait-prefix", DoWait, kPrefix},            // PREFIX [MS]: caption beginning with PREFIX
+    {"wait-msgbox", DoWait, kMessageBox},        // CAPTION [MS]: a message box ("" matches "")
+    {"wait-owned", DoWait, kOwned},              // [MS]: a dialog owned by the selected window
+    {"wait-control", DoWait, kHasControl},       // ID [MS]: holding control ID; need not answer
+    {"absent", DoAbsent, 0},                     // CAPTION [MS]: not shown within MS (0)
+    {"wait-gone", DoWaitGone, 0},                // [MS]: the selected window is destroyed
+    {"wait-hidden", DoWaitGone, 1},              // [MS]: hidden or destroyed
+    {"expect-alone", DoExpectAlone, 0},          // the only visible dialog
+    {"list", DoList, 0},                         // print the visible dialogs
+    {"caption", DoCaption, 0},                   // print the caption
+    {"expect-caption", DoCaption, '='},          // TEXT
+    {"expect-caption-prefix", DoCaption, '^'},   // TEXT
+    {"text", DoText, 0},                         // ID: print the text, escaped
+    {"expect-text", DoText, '='},                // ID TEXT
+    {"expect-text-prefix", DoText, '^'},         // ID TEXT
+    {"expect-text-contains", DoText, '~'},       // ID TEXT
+    {"expect-text-file", DoText, 'f'},           // ID FILE: the file's text up to a NUL
+    {"wait-text", DoWaitText, 0},                // ID TEXT [MS]
+    {"expect-child-text", DoExpectChildText, 0}, // TEXT: some control shows it
+    {"tree-select-root", DoTreeSelectRoot, 0},   // select the tree view's root
+    {"expect-enabled", DoExpectState, kEnabled}, // ID 0|1
+    {"expect-visible", DoExpectState, kVisible}, // ID 0|1
+    {"expect-checked", DoExpectState, kChecked}, // ID 0|1 (no answer fails)
+    {"focus", DoFocus, 0},                       // print the id of the focused control
+    {"expect-focus", DoFocus, 1},                // ID
+    {"click", DoClick, 0},                       // ID: BM_CLICK; fails when not delivered
+    {"check", DoCheck, 0},                       // ID 0|1: click if it differs, then check
+    {"set-text", DoSetText, 0},                  // ID TEXT: WM_SETTEXT
+    {"key", DoKey, 0},                           // esc|enter|tab: posted to the focus
+    {"close", DoPost, 0},                        // post WM_CLOSE
+    {"syscommand", DoPost, 1},                   // N: post WM_SYSCOMMAND N (16: About)
 };
 
 bool Run(Args& args)

@@ -62,6 +62,7 @@ struct FileEntry {
         return directory == o.directory && attributes == o.attributes && content == o.content;
     }
 };
+FileEntry DirectoryEntry();  // an empty directory
 
 // One device-control request received by the VxD loader device.
 struct LoaderRequest {

@@ -30,14 +30,13 @@ CDriverRegistrar *NewConfigured(const char *name, const char *fileName, DWORD st
 
 // Install, second install, load, second load, unload twice, remove, then the missing service.
 void TestServiceLifecycle() {
-  ok(ServiceState("WinDriver") == kServiceMissing, "WinDriver exists before the test");
+  ok_state("WinDriver", kServiceMissing, "before the test");
   CDriverRegistrar *registrar = NewConfigured("WinDriver", "windrvr", 2, g_driverPath, 0);
   if (!registrar)
     return;
 
   ok(registrar->Install() == 1, "Install failed");
-  ok(ServiceState("WinDriver") == SERVICE_STOPPED, "after Install: state %lu",
-     ServiceState("WinDriver"));
+  ok_state("WinDriver", SERVICE_STOPPED, "after Install");
   SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
   SC_HANDLE service = OpenServiceA(manager, "WinDriver", SERVICE_QUERY_CONFIG);
   union {
@@ -65,14 +64,11 @@ void TestServiceLifecycle() {
 
   ok(registrar->Install() == 0, "second Install succeeded");
   ok(registrar->Load() == 1, "Load failed");
-  ok(ServiceState("WinDriver") == SERVICE_RUNNING, "after Load: state %lu",
-     ServiceState("WinDriver"));
+  ok_state("WinDriver", SERVICE_RUNNING, "after Load");
   ok(registrar->Load() == 0, "Load of a running driver succeeded");
-  ok(ServiceState("WinDriver") == SERVICE_RUNNING, "after second Load: state %lu",
-     ServiceState("WinDriver"));
+  ok_state("WinDriver", SERVICE_RUNNING, "after second Load");
   ok(registrar->Unload() == 1, "Unload failed");
-  ok(ServiceState("WinDriver") == SERVICE_STOPPED, "after Unload: state %lu",
-     ServiceState("WinDriver"));
+  ok_state("WinDriver", SERVICE_STOPPED, "after Unload");
   ok(registrar->Unload() == 1, "Unload of a stopped service failed");
   ok(registrar->Remove() == 1, "Remove failed");
   // Wine, like NT, keeps a deleted service while any handle to it is open: MISSING here also
@@ -87,8 +83,7 @@ void TestServiceLifecycle() {
   ok(registrar->Load() == 0, "Load of a missing service succeeded");
   ok(registrar->Install() == 1, "Install after Remove failed");
   ok(registrar->Remove() == 1, "Remove of the new service failed");
-  ok(!registrar->HasMessages() && registrar->Messages()[0] == '\0',
-     "service control manager path left text: %s", registrar->Messages());
+  ok_text(registrar, "", 0, 0);  // the service control manager path adds no text
   delete registrar;
 }
 
@@ -120,7 +115,7 @@ void TestRemoveMarkedForDeletion() {
   }
   CloseServiceHandle(held);
   CloseServiceHandle(manager);
-  ok(ServiceState("WinDriver") == kServiceMissing, "service left after the last handle closed");
+  ok_state("WinDriver", kServiceMissing, "after the last handle closed");
   delete registrar;
 }
 
@@ -132,8 +127,7 @@ void TestFailingDriver() {
     return;
   ok(registrar->Install() == 1, "Install failed");
   ok(registrar->Load() == 0, "Load of a failing driver succeeded");
-  ok(ServiceState("TalvenFailing") == SERVICE_STOPPED, "after failed Load: state %lu",
-     ServiceState("TalvenFailing"));
+  ok_state("TalvenFailing", SERVICE_STOPPED, "after failed Load");
   ok(registrar->Unload() == 1, "Unload of the never-started service failed");
   ok(registrar->Remove() == 1, "Remove failed");
   delete registrar;
@@ -148,7 +142,7 @@ void TestDefaultImagePath() {
      "default image path %s", registrar->ImagePath());
   ok(registrar->Install() == 1, "Install failed");
   ok(registrar->Load() == 1, "Load with the default path failed");
-  ok(ServiceState("WinDriver") == SERVICE_RUNNING, "state %lu", ServiceState("WinDriver"));
+  ok_state("WinDriver", SERVICE_RUNNING, "after Load");
   ok(registrar->Unload() == 1, "Unload failed");
   ok(registrar->Remove() == 1, "Remove failed");
   delete registrar;
@@ -186,8 +180,7 @@ void TestRegistryOnly() {
   if (!registrar)
     return;
   ok(registrar->Install() == 1, "registry-only Install failed");
-  ok(!registrar->HasMessages() && registrar->Messages()[0] == '\0', "text: %s",
-     registrar->Messages());
+  ok_text(registrar, "", 0, 0);
   CheckSixValues(keyPath, 2);
 
   HKEY key;
@@ -198,33 +191,27 @@ void TestRegistryOnly() {
     RegCloseKey(key);
   }
   ok(registrar->Install() == 1, "registry-only Install over an existing key failed");
-  ok(strcmp(registrar->Messages(), "WinDriver already exists in Win-NT registry\n") == 0,
-     "text: %s", registrar->Messages());
-  ok(registrar->HasWarning() == 1 && registrar->HasError() == 0, "warning %d error %d",
-     registrar->HasWarning(), registrar->HasError());
+  ok_text(registrar, "WinDriver already exists in Win-NT registry\n", 1, 0);
   CheckSixValues(keyPath, 2);
 
   ok(registrar->Remove() == 1, "registry-only Remove failed");
   ok(OpenMachineKeyResult(keyPath) == ERROR_FILE_NOT_FOUND, "key left after Remove");
   ok(registrar->Messages()[0] == '\0', "Remove kept text: %s", registrar->Messages());
   ok(registrar->Remove() == 0, "registry-only Remove of a missing key succeeded");
-  ok(strcmp(registrar->Messages(), "WinDriver does not exist in Win-NT registry\n") == 0,
-     "text: %s", registrar->Messages());
-  ok(registrar->HasError() == 1 && registrar->HasWarning() == 0, "error %d warning %d",
-     registrar->HasError(), registrar->HasWarning());
+  ok_text(registrar, "WinDriver does not exist in Win-NT registry\n", 0, 1);
 
   // The service through the service control manager; the registry-only registrar starts it.
   CDriverRegistrar *service = NewConfigured("WinDriver", "windrvr", 3, g_driverPath, 0);
   if (service) {
     ok(service->Install() == 1, "Install through the service control manager failed");
     ok(registrar->Load() == 1, "registry-only registrar's Load failed");
-    ok(ServiceState("WinDriver") == SERVICE_RUNNING, "state %lu", ServiceState("WinDriver"));
+    ok_state("WinDriver", SERVICE_RUNNING, "after the registry-only Load");
     ok(registrar->Unload() == 1, "registry-only registrar's Unload failed");
-    ok(ServiceState("WinDriver") == SERVICE_STOPPED, "state %lu", ServiceState("WinDriver"));
+    ok_state("WinDriver", SERVICE_STOPPED, "after the registry-only Unload");
     ok(service->Remove() == 1, "Remove failed");
     delete service;
   }
-  ok(ServiceState("WinDriver") == kServiceMissing, "service left behind");
+  ok_state("WinDriver", kServiceMissing, "at the end");
   delete registrar;
 }
 

@@ -59,6 +59,14 @@ inline DWORD ServiceState(const char *name, DWORD *error = NULL) {
   return state;
 }
 
+// A service's state, and a registrar's text and its flags (-1: a flag not checked).
+#define ok_state(name, expected, when)                                                          \
+  ok(ServiceState(name) == (expected), "%s %s: state %lu", name, when, ServiceState(name))
+#define ok_text(r, text, warning, error)                                                        \
+  ok(strcmp((r)->Messages(), text) == 0 && ((warning) < 0 || (r)->HasWarning() == (warning)) && \
+         ((error) < 0 || (r)->HasError() == (error)),                                          \
+     "text '%s', warning %d, error %d", (r)->Messages(), (r)->HasWarning(), (r)->HasError())
+
 // One registry value under HKEY_LOCAL_MACHINE; `found` false when the key or the value is missing.
 // Read it before the ok() that prints it: the arguments of a call are evaluated in no set order.
 struct RegistryValue {

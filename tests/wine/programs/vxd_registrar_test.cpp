@@ -109,8 +109,7 @@ void TestInstallRemove() {
            value.size == 9,
        "round %d: StaticVxD '%s' size %lu", round, value.data, value.size);
     if (round == 0) {
-      ok(!registrar->HasMessages() && registrar->Messages()[0] == '\0', "text: %s",
-         registrar->Messages());
+      ok_text(registrar, "", 0, 0);
       HKEY key;
       if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVxdKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         const BYTE changed[2] = {1, 2};
@@ -119,19 +118,14 @@ void TestInstallRemove() {
         RegCloseKey(key);
       }
     } else {
-      ok(strcmp(registrar->Messages(), "WinDriver already exists in Win-95 registry\n") == 0,
-         "text: %s", registrar->Messages());
-      ok(registrar->HasWarning() == 1 && registrar->HasError() == 0, "warning %d error %d",
-         registrar->HasWarning(), registrar->HasError());
+      ok_text(registrar, "WinDriver already exists in Win-95 registry\n", 1, 0);
     }
   }
   ok(registrar->Remove() == 1, "Remove failed");
   ok(OpenMachineKeyResult(kVxdKey) == ERROR_FILE_NOT_FOUND, "VxD key left after Remove");
   ok(registrar->Messages()[0] == '\0', "Remove kept text: %s", registrar->Messages());
   ok(registrar->Remove() == 0, "Remove of a missing key succeeded");
-  ok(strcmp(registrar->Messages(), "WinDriver does not exist in Win-95 registry\n") == 0,
-     "text: %s", registrar->Messages());
-  ok(registrar->HasError() == 1, "no error flag");
+  ok_text(registrar, "WinDriver does not exist in Win-95 registry\n", -1, 1);
   LoaderLog();
   ok(g_log.total == 0, "Install/Remove sent %lu loader requests", g_log.total);
   delete registrar;
@@ -169,9 +163,7 @@ void TestLoadUnload() {
   LoaderLog();
   ok(g_log.total == 4, "sent %lu requests, expected 1", g_log.total - 3);
   CheckUnloadEntry(3, "WINDRVR", false);
-  ok(strcmp(registrar->Messages(), kUnloadWarning) == 0, "text: %s", registrar->Messages());
-  ok(registrar->HasWarning() == 1 && registrar->HasError() == 0, "warning %d error %d",
-     registrar->HasWarning(), registrar->HasError());
+  ok_text(registrar, kUnloadWarning, 1, 0);
   delete registrar;
 }
 
@@ -200,8 +192,7 @@ void TestAcceptEveryUnload() {
   ok(registrar->Unload() == 0, "Unload against an always-accepting loader succeeded");
   LoaderLog();
   ok(g_log.total == 1000, "sent %lu requests, expected 1000", g_log.total);
-  ok(!registrar->HasMessages() && registrar->Messages()[0] == '\0', "text: %s",
-     registrar->Messages());
+  ok_text(registrar, "", 0, 0);
   delete registrar;
   LoaderReset(0);
 }
@@ -254,10 +245,8 @@ void TestWithoutLoader() {
      RegistrarClassName(registrar));
   if (registrar == NULL)
     return;
-  ok(strcmp(registrar->Messages(), "Cannot open service control manager\n") == 0, "text: %s",
-     registrar->Messages());
-  ok(registrar->HasError() == 1 && registrar->Manager() == NULL, "error %d manager %p",
-     registrar->HasError(), registrar->Manager());
+  ok_text(registrar, "Cannot open service control manager\n", -1, 1);
+  ok(registrar->Manager() == NULL, "manager %p", registrar->Manager());
   ok(registrar->Configure("WinDriver", "windrvr", 2, kPath35, 0) == 0, "Configure succeeded");
   ok(registrar->Load() == 0, "Load succeeded");
   ok(registrar->Unload() == 0, "Unload succeeded");
