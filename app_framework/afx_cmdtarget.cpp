@@ -3,8 +3,8 @@
 
 const AFX_MSGMAP* CCmdTarget::GetThisMessageMap()
 {
-    static const AFX_MSGMAP_ENTRY entries[] = { { 0, 0, 0, 0 } };
-    static const AFX_MSGMAP map = { 0, &entries[0] };
+    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, 0}};
+    static const AFX_MSGMAP map = {0, &entries[0]};
     return &map;
 }
 

@@ -4,7 +4,7 @@
 
 #include <string.h>
 
-static char g_emptyText[1] = { '\0' };
+static char g_emptyText[1] = {'\0'};
 
 CString::CString() : m_text(g_emptyText), m_length(0), m_capacity(0) {}
 
@@ -28,7 +28,7 @@ CString::~CString()
 void CString::Assign(LPCSTR text, int length)
 {
     if (length == 0 && m_capacity == 0)
-        return;   // already the shared empty text
+        return;  // already the shared empty text
     if (length >= m_capacity) {
         char* grown = static_cast<char*>(::HeapAlloc(::GetProcessHeap(), 0, length + 1));
         if (!grown) {

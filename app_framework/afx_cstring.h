@@ -20,7 +20,7 @@ private:
     CString& operator=(const CString&) = delete;
     void Assign(LPCSTR text, int length);
 
-    char* m_text;   // heap buffer, or the shared empty text when m_capacity is 0
+    char* m_text;  // heap buffer, or the shared empty text when m_capacity is 0
     int m_length;
     int m_capacity;
 };

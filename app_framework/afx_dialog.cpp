@@ -21,8 +21,8 @@ CDialog::CDialog()
 }
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
-    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd), m_bInModal(FALSE),
-      m_bEndModal(FALSE), m_nModalResult(-1)
+    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd), m_bInModal(FALSE), m_bEndModal(FALSE),
+      m_nModalResult(-1)
 {
 }
 
@@ -54,8 +54,8 @@ INT_PTR CDialog::DoModal()
     m_bInModal = TRUE;
     m_bEndModal = FALSE;
     m_nModalResult = -1;
-    HWND hwnd = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
-                                     owner, DialogProc, reinterpret_cast<LPARAM>(this));
+    HWND hwnd = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), owner,
+                                     DialogProc, reinterpret_cast<LPARAM>(this));
     if (hwnd) {
         if (!m_bEndModal && !::IsWindowVisible(hwnd))
             ::ShowWindow(hwnd, SW_SHOWNORMAL);
@@ -91,9 +91,9 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
     m_nIDTemplate = nIDTemplate;
     m_pParentWnd = pParentWnd;
     m_bInModal = FALSE;
-    HWND hwnd = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDTemplate),
-                                     OwnerWindow(pParentWnd), DialogProc,
-                                     reinterpret_cast<LPARAM>(this));
+    HWND hwnd =
+        ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDTemplate),
+                             OwnerWindow(pParentWnd), DialogProc, reinterpret_cast<LPARAM>(this));
     return hwnd != NULL;
 }
 
@@ -135,9 +135,7 @@ BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
     return TRUE;
 }
 
-void CDialog::DoDataExchange(CDataExchange*)
-{
-}
+void CDialog::DoDataExchange(CDataExchange*) {}
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -151,7 +149,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
 
     CDialog* dialog = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
     if (!dialog)
-        return FALSE;   // messages before WM_INITDIALOG (WM_SETFONT) and after WM_NCDESTROY
+        return FALSE;  // messages before WM_INITDIALOG (WM_SETFONT) and after WM_NCDESTROY
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
         dialog->m_hWnd = NULL;
@@ -179,7 +177,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     dialog->m_bDefaultRequested = outerDefault;
 
     if (!handled || wantsDefault)
-        return FALSE;   // the dialog manager does the default processing
+        return FALSE;  // the dialog manager does the default processing
     switch (message) {
     // These messages take the dialog procedure's return value itself as their result.
     case WM_QUERYDRAGICON:

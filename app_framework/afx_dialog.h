@@ -7,8 +7,10 @@
 class CDataExchange {
 public:
     CDataExchange(CWnd* dialog, BOOL saveAndValidate)
-        : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}
-    BOOL m_bSaveAndValidate;   // TRUE: controls to members; FALSE: members to controls
+        : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog)
+    {
+    }
+    BOOL m_bSaveAndValidate;  // TRUE: controls to members; FALSE: members to controls
     CWnd* m_pDlgWnd;
 };
 
@@ -17,9 +19,9 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& control);
 
 class CDialog : public CWnd {
 public:
-    CDialog();                                            // for Create(templateId, parent)
+    CDialog();  // for Create(templateId, parent)
     explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = NULL);
-    ~CDialog() override;                                  // destroys a window still open
+    ~CDialog() override;  // destroys a window still open
 
     // Runs the dialog modally with its owner disabled. Returns the EndDialog value, or -1 when
     // the window could not be created or a quit message ended the run (the quit message is
@@ -28,9 +30,9 @@ public:
     // Creates the dialog modeless, owned by pParentWnd (or the main window when NULL).
     BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = NULL);
 
-    virtual BOOL OnInitDialog();   // binds the controls (UpdateData(FALSE)); TRUE
-    virtual void OnOK();           // UpdateData(TRUE), then EndDialog(IDOK)
-    virtual void OnCancel();       // EndDialog(IDCANCEL)
+    virtual BOOL OnInitDialog();  // binds the controls (UpdateData(FALSE)); TRUE
+    virtual void OnOK();          // UpdateData(TRUE), then EndDialog(IDOK)
+    virtual void OnCancel();      // EndDialog(IDCANCEL)
     void EndDialog(int nResult);
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
 
@@ -57,7 +59,10 @@ private:
 // line with WM_GETTEXT).
 class CStatusWindow : public CDialog {
 public:
-    CStatusWindow(UINT nIDTemplate, int nIDText) : m_nIDText(nIDText) { m_nIDTemplate = nIDTemplate; }
+    CStatusWindow(UINT nIDTemplate, int nIDText) : m_nIDText(nIDText)
+    {
+        m_nIDTemplate = nIDTemplate;
+    }
 
     // Creates the window owned by pParentWnd and shows it.
     BOOL Show(CWnd* pParentWnd);

@@ -6,11 +6,10 @@
 #include <string.h>
 #include <new>
 
-static CWinApp* g_app;          // the one application object, set by its constructor
-static HMODULE g_richEdit;      // the rich edit library once AfxInitRichEdit has loaded it
+static CWinApp* g_app;      // the one application object, set by its constructor
+static HMODULE g_richEdit;  // the rich edit library once AfxInitRichEdit has loaded it
 
-CWinApp::CWinApp()
-    : m_pMainWnd(NULL), m_hInstance(NULL)
+CWinApp::CWinApp() : m_pMainWnd(NULL), m_hInstance(NULL)
 {
     g_app = this;
 }
@@ -177,7 +176,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 // they register run, last registered first, when WinMain has returned.
 namespace {
 
-typedef void (__cdecl* ExitFunction)(void);
+typedef void(__cdecl* ExitFunction)(void);
 ExitFunction g_exitFunctions[32];
 int g_exitFunctionCount;
 

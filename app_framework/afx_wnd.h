@@ -13,7 +13,8 @@ public:
     // A wrapper of a menu the caller does not own. The object is shared and valid until the
     // next call; the menu handle itself is never destroyed by it.
     static CMenu* FromHandle(HMENU hMenu);
-    BOOL AppendMenu(UINT flags, UINT_PTR idNewItem = 0, LPCSTR newItem = NULL) {
+    BOOL AppendMenu(UINT flags, UINT_PTR idNewItem = 0, LPCSTR newItem = NULL)
+    {
         return ::AppendMenuA(m_hMenu, flags, idNewItem, newItem);
     }
 };
@@ -29,11 +30,13 @@ public:
     BOOL EnableWindow(BOOL bEnable = TRUE) { return ::EnableWindow(m_hWnd, bEnable); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     void SetWindowText(LPCSTR text) { ::SetWindowTextA(m_hWnd, text); }
-    int GetWindowText(LPSTR buffer, int maxCount) const {
+    int GetWindowText(LPSTR buffer, int maxCount) const
+    {
         return ::GetWindowTextA(m_hWnd, buffer, maxCount);
     }
     void SetDlgItemText(int id, LPCSTR text) { ::SetDlgItemTextA(m_hWnd, id, text); }
-    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+    {
         return ::SendMessageA(m_hWnd, message, wParam, lParam);
     }
     // The window's system menu (a shared wrapper, see CMenu::FromHandle); NULL if it has none.
@@ -41,10 +44,12 @@ public:
     void GetClientRect(LPRECT rect) const { ::GetClientRect(m_hWnd, rect); }
     HWND SetFocus() { return ::SetFocus(m_hWnd); }
     BOOL RedrawWindow(const RECT* updateRect = NULL, HRGN updateRegion = NULL,
-                      UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE) {
+                      UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE)
+    {
         return ::RedrawWindow(m_hWnd, updateRect, updateRegion, flags);
     }
-    int MessageBox(LPCSTR text, LPCSTR caption = NULL, UINT type = MB_OK) {
+    int MessageBox(LPCSTR text, LPCSTR caption = NULL, UINT type = MB_OK)
+    {
         return ::MessageBoxA(m_hWnd, text, caption, type);
     }
     BOOL DestroyWindow();
@@ -55,7 +60,11 @@ public:
 
     // Leaves the message being handled to the window's default processing (for a dialog, the
     // dialog manager's) once the handler returns.
-    LRESULT Default() { m_bDefaultRequested = TRUE; return 0; }
+    LRESULT Default()
+    {
+        m_bDefaultRequested = TRUE;
+        return 0;
+    }
 
 protected:
     BOOL m_bDefaultRequested;
@@ -78,7 +87,8 @@ public:
 // Owns one BeginPaint/EndPaint pair for a window.
 class CPaintDC {
 public:
-    explicit CPaintDC(CWnd* wnd) : m_hWndPaint(wnd->m_hWnd) {
+    explicit CPaintDC(CWnd* wnd) : m_hWndPaint(wnd->m_hWnd)
+    {
         m_hDC = ::BeginPaint(m_hWndPaint, &m_ps);
     }
     ~CPaintDC() { ::EndPaint(m_hWndPaint, &m_ps); }

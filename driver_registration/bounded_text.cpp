@@ -45,8 +45,8 @@ FormatResult Format(char* buffer, size_t capacity, const char* format, const cha
 
 }  // namespace
 
-int FormatText(char* buffer, size_t capacity, const char* format, const char* a,
-               const char* b, const char* c, const char* d)
+int FormatText(char* buffer, size_t capacity, const char* format, const char* a, const char* b,
+               const char* c, const char* d)
 {
     const char* const args[kFormatArguments] = {a, b, c, d};
     if (capacity == 0)
@@ -57,8 +57,8 @@ int FormatText(char* buffer, size_t capacity, const char* format, const char* a,
     return 0;
 }
 
-int FormatTextCut(char* buffer, size_t capacity, const char* format, const char* a,
-                  const char* b, const char* c, const char* d)
+int FormatTextCut(char* buffer, size_t capacity, const char* format, const char* a, const char* b,
+                  const char* c, const char* d)
 {
     const char* const args[kFormatArguments] = {a, b, c, d};
     return capacity != 0 && Format(buffer, capacity, format, args) == kWhole ? 1 : 0;

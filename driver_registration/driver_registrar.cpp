@@ -42,9 +42,7 @@ CDriverRegistrar::CDriverRegistrar()
     ClearMessages();
 }
 
-CDriverRegistrar::~CDriverRegistrar()
-{
-}
+CDriverRegistrar::~CDriverRegistrar() {}
 
 int CDriverRegistrar::Configure(const char* name, const char* fileName, DWORD startType,
                                 const char* imagePath, int registryOnly)
@@ -142,9 +140,8 @@ HKEY CDriverRegistrar::CreateDriverKey(const char* prefix, const char* existsTex
     HKEY key = NULL;
     DWORD disposition = 0;
     if (!FormatKeyPath(path, prefix) ||
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, const_cast<char*>(""),
-                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL, &key,
-                        &disposition) != ERROR_SUCCESS ||
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, NULL, &key, &disposition) != ERROR_SUCCESS ||
         key == NULL) {
         AddError("Cannot open registry key\n");
         return NULL;

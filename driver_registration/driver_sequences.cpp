@@ -25,8 +25,7 @@ int ReplaceDriver(CDriverRegistrar* registrar, PauseFunction pause)
     return failures;
 }
 
-int RemoveDriver(CDriverRegistrar* registrar, int preferVxd, const char* name,
-                 PauseFunction pause)
+int RemoveDriver(CDriverRegistrar* registrar, int preferVxd, const char* name, PauseFunction pause)
 {
     int removed = 0;
     if (registrar != NULL) {

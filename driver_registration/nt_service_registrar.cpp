@@ -60,8 +60,8 @@ int CNtServiceRegistrar::Install()
     // An existing service makes the creation fail (ERROR_SERVICE_EXISTS): callers remove first.
     ServiceHandle service(CreateServiceA(static_cast<SC_HANDLE>(m_manager), m_name, m_name,
                                          SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, m_startType,
-                                         SERVICE_ERROR_NORMAL, m_imagePath, NULL, NULL, NULL,
-                                         NULL, NULL));
+                                         SERVICE_ERROR_NORMAL, m_imagePath, NULL, NULL, NULL, NULL,
+                                         NULL));
     return service.Get() != NULL ? 1 : 0;
 }
 
@@ -73,8 +73,8 @@ int CNtServiceRegistrar::Remove()
     if (service.Get() == NULL)
         return 0;
     // A service already marked for deletion goes away once its last handle closes: done already.
-    return (DeleteService(service.Get()) || GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE)
-               ? 1 : 0;
+    return (DeleteService(service.Get()) || GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE) ? 1
+                                                                                               : 0;
 }
 
 int CNtServiceRegistrar::Load()

@@ -105,8 +105,8 @@ int ScheduleInWininit(const char* path)
     if (section.text == NULL) {
         return 0;
     }
-    DWORD used = GetPrivateProfileSectionA(kRenameSection, section.text, kProfileSectionSize,
-                                           kWininit);
+    DWORD used =
+        GetPrivateProfileSectionA(kRenameSection, section.text, kProfileSectionSize, kWininit);
     if (used >= kProfileSectionSize - 2) {
         return 0;  // cut short: writing it back would drop the lines that did not fit
     }
@@ -142,8 +142,8 @@ int WithdrawInWininit(const PathForms* forms, int count)
     if (section.text == NULL || kept.text == NULL) {
         return 0;
     }
-    DWORD used = GetPrivateProfileSectionA(kRenameSection, section.text, kProfileSectionSize,
-                                           kWininit);
+    DWORD used =
+        GetPrivateProfileSectionA(kRenameSection, section.text, kProfileSectionSize, kWininit);
     if (used >= kProfileSectionSize - 2) {
         return 0;  // cut short: a line of ours may be among those that did not fit
     }
@@ -255,9 +255,9 @@ int WithdrawInPendingRenames(const PathForms* forms, int count)
         return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? 1 : 0;
     }
     // The list's final NUL: zero already, and inside, as nothing kept grew.
-    status = RegSetValueExA(key.Get(), kPendingRenamesValue, 0, REG_MULTI_SZ,
-                            reinterpret_cast<const BYTE*>(kept.text),
-                            static_cast<DWORD>(keptSize + 1));
+    status =
+        RegSetValueExA(key.Get(), kPendingRenamesValue, 0, REG_MULTI_SZ,
+                       reinterpret_cast<const BYTE*>(kept.text), static_cast<DWORD>(keptSize + 1));
     return status == ERROR_SUCCESS ? 1 : 0;
 }
 

@@ -30,8 +30,8 @@ int CVxdRegistrar::OpenManager()
 {
     if (m_manager != NULL)
         return 0;
-    HANDLE device = CreateFileA("\\\\.\\VXDLDR", 0, 0, NULL, CREATE_NEW,
-                                FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    HANDLE device =
+        CreateFileA("\\\\.\\VXDLDR", 0, 0, NULL, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, NULL);
     m_manager = device == INVALID_HANDLE_VALUE ? NULL : device;
     return m_manager != NULL ? 1 : 0;
 }
@@ -88,7 +88,8 @@ int CVxdRegistrar::Load()
     DWORD returned = 0;
     return DeviceIoControl(m_manager, kVxdLoaderLoad, m_imagePath,
                            static_cast<DWORD>(strlen(m_imagePath) + 1), NULL, 0, &returned, NULL)
-               ? 1 : 0;
+               ? 1
+               : 0;
 }
 
 // The loader unloads one load per request, so a VxD loaded several times takes as many requests;

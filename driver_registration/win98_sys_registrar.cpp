@@ -20,9 +20,7 @@ CWin98SysRegistrar::CWin98SysRegistrar()
         AddError("Cannot open service control manager\n");
 }
 
-CWin98SysRegistrar::~CWin98SysRegistrar()
-{
-}
+CWin98SysRegistrar::~CWin98SysRegistrar() {}
 
 int CWin98SysRegistrar::OpenManager()
 {
@@ -30,9 +28,7 @@ int CWin98SysRegistrar::OpenManager()
     return 1;
 }
 
-void CWin98SysRegistrar::CloseManager()
-{
-}
+void CWin98SysRegistrar::CloseManager() {}
 
 void CWin98SysRegistrar::SetNames(const char* name, const char* fileName, const char* imagePath)
 {

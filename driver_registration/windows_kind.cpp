@@ -49,7 +49,8 @@ int GetDriverLocations(WindowsKind kind, const char* windowsDir, DriverLocations
     const size_t capacity = kDriverPathSize - 1;
     out->preferVxd = nt ? 0 : 1;
     if (windowsDir != NULL &&
-        JoinText(out->driverDir, capacity, windowsDir, nt ? "\\system32\\drivers" : "\\system\\vmm32") &&
+        JoinText(out->driverDir, capacity, windowsDir,
+                 nt ? "\\system32\\drivers" : "\\system\\vmm32") &&
         JoinText(out->windrvrPath, capacity, out->driverDir, "\\" TALVEN_WINDRVR_FILE, extension) &&
         JoinText(out->talvenkpPath, capacity, out->driverDir, "\\" TALVEN_TALVENKP_FILE, extension))
         return 1;

@@ -32,8 +32,8 @@ int FormatInstalledDrivers(InstalledDrivers* drivers, const char* extension)
 {
     return JoinText(drivers->windrvrPath, kDriverPathSize, g_driverDir, "\\" TALVEN_WINDRVR_FILE,
                     extension) &&
-           JoinText(drivers->talvenkpPath, kDriverPathSize, g_driverDir,
-                    "\\" TALVEN_TALVENKP_FILE, extension);
+           JoinText(drivers->talvenkpPath, kDriverPathSize, g_driverDir, "\\" TALVEN_TALVENKP_FILE,
+                    extension);
 }
 
 // An uninstall that found a driver file in use left its delete to the next restart, which would

@@ -41,7 +41,6 @@ const char kNotDeletedFormat[] =
     "restarts.  Please delete it yourself, or contact your administrator or " TALVEN_SUPPORT_EMAIL
     " for help.";
 
-
 int FileExists(const char* path)
 {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
@@ -111,7 +110,8 @@ BOOL CUninstallDlg::OnInitDialog()
         ExitProcess(2);
     }
 
-    if (FormatText(m_windowsDir, sizeof m_windowsDir, "%s Orbanet Universal Driver UnInstaller v1.0",
+    if (FormatText(m_windowsDir, sizeof m_windowsDir,
+                   "%s Orbanet Universal Driver UnInstaller v1.0",
                    kWindowsKindNames[m_windowsKind])) {
         SetWindowText(m_windowsDir);
     }

@@ -31,7 +31,10 @@ const char* RootName(HKEY key)
     return nullptr;
 }
 
-bool IsNinetyFive() { return machine().version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS; }
+bool IsNinetyFive()
+{
+    return machine().version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
 
 // A key as the calls see it: its full path, whether it is a predefined root, the access its
 // handle was opened with, and the relative path of the subkey a call names, split.
@@ -338,8 +341,8 @@ SC_HANDLE OpenSCManagerA(LPCSTR machineName, LPCSTR database, DWORD access)
 
 SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access,
                          DWORD serviceType, DWORD startType, DWORD errorControl, LPCSTR imagePath,
-                         LPCSTR loadOrderGroup, LPDWORD tagId, LPCSTR dependencies,
-                         LPCSTR account, LPCSTR password)
+                         LPCSTR loadOrderGroup, LPDWORD tagId, LPCSTR dependencies, LPCSTR account,
+                         LPCSTR password)
 {
     if (CallFails("CreateServiceA"))
         return nullptr;
@@ -354,7 +357,8 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWO
     auto existing = services.find(name);
     if (existing != services.end())
         return Refuse(existing->second.markedForDeletion ? ERROR_SERVICE_MARKED_FOR_DELETE
-                                                    : ERROR_SERVICE_EXISTS, nullptr);
+                                                         : ERROR_SERVICE_EXISTS,
+                      nullptr);
     std::string display = displayName == nullptr || displayName[0] == '\0' ? name : displayName;
     for (const auto& other : services) {
         if (EqualNoCase(other.first, display) || EqualNoCase(other.second.displayName, display) ||
@@ -362,8 +366,8 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWO
             return Refuse(ERROR_DUPLICATE_SERVICE_NAME, nullptr);
     }
     bool driver = serviceType == SERVICE_KERNEL_DRIVER || serviceType == SERVICE_FILE_SYSTEM_DRIVER;
-    bool knownType = driver || serviceType == 0x10 || serviceType == 0x20 ||
-                     serviceType == 0x110 || serviceType == 0x120;
+    bool knownType = driver || serviceType == 0x10 || serviceType == 0x20 || serviceType == 0x110 ||
+                     serviceType == 0x120;
     bool bootOrSystem = startType == SERVICE_BOOT_START || startType == SERVICE_SYSTEM_START;
     if (!knownType || startType > SERVICE_DISABLED || (bootOrSystem && !driver) ||
         errorControl > 3 || imagePath == nullptr || imagePath[0] == '\0' ||

@@ -30,7 +30,10 @@ UINT CopyDirectory(const std::string& dir, LPSTR buffer, UINT size)
     return length;
 }
 
-bool HasWildcard(const char* path) { return strpbrk(path, "*?") != nullptr; }
+bool HasWildcard(const char* path)
+{
+    return strpbrk(path, "*?") != nullptr;
+}
 
 const sim::FileEntry* FindEntry(const std::string& fullPath)
 {
@@ -83,8 +86,8 @@ DWORD AnswerLoader(DWORD code, const std::vector<BYTE>& input)
         // name is compared exactly, as the loader compares it with the VxD's upper-case name.
         if (input.size() < 260)
             return ERROR_INVALID_PARAMETER;
-        DWORD id = DWORD(input[0]) | DWORD(input[1]) << 8 | DWORD(input[2]) << 16 |
-                   DWORD(input[3]) << 24;
+        DWORD id =
+            DWORD(input[0]) | DWORD(input[1]) << 8 | DWORD(input[2]) << 16 | DWORD(input[3]) << 24;
         const char* name = reinterpret_cast<const char*>(input.data() + 4);
         if (id != 0xFFFFFFFFu || memchr(name, 0, input.size() - 4) == nullptr)
             return ERROR_INVALID_PARAMETER;
@@ -162,7 +165,10 @@ std::string ProfilePath(const char* fileName)
 }  // namespace
 
 namespace sim {
-void SetVersionQueryFails(bool fails) { g_versionQueryFails = fails; }
+void SetVersionQueryFails(bool fails)
+{
+    g_versionQueryFails = fails;
+}
 }  // namespace sim
 
 extern "C" {
@@ -284,8 +290,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
         return Refuse(fails ? error : ERROR_INVALID_HANDLE, FALSE);
     if (!fails && (entry->access & GENERIC_READ) == 0)
         error = ERROR_ACCESS_DENIED;
-    else if (!fails && ((read == nullptr && overlapped == nullptr) ||
-                        (buffer == nullptr && toRead != 0)))
+    else if (!fails &&
+             ((read == nullptr && overlapped == nullptr) || (buffer == nullptr && toRead != 0)))
         error = ERROR_NOACCESS;
     else if (!fails)
         error = 0;
@@ -495,6 +501,5 @@ BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName)
         stored.push_back(line);
     return TRUE;
 }
-
 
 }  // extern "C"

@@ -27,7 +27,8 @@ struct HandleEntry {
 };
 
 // A fresh handle value; values are never reused, so a double close is always noticed.
-void* OpenHandle(HandleKind kind, const std::string& target, DWORD access, bool deleteOnClose = false);
+void* OpenHandle(HandleKind kind, const std::string& target, DWORD access,
+                 bool deleteOnClose = false);
 // The open handle `handle` when it is one of `kinds` (a mask), else null.
 HandleEntry* FindHandle(const void* handle, unsigned kinds);
 // Releases `handle` when it is open and one of `kinds`, copying its entry out first. False (and one

@@ -53,7 +53,10 @@ HandleTable& Handles()
 
 thread_local DWORD t_lastError = 0;
 
-char Lower(char c) { return static_cast<char>(tolower(static_cast<unsigned char>(c))); }
+char Lower(char c)
+{
+    return static_cast<char>(tolower(static_cast<unsigned char>(c)));
+}
 
 }  // namespace
 
@@ -112,7 +115,10 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix)
     return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
 }
 
-void SetError(DWORD error) { t_lastError = error; }
+void SetError(DWORD error)
+{
+    t_lastError = error;
+}
 
 void* OpenHandle(HandleKind kind, const std::string& target, DWORD access, bool deleteOnClose)
 {
@@ -200,7 +206,10 @@ bool EnterCall(const char* function, DWORD* error)
     return false;
 }
 
-void ResetCallState() { Calls() = CallState(); }
+void ResetCallState()
+{
+    Calls() = CallState();
+}
 
 std::string FsPath::Full() const
 {
@@ -257,9 +266,9 @@ bool ResolveAbsolute(const std::string& path, FsPath* out, const FsPath* current
         if (server == "." || server == "?")
             return false;
         size_t shareEnd = path.find('\\', serverEnd + 1);
-        std::string share = path.substr(serverEnd + 1, shareEnd == std::string::npos
-                                                            ? std::string::npos
-                                                            : shareEnd - serverEnd - 1);
+        std::string share =
+            path.substr(serverEnd + 1, shareEnd == std::string::npos ? std::string::npos
+                                                                     : shareEnd - serverEnd - 1);
         if (share.empty())
             return false;
         out->root = "\\\\" + server + "\\" + share;
@@ -344,8 +353,10 @@ void SetVersion(DWORD platformId, DWORD major, DWORD minor)
     // Build numbers as those systems report them (9x keeps the version in the high word).
     DWORD build = 0;
     if (platformId == VER_PLATFORM_WIN32_NT)
-        build = major == 4 ? 1381 : major == 5 && minor == 0 ? 2195 : major == 5 && minor == 1 ? 2600
-                                                                                              : 3790;
+        build = major == 4                 ? 1381
+                : major == 5 && minor == 0 ? 2195
+                : major == 5 && minor == 1 ? 2600
+                                           : 3790;
     else if (platformId == VER_PLATFORM_WIN32_WINDOWS)
         build = (major << 24) | (minor << 16) | (minor == 0 ? 950 : minor == 10 ? 2222 : 3000);
     v.dwBuildNumber = build;
@@ -358,7 +369,10 @@ void FailCall(const char* function, DWORD error, int occurrence)
     state.byName.push_back({function, soFar + static_cast<size_t>(occurrence), error});
 }
 
-void FailCallAt(size_t index, DWORD error) { Calls().byIndex.push_back({index, error}); }
+void FailCallAt(size_t index, DWORD error)
+{
+    Calls().byIndex.push_back({index, error});
+}
 
 void ClearFailures()
 {
@@ -366,7 +380,10 @@ void ClearFailures()
     Calls().byIndex.clear();
 }
 
-size_t OpenHandleCount() { return Handles().open.size(); }
+size_t OpenHandleCount()
+{
+    return Handles().open.size();
+}
 
 std::vector<std::string> OpenHandleDescriptions()
 {
@@ -383,7 +400,10 @@ std::vector<std::string> OpenHandleDescriptions()
     return out;
 }
 
-size_t BadCloseCount() { return Handles().badCloses; }
+size_t BadCloseCount()
+{
+    return Handles().badCloses;
+}
 
 bool KeyExists(const std::string& fullPath)
 {
@@ -454,6 +474,12 @@ Snapshot TakeSnapshot()
 
 }  // namespace sim
 
-extern "C" DWORD GetLastError(void) { return sim::t_lastError; }
+extern "C" DWORD GetLastError(void)
+{
+    return sim::t_lastError;
+}
 
-extern "C" void SetLastError(DWORD error) { sim::t_lastError = error; }
+extern "C" void SetLastError(DWORD error)
+{
+    sim::t_lastError = error;
+}

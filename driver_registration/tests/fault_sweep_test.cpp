@@ -30,10 +30,14 @@ enum class Kind { NtService, NtRegistryOnly, Vxd, Win98Sys };
 const char* KindName(Kind kind)
 {
     switch (kind) {
-    case Kind::NtService: return "NtService";
-    case Kind::NtRegistryOnly: return "NtRegistryOnly";
-    case Kind::Vxd: return "Vxd";
-    case Kind::Win98Sys: return "Win98Sys";
+    case Kind::NtService:
+        return "NtService";
+    case Kind::NtRegistryOnly:
+        return "NtRegistryOnly";
+    case Kind::Vxd:
+        return "Vxd";
+    case Kind::Win98Sys:
+        return "Win98Sys";
     }
     return "?";
 }
@@ -103,12 +107,18 @@ enum class Op { Configure, Install, Remove, Load, Unload, Destroy };
 const char* OpName(Op op)
 {
     switch (op) {
-    case Op::Configure: return "Configure";
-    case Op::Install: return "Install";
-    case Op::Remove: return "Remove";
-    case Op::Load: return "Load";
-    case Op::Unload: return "Unload";
-    case Op::Destroy: return "Destroy";
+    case Op::Configure:
+        return "Configure";
+    case Op::Install:
+        return "Install";
+    case Op::Remove:
+        return "Remove";
+    case Op::Load:
+        return "Load";
+    case Op::Unload:
+        return "Unload";
+    case Op::Destroy:
+        return "Destroy";
     }
     return "?";
 }
@@ -154,12 +164,24 @@ OpRun Perform(Kind kind, const State& state, Op op, const std::function<void(siz
         EXPECT_EQ(1, registrar->Configure(kName, kFile, 2, kImage, registryOnly));
         begin();
         switch (op) {
-        case Op::Install: run.result = registrar->Install(); break;
-        case Op::Remove: run.result = registrar->Remove(); break;
-        case Op::Load: run.result = registrar->Load(); break;
-        case Op::Unload: run.result = registrar->Unload(); break;
-        case Op::Destroy: registrar.reset(); run.result = 1; break;
-        case Op::Configure: break;
+        case Op::Install:
+            run.result = registrar->Install();
+            break;
+        case Op::Remove:
+            run.result = registrar->Remove();
+            break;
+        case Op::Load:
+            run.result = registrar->Load();
+            break;
+        case Op::Unload:
+            run.result = registrar->Unload();
+            break;
+        case Op::Destroy:
+            registrar.reset();
+            run.result = 1;
+            break;
+        case Op::Configure:
+            break;
         }
     }
     if (registrar)
@@ -251,21 +273,21 @@ TEST_P(FaultSweep, EveryCallFailingInTurn)
                 SCOPED_TRACE(std::string(KindName(kind)) + " " + OpName(op) + ", " + state.name +
                              ": call " + std::to_string(index) + " " + function + " fails with " +
                              std::to_string(error));
-                const OpRun run = Perform(kind, state, op, [&](size_t first) {
-                    sim::FailCallAt(first + index, error);
-                });
+                const OpRun run = Perform(
+                    kind, state, op, [&](size_t first) { sim::FailCallAt(first + index, error); });
                 // The armed call was reached, and it is the call the dry run made there.
                 ASSERT_LT(index, run.calls.size()) << "the armed fault never fired";
                 EXPECT_EQ(function, run.calls[index]);
                 ++injected;
                 EXPECT_EQ(ExpectedResult(kind, op, dry, index, error), run.result);
-                EXPECT_EQ(run.handlesBefore, run.handlesAfter) << ::testing::PrintToString(
-                    sim::OpenHandleDescriptions());
+                EXPECT_EQ(run.handlesBefore, run.handlesAfter)
+                    << ::testing::PrintToString(sim::OpenHandleDescriptions());
                 EXPECT_EQ(0u, sim::BadCloseCount());
                 EXPECT_TRUE(Foreign(run.before) == Foreign(run.after))
                     << "something beyond the driver's own registration changed";
                 if (op == Op::Configure && run.result == 0) {
-                    EXPECT_TRUE(run.before == run.after) << "a refused Configure changed the machine";
+                    EXPECT_TRUE(run.before == run.after)
+                        << "a refused Configure changed the machine";
                 }
             }
         }
@@ -276,7 +298,8 @@ TEST_P(FaultSweep, EveryCallFailingInTurn)
     if (kind == Kind::Win98Sys && op != Op::Install && op != Op::Remove) {
         EXPECT_EQ(0u, callsMade) << "a call to sweep: the operation now makes Win32 calls";
     } else {
-        EXPECT_GT(injected, 0) << "no fault was injected: the sweep would pass on the dry run alone";
+        EXPECT_GT(injected, 0)
+            << "no fault was injected: the sweep would pass on the dry run alone";
     }
 }
 
@@ -335,7 +358,8 @@ TEST(FaultSweepFactory, FailingCallsYieldNothingOrARefusingRegistrar)
         }
         // Only Windows 98 with .SYS drivers has nothing to open (no manager, no loader).
         if (p.minor != 10) {
-            EXPECT_GT(injected, 0) << "platform " << p.major << "." << p.minor << ": no fault injected";
+            EXPECT_GT(injected, 0)
+                << "platform " << p.major << "." << p.minor << ": no fault injected";
         }
     }
 }

@@ -129,43 +129,57 @@ void ByState(CDriverRegistrar* registrar, int (CDriverRegistrar::*op)(),
 
 TEST_F(NtService, UnloadByServiceState)
 {
-    ByState(registrar.get(), &CDriverRegistrar::Unload, {
-        {"missing", false, 0, 0, 0, false, 0, 0},
-        {"stopped (stop answers ERROR_SERVICE_NOT_ACTIVE)", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, false, 1, SERVICE_STOPPED},
-        {"running, stops", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, false, 1, SERVICE_STOPPED},
-        {"running, answers stop pending", true, SERVICE_RUNNING, SERVICE_STOP_PENDING, 0, false, 0, SERVICE_STOP_PENDING},
-        {"already stop pending", true, SERVICE_STOP_PENDING, SERVICE_STOPPED, 0, false, 0, SERVICE_STOP_PENDING},
-        {"marked for deletion, running", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, true, 1, 0},
-    });
+    ByState(
+        registrar.get(), &CDriverRegistrar::Unload,
+        {
+            {"missing", false, 0, 0, 0, false, 0, 0},
+            {"stopped (stop answers ERROR_SERVICE_NOT_ACTIVE)", true, SERVICE_STOPPED,
+             SERVICE_STOPPED, 0, false, 1, SERVICE_STOPPED},
+            {"running, stops", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, false, 1,
+             SERVICE_STOPPED},
+            {"running, answers stop pending", true, SERVICE_RUNNING, SERVICE_STOP_PENDING, 0, false,
+             0, SERVICE_STOP_PENDING},
+            {"already stop pending", true, SERVICE_STOP_PENDING, SERVICE_STOPPED, 0, false, 0,
+             SERVICE_STOP_PENDING},
+            {"marked for deletion, running", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, true, 1, 0},
+        });
 }
 
 TEST_F(NtService, LoadByServiceState)
 {
-    ByState(registrar.get(), &CDriverRegistrar::Load, {
-        {"missing", false, 0, 0, 0, false, 0, 0},
-        {"stopped", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, false, 1, SERVICE_RUNNING},
-        {"running", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, false, 0, SERVICE_RUNNING},
-        {"driver fails to start", true, SERVICE_STOPPED, SERVICE_STOPPED, ERROR_GEN_FAILURE, false, 0, SERVICE_STOPPED},
-        {"marked for deletion", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, true, 0, 0},
-    }, [](const StateCase& c) {
-        if (c.expected == 1) {
-            EXPECT_EQ(0u, sim::machine().services["WinDriver"].lastStartArgc);
-        }
-    });
+    ByState(registrar.get(), &CDriverRegistrar::Load,
+            {
+                {"missing", false, 0, 0, 0, false, 0, 0},
+                {"stopped", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, false, 1, SERVICE_RUNNING},
+                {"running", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, false, 0, SERVICE_RUNNING},
+                {"driver fails to start", true, SERVICE_STOPPED, SERVICE_STOPPED, ERROR_GEN_FAILURE,
+                 false, 0, SERVICE_STOPPED},
+                {"marked for deletion", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, true, 0, 0},
+            },
+            [](const StateCase& c) {
+                if (c.expected == 1) {
+                    EXPECT_EQ(0u, sim::machine().services["WinDriver"].lastStartArgc);
+                }
+            });
 }
 
 TEST_F(NtService, RemoveByServiceState)
 {
-    ByState(registrar.get(), &CDriverRegistrar::Remove, {
-        {"missing", false, 0, 0, 0, false, 0, 0},
-        {"stopped: gone once its handle is closed", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, false, 1, 0},
-        {"running: marked, stays until stopped", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, false, 1, SERVICE_RUNNING},
-        {"already marked for deletion", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, true, 1, SERVICE_RUNNING},
-    }, [](const StateCase& c) {
-        if (c.stateAfter != 0) {
-            EXPECT_TRUE(sim::machine().services["WinDriver"].markedForDeletion);
-        }
-    });
+    ByState(registrar.get(), &CDriverRegistrar::Remove,
+            {
+                {"missing", false, 0, 0, 0, false, 0, 0},
+                {"stopped: gone once its handle is closed", true, SERVICE_STOPPED, SERVICE_STOPPED,
+                 0, false, 1, 0},
+                {"running: marked, stays until stopped", true, SERVICE_RUNNING, SERVICE_STOPPED, 0,
+                 false, 1, SERVICE_RUNNING},
+                {"already marked for deletion", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, true, 1,
+                 SERVICE_RUNNING},
+            },
+            [](const StateCase& c) {
+                if (c.stateAfter != 0) {
+                    EXPECT_TRUE(sim::machine().services["WinDriver"].markedForDeletion);
+                }
+            });
 }
 
 TEST_F(NtService, InstallRefusedForExistingOrMarkedServiceWithoutText)
@@ -211,7 +225,8 @@ TEST_F(NtRegistryOnly, InstallWritesTheSixValuesInOrder)
     EXPECT_EQ(1, registrar->Install());
     EXPECT_STREQ("", registrar->Messages());
     EXPECT_EQ(0, registrar->HasMessages());
-    EXPECT_EQ((std::vector<std::string>{"Start", "Type", "ErrorControl", "Group", "ImagePath", "DisplayName"}),
+    EXPECT_EQ((std::vector<std::string>{"Start", "Type", "ErrorControl", "Group", "ImagePath",
+                                        "DisplayName"}),
               test::WriteOrder(kKey));
     EXPECT_TRUE(HasValue(kKey, "Start", REG_DWORD, test::Bytes({2, 0, 0, 0})));
     EXPECT_TRUE(HasValue(kKey, "Type", REG_DWORD, test::Bytes({1, 0, 0, 0})));

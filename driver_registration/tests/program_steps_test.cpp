@@ -145,8 +145,8 @@ TEST(FileList, EndsInASecondNulAndRefusesWhatDoesNotFit)
 TEST_F(MachineTest, ShellOperationsPassDoubleNulListsAndTheirFlags)
 {
     sim::AddFile("C:\\WINDOWS\\system32\\drivers\\windrvr.sys");
-    EXPECT_EQ(1, ShellCopyFiles(nullptr, "Z:\\pkg\\system\\*.sys",
-                                "C:\\WINDOWS\\system32\\drivers"));
+    EXPECT_EQ(1,
+              ShellCopyFiles(nullptr, "Z:\\pkg\\system\\*.sys", "C:\\WINDOWS\\system32\\drivers"));
     EXPECT_EQ(1, ShellDeleteFile(nullptr, "C:\\WINDOWS\\system32\\drivers\\windrvr.sys"));
     const std::vector<sim::ShellOperation>& ops = sim::machine().shellOperations;
     ASSERT_EQ(2u, ops.size());

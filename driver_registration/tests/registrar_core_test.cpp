@@ -6,8 +6,8 @@
 
 namespace {
 
-using test::Make;
 using test::MachineTest;
+using test::Make;
 
 using Class = test::Registrar;
 using test::RegistrarName;
@@ -59,7 +59,8 @@ TEST_F(NoManager, RefusesConfigureAndEveryOperationWithoutTouchingTheMachine)
         EXPECT_EQ(0, r->Unload());
         const size_t first = sim::machine().calls.size();
         r.reset();
-        EXPECT_EQ(0, test::Count(test::CallsSince(first), c.closeCall)) << "closed a manager it never had";
+        EXPECT_EQ(0, test::Count(test::CallsSince(first), c.closeCall))
+            << "closed a manager it never had";
         EXPECT_TRUE(before == sim::TakeSnapshot());
         EXPECT_EQ(0u, sim::OpenHandleCount());
         EXPECT_EQ(0u, sim::BadCloseCount());
@@ -86,7 +87,8 @@ TEST_F(NoManager, DestructorClosesTheManagerItOpenedExactlyOnce)
         r->Load();
         r->Unload();
         r->Remove();
-        EXPECT_EQ(static_cast<size_t>(row.opened), sim::OpenHandleCount()) << "an operation closed the manager";
+        EXPECT_EQ(static_cast<size_t>(row.opened), sim::OpenHandleCount())
+            << "an operation closed the manager";
         const size_t first = sim::machine().calls.size();
         r.reset();
         std::vector<std::string> calls = test::CallsSince(first);
@@ -174,8 +176,10 @@ std::vector<NameCase> NameCases()
         {"999-character name", std::string(999, 'n'), "windrvr", false, "C:\\d\\w.sys", 1},
         {"1000-character name", std::string(1000, 'n'), "windrvr", false, "C:\\d\\w.sys", 0},
         {"1000-character file name", "WinDriver", std::string(1000, 'f'), false, "C:\\d\\w.sys", 0},
-        {"999-character image path", "WinDriver", "windrvr", false, "C:\\" + std::string(996, 'p'), 1},
-        {"1000-character image path", "WinDriver", "windrvr", false, "C:\\" + std::string(997, 'p'), 0},
+        {"999-character image path", "WinDriver", "windrvr", false, "C:\\" + std::string(996, 'p'),
+         1},
+        {"1000-character image path", "WinDriver", "windrvr", false, "C:\\" + std::string(997, 'p'),
+         0},
         {"empty name", "", "windrvr", false, "C:\\d\\w.sys", 0},
         {"name leaving its key", "..\\VxD", "windrvr", false, "C:\\d\\w.sys", 0},
         {"name naming a subkey", "VxD\\WinDriver", "windrvr", false, "C:\\d\\w.sys", 0},
@@ -247,18 +251,22 @@ TEST_F(DefaultImagePath, PerClass)
         std::string fileName;
         std::string expected;  // empty: Configure refuses
     } rows[] = {
-        {Class::Nt, "C:\\WINNT\\system32", "windrvr", "\\SystemRoot\\System32\\drivers\\windrvr.SYS"},
-        {Class::Win98, "C:\\WINDOWS\\SYSTEM", "windrvr", "\\SystemRoot\\System32\\drivers\\windrvr.SYS"},
+        {Class::Nt, "C:\\WINNT\\system32", "windrvr",
+         "\\SystemRoot\\System32\\drivers\\windrvr.SYS"},
+        {Class::Win98, "C:\\WINDOWS\\SYSTEM", "windrvr",
+         "\\SystemRoot\\System32\\drivers\\windrvr.SYS"},
         {Class::Vxd, "C:\\WINDOWS\\SYSTEM", "windrvr", "C:\\WINDOWS\\SYSTEM\\Vmm32\\windrvr.VXD"},
         {Class::Vxd, "C:\\WINDOWS\\SYSTEM", "talvenkp", "C:\\WINDOWS\\SYSTEM\\Vmm32\\talvenkp.VXD"},
         {Class::Vxd, "C:\\", "windrvr", "C:\\Vmm32\\windrvr.VXD"},
         {Class::Vxd, "C:\\WINDOWS\\SYSTEM\\", "windrvr", "C:\\WINDOWS\\SYSTEM\\Vmm32\\windrvr.VXD"},
         // "%sVmm32\%s.VXD" is 18 characters beyond a directory without its backslash.
-        {Class::Vxd, "C:\\" + std::string(978, 's'), "windrvr", "C:\\" + std::string(978, 's') + "\\Vmm32\\windrvr.VXD"},
+        {Class::Vxd, "C:\\" + std::string(978, 's'), "windrvr",
+         "C:\\" + std::string(978, 's') + "\\Vmm32\\windrvr.VXD"},
         {Class::Vxd, "C:\\" + std::string(979, 's'), "windrvr", ""},
         {Class::Vxd, "C:\\" + std::string(1100, 's'), "windrvr", ""},
         // "\SystemRoot\System32\drivers\%s.SYS" is 33 characters beyond the file name.
-        {Class::Nt, "", std::string(966, 'f'), "\\SystemRoot\\System32\\drivers\\" + std::string(966, 'f') + ".SYS"},
+        {Class::Nt, "", std::string(966, 'f'),
+         "\\SystemRoot\\System32\\drivers\\" + std::string(966, 'f') + ".SYS"},
         {Class::Win98, "", std::string(967, 'f'), ""},
     };
     for (const Row& row : rows) {

@@ -93,7 +93,8 @@ TEST_F(RestartDelete, NtTakesBackExactlyOurDeletes)
         {"among others, in order", REG_MULTI_SZ,
          List({kTheirs, "", kOurs, "", "\\??\\C:\\B.OLD", "!\\??\\C:\\B.NEW",
                std::string("\\??\\") + kTalvenkpSys, "", "\\??\\C:\\C.TMP", ""}),
-         1, kBecomes, List({kTheirs, "", "\\??\\C:\\B.OLD", "!\\??\\C:\\B.NEW", "\\??\\C:\\C.TMP", ""}),
+         1, kBecomes,
+         List({kTheirs, "", "\\??\\C:\\B.OLD", "!\\??\\C:\\B.NEW", "\\??\\C:\\C.TMP", ""}),
          nullptr},
         {"the short form", REG_MULTI_SZ,
          List({"\\??\\C:\\WINDOW~1\\system32\\DRIVERS\\windrvr.sys", "", kTheirs, ""}), 1, kBecomes,
@@ -102,11 +103,12 @@ TEST_F(RestartDelete, NtTakesBackExactlyOurDeletes)
          List({kOurs, "\\??\\C:\\SAVED.SYS", "\\??\\C:\\NEW.SYS", "!" + kOurs}), 1, kUnchanged, "",
          nullptr},
         {"names that only start like ours", REG_MULTI_SZ,
-         List({kOurs + ".bak", "", kOurs.substr(0, kOurs.size() - 1), "", "\\??\\\\??\\" + kOurs.substr(4), ""}),
+         List({kOurs + ".bak", "", kOurs.substr(0, kOurs.size() - 1), "",
+               "\\??\\\\??\\" + kOurs.substr(4), ""}),
          1, kUnchanged, "", nullptr},
         {"a last source without its target", REG_MULTI_SZ,
-         std::string(List({kTheirs, "", kOurs})).substr(0, kTheirs.size() + 2 + kOurs.size() + 1), 1,
-         kBecomes, List({kTheirs, ""}), nullptr},
+         std::string(List({kTheirs, "", kOurs})).substr(0, kTheirs.size() + 2 + kOurs.size() + 1),
+         1, kBecomes, List({kTheirs, ""}), nullptr},
         {"no final NUL", REG_MULTI_SZ, kTheirs + '\0' + '\0' + kOurs + '\0', 1, kBecomes,
          List({kTheirs, ""}), nullptr},
         {"another type", REG_BINARY, List({kOurs, ""}), 1, kUnchanged, "", nullptr},
@@ -148,8 +150,9 @@ TEST_F(RestartDelete, NtTakesBackExactlyOurDeletes)
 TEST_F(RestartDelete, Win9xTakesBackOurNulLinesInLongAndShortForm)
 {
     UseWindows98Directory();
-    const std::vector<std::string> others = {"NUL=C:\\OTHER.TMP", "C:\\Windows98\\SYSTEM\\VMM32\\windrvr.vxd=C:\\NEW.VXD",
-                                             "NUL=C:\\Windows98\\SYSTEM\\VMM32\\windrvr.vx"};
+    const std::vector<std::string> others = {
+        "NUL=C:\\OTHER.TMP", "C:\\Windows98\\SYSTEM\\VMM32\\windrvr.vxd=C:\\NEW.VXD",
+        "NUL=C:\\Windows98\\SYSTEM\\VMM32\\windrvr.vx"};
     struct Row {
         const char* name;
         std::vector<std::string> before;
@@ -157,15 +160,22 @@ TEST_F(RestartDelete, Win9xTakesBackOurNulLinesInLongAndShortForm)
         std::vector<std::string> after;
         const char* failing;
     } rows[] = {
-        {"long and short forms among others", {others[0], std::string("NUL=") + kWindrvrVxd, others[1],
-          " nul = c:\\window~1\\system\\vmm32\\windrvr.vxd", others[2], std::string("NUL=") + kTalvenkpVxd},
-         1, others, nullptr},
+        {"long and short forms among others",
+         {others[0], std::string("NUL=") + kWindrvrVxd, others[1],
+          " nul = c:\\window~1\\system\\vmm32\\windrvr.vxd", others[2],
+          std::string("NUL=") + kTalvenkpVxd},
+         1,
+         others,
+         nullptr},
         {"ours only", {std::string("NUL=") + kWindrvrVxd}, 1, {}, nullptr},
         {"nothing of ours", others, 1, others, nullptr},
         {"too big to read whole", std::vector<std::string>(2000, "NUL=C:\\TEMP\\0123456789.TMP"), 0,
          std::vector<std::string>(2000, "NUL=C:\\TEMP\\0123456789.TMP"), nullptr},
-        {"not written", {std::string("NUL=") + kWindrvrVxd, others[0]}, 0,
-         {std::string("NUL=") + kWindrvrVxd, others[0]}, "WritePrivateProfileSectionA"},
+        {"not written",
+         {std::string("NUL=") + kWindrvrVxd, others[0]},
+         0,
+         {std::string("NUL=") + kWindrvrVxd, others[0]},
+         "WritePrivateProfileSectionA"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -194,7 +204,8 @@ TEST_F(RestartDelete, ScheduledDeletesAreTakenBackWhole)
     SetPending(REG_MULTI_SZ, before);
     EXPECT_EQ(1, ScheduleDeleteAtRestart(kWindrvrSys, 0));
     EXPECT_EQ(1, ScheduleDeleteAtRestart(kTalvenkpSys, 0));
-    EXPECT_EQ(before.substr(0, before.size() - 1) + List({kOurs, "", std::string("\\??\\") + kTalvenkpSys, ""}),
+    EXPECT_EQ(before.substr(0, before.size() - 1) +
+                  List({kOurs, "", std::string("\\??\\") + kTalvenkpSys, ""}),
               PendingBytes());
     EXPECT_EQ(1, Withdraw(0));
     EXPECT_EQ(before, PendingBytes());

@@ -131,9 +131,12 @@ enum class Registrar { Nt, Vxd, Win98 };
 inline std::unique_ptr<CDriverRegistrar> Make(Registrar r)
 {
     switch (r) {
-    case Registrar::Nt: return Make<CNtServiceRegistrar>();
-    case Registrar::Vxd: return Make<CVxdRegistrar>();
-    case Registrar::Win98: return Make<CWin98SysRegistrar>();
+    case Registrar::Nt:
+        return Make<CNtServiceRegistrar>();
+    case Registrar::Vxd:
+        return Make<CVxdRegistrar>();
+    case Registrar::Win98:
+        return Make<CWin98SysRegistrar>();
     }
     return nullptr;
 }

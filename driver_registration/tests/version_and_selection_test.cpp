@@ -16,14 +16,13 @@ TEST_F(WindowsKindTest, ClassifiesEveryVersionRow)
         DWORD platform, major, minor;
         WindowsKind kind;
     } rows[] = {
-        {1, 4, 0, 1},   {1, 4, 10, 2},  {1, 4, 90, 2},  {1, 4, 1, 2},   {1, 3, 0, 0},
-        {1, 5, 0, 0},   {2, 4, 0, 3},   {2, 4, 10, 3},  {2, 3, 51, 0},  {2, 5, 0, 4},
-        {2, 5, 1, 5},   {2, 5, 2, 5},   {2, 6, 0, 0},   {2, 10, 0, 0},  {0, 4, 0, 0},
-        {0, 3, 10, 0},  {3, 5, 1, 0},
+        {1, 4, 0, 1}, {1, 4, 10, 2}, {1, 4, 90, 2}, {1, 4, 1, 2},  {1, 3, 0, 0}, {1, 5, 0, 0},
+        {2, 4, 0, 3}, {2, 4, 10, 3}, {2, 3, 51, 0}, {2, 5, 0, 4},  {2, 5, 1, 5}, {2, 5, 2, 5},
+        {2, 6, 0, 0}, {2, 10, 0, 0}, {0, 4, 0, 0},  {0, 3, 10, 0}, {3, 5, 1, 0},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(::testing::Message() << "platform " << row.platform << ", " << row.major
-                                          << "." << row.minor);
+        SCOPED_TRACE(::testing::Message()
+                     << "platform " << row.platform << ", " << row.major << "." << row.minor);
         sim::SetVersion(row.platform, row.major, row.minor);
         EXPECT_EQ(row.kind, GetWindowsKind());
     }
@@ -45,7 +44,7 @@ TEST_F(WindowsKindTest, FailingVersionQueryIsKindZero)
 
 TEST(WindowsKindNames, InKindOrder)
 {
-    const char* expected[6] = {"None Detected", "Windows 95", "Windows 98",
+    const char* expected[6] = {"None Detected",  "Windows 95",   "Windows 98",
                                "Windows NT 4.0", "Windows 2000", "Windows XP"};
     for (int i = 0; i < 6; ++i)
         EXPECT_STREQ(expected[i], kWindowsKindNames[i]) << i;
@@ -145,16 +144,16 @@ TEST_F(SelectionTest, ByPlatformVersionAndPreference)
         int preferVxd;
         Made made;
     } rows[] = {
-        {1, 4, 0, 0, Made::Vxd},    {1, 4, 0, 1, Made::Vxd},     {1, 3, 95, 0, Made::Vxd},
-        {1, 4, 10, 0, Made::Win98}, {1, 4, 10, 1, Made::Vxd},    {1, 4, 90, 0, Made::Win98},
-        {1, 4, 90, 7, Made::Vxd},   {1, 5, 0, 0, Made::Win98},   {2, 4, 0, 0, Made::Nt},
-        {2, 5, 1, 0, Made::Nt},     {2, 6, 0, 0, Made::Nt},      {2, 5, 1, 1, Made::None},
-        {2, 4, 0, -1, Made::None},  {0, 3, 10, 0, Made::None},   {0, 3, 10, 1, Made::None},
+        {1, 4, 0, 0, Made::Vxd},    {1, 4, 0, 1, Made::Vxd},   {1, 3, 95, 0, Made::Vxd},
+        {1, 4, 10, 0, Made::Win98}, {1, 4, 10, 1, Made::Vxd},  {1, 4, 90, 0, Made::Win98},
+        {1, 4, 90, 7, Made::Vxd},   {1, 5, 0, 0, Made::Win98}, {2, 4, 0, 0, Made::Nt},
+        {2, 5, 1, 0, Made::Nt},     {2, 6, 0, 0, Made::Nt},    {2, 5, 1, 1, Made::None},
+        {2, 4, 0, -1, Made::None},  {0, 3, 10, 0, Made::None}, {0, 3, 10, 1, Made::None},
         {3, 5, 0, 0, Made::None},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(::testing::Message() << "platform " << row.platform << ", " << row.major
-                                          << "." << row.minor << ", preferVxd " << row.preferVxd);
+        SCOPED_TRACE(::testing::Message() << "platform " << row.platform << ", " << row.major << "."
+                                          << row.minor << ", preferVxd " << row.preferVxd);
         sim::Reset();
         sim::SetVersion(row.platform, row.major, row.minor);
         std::unique_ptr<CDriverRegistrar> r(CreateDriverRegistrar(row.preferVxd));

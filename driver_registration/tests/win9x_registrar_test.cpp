@@ -97,7 +97,8 @@ TEST_F(Vxd, UnloadRequestCarriesTheUpperCaseName)
 // A base name that cannot fit the 256-character field with its NUL is never sent cut.
 TEST_F(Vxd, UnloadOfANameTheRequestCannotHoldSendsNothing)
 {
-    ASSERT_EQ(1, registrar->Configure("WinDriver", std::string(256, 'q').c_str(), 2, "C:\\x.vxd", 0));
+    ASSERT_EQ(1,
+              registrar->Configure("WinDriver", std::string(256, 'q').c_str(), 2, "C:\\x.vxd", 0));
     sim::machine().vxd.loaded[std::string(255, 'Q')] = 1;
     EXPECT_EQ(0, registrar->Unload());
     EXPECT_TRUE(Requests().empty());
@@ -114,7 +115,8 @@ TEST_F(Vxd, UnloadRepeatsUntilTheLoaderRefuses)
         size_t requests;
         const char* text;
     } rows[] = {
-        {"not loaded", 0, false, 0, 1, "Could not unload driver, or driver was previously loaded.\n"},
+        {"not loaded", 0, false, 0, 1,
+         "Could not unload driver, or driver was previously loaded.\n"},
         {"loaded once", 1, false, 1, 2, ""},
         {"loaded three times", 3, false, 1, 4, ""},
         {"loaded 999 times", 999, false, 1, 1000, ""},
@@ -207,7 +209,8 @@ TEST_F(Vxd, KeyPathsThatDoNotFitAreRefusedBeforeTheRegistry)
         const std::vector<std::string> calls = test::CallsSince(first);
         EXPECT_EQ(length <= 985 ? 2 : 0,
                   test::Count(calls, "RegCreateKeyExA") + test::Count(calls, "RegDeleteKeyA"));
-        EXPECT_EQ(1u, sim::machine().registry.count("HKLM\\System\\CurrentControlSet\\Services\\VxD"));
+        EXPECT_EQ(1u,
+                  sim::machine().registry.count("HKLM\\System\\CurrentControlSet\\Services\\VxD"));
         EXPECT_TRUE(sim::machine().valueWrites.empty());
     }
 }
@@ -221,8 +224,9 @@ TEST_F(Win98Sys, InstallWritesFourByteBinaryNumbersAndNoGroup)
 {
     EXPECT_EQ(1, registrar->Install());
     EXPECT_STREQ("", registrar->Messages());
-    EXPECT_EQ((std::vector<std::string>{"Start", "Type", "ErrorControl", "ImagePath", "DisplayName"}),
-              test::WriteOrder(kServiceKey));
+    EXPECT_EQ(
+        (std::vector<std::string>{"Start", "Type", "ErrorControl", "ImagePath", "DisplayName"}),
+        test::WriteOrder(kServiceKey));
     EXPECT_TRUE(HasValue(kServiceKey, "Start", REG_BINARY, test::Bytes({2, 0, 0, 0})));
     EXPECT_TRUE(HasValue(kServiceKey, "Type", REG_BINARY, test::Bytes({1, 0, 0, 0})));
     EXPECT_TRUE(HasValue(kServiceKey, "ErrorControl", REG_BINARY, test::Bytes({1, 0, 0, 0})));

@@ -56,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         sim::machine().currentDir = "D:\\work";
     }
     if (failure & 0x80)
-        sim::FailCallAt(failure & 7, kErrors[(failure >> 3) % (sizeof kErrors / sizeof kErrors[0])]);
+        sim::FailCallAt(failure & 7,
+                        kErrors[(failure >> 3) % (sizeof kErrors / sizeof kErrors[0])]);
 
     auto before = sim::machine().files;
     char* exact = ExactString(path);
@@ -83,7 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     bool noShare = false;
     if (walked.compare(0, 2, "\\\\") == 0) {
         size_t serverEnd = walked.find('\\', 2);
-        noShare = serverEnd == std::string::npos || walked.find('\\', serverEnd + 1) == std::string::npos;
+        noShare =
+            serverEnd == std::string::npos || walked.find('\\', serverEnd + 1) == std::string::npos;
     }
     if (created && resolvable && !noShare)
         FUZZ_CHECK(GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES);

@@ -12,12 +12,12 @@
 
 // Stops the run so that libFuzzer records the input: a broken property is a finding, as a
 // sanitizer report is.
-#define FUZZ_CHECK(condition)                                                                 \
-    do {                                                                                      \
-        if (!(condition)) {                                                                   \
-            fprintf(stderr, "%s:%d: property violated: %s\n", __FILE__, __LINE__, #condition); \
-            abort();                                                                          \
-        }                                                                                     \
+#define FUZZ_CHECK(condition)                                                                      \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            fprintf(stderr, "%s:%d: property violated: %s\n", __FILE__, __LINE__, #condition);     \
+            abort();                                                                               \
+        }                                                                                          \
     } while (0)
 
 class FuzzInput {

@@ -20,9 +20,13 @@
 namespace {
 
 const char kServices[] = "HKLM\\System\\CurrentControlSet\\Services\\";
-const DWORD kErrors[] = {ERROR_ACCESS_DENIED, ERROR_SERVICE_MARKED_FOR_DELETE,
-                         ERROR_SERVICE_NOT_ACTIVE, ERROR_SERVICE_EXISTS,
-                         ERROR_SERVICE_DOES_NOT_EXIST, ERROR_FILE_NOT_FOUND, ERROR_GEN_FAILURE,
+const DWORD kErrors[] = {ERROR_ACCESS_DENIED,
+                         ERROR_SERVICE_MARKED_FOR_DELETE,
+                         ERROR_SERVICE_NOT_ACTIVE,
+                         ERROR_SERVICE_EXISTS,
+                         ERROR_SERVICE_DOES_NOT_EXIST,
+                         ERROR_FILE_NOT_FOUND,
+                         ERROR_GEN_FAILURE,
                          0xDEADBEEF};
 
 struct Version {
@@ -37,8 +41,7 @@ typedef std::set<std::string, sim::NoCase> NameSet;
 bool IsOwnKey(const std::string& key, const std::string& name)
 {
     for (const std::string& own : {kServices + name, kServices + std::string("VxD\\") + name}) {
-        if (sim::detail::EqualNoCase(key, own) ||
-            sim::detail::StartsWithNoCase(key, own + "\\") ||
+        if (sim::detail::EqualNoCase(key, own) || sim::detail::StartsWithNoCase(key, own + "\\") ||
             sim::detail::StartsWithNoCase(own, key + "\\"))
             return true;
     }
@@ -147,10 +150,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         uint8_t op = input.Byte();
         int result = -1;
         switch (op % 12) {
-        case 0: result = registrar->Install(); break;
-        case 1: result = registrar->Remove(); break;
-        case 2: result = registrar->Load(); break;
-        case 3: result = registrar->Unload(); break;
+        case 0:
+            result = registrar->Install();
+            break;
+        case 1:
+            result = registrar->Remove();
+            break;
+        case 2:
+            result = registrar->Load();
+            break;
+        case 3:
+            result = registrar->Unload();
+            break;
         case 4:
             registrar->AddError(text.c_str());
             FUZZ_CHECK(registrar->HasError() == 1);
@@ -163,7 +174,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             registrar->ClearMessages();
             FUZZ_CHECK(registrar->Messages()[0] == '\0' && registrar->HasMessages() == 0);
             break;
-        case 7: configure(); break;
+        case 7:
+            configure();
+            break;
         case 8: {
             // Set directly, as the classes do on themselves: no checks but the fields' bounds.
             namesSetDirectly = true;
@@ -179,8 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         case 9:
-            sim::FailCallAt(sim::machine().calls.size() + (op >> 6),
-                            kErrors[(op >> 3) & 7]);
+            sim::FailCallAt(sim::machine().calls.size() + (op >> 6), kErrors[(op >> 3) & 7]);
             break;
         case 10:
             for (int i = 0; i < 40; ++i)

@@ -79,7 +79,8 @@ std::string ExpectedValue(const std::string& bytes, int* withdrawn)
     *withdrawn = 0;
     for (size_t i = 0; i < strings.size(); i += 2) {
         bool hasTarget = i + 1 < strings.size();
-        std::string name = strings[i].compare(0, 4, "\\??\\") == 0 ? strings[i].substr(4) : strings[i];
+        std::string name =
+            strings[i].compare(0, 4, "\\??\\") == 0 ? strings[i].substr(4) : strings[i];
         if ((!hasTarget || strings[i + 1].empty()) && Ours(name)) {
             ++*withdrawn;
             continue;
@@ -126,10 +127,10 @@ std::string ShortForm(const std::string& path)
 
 void CheckWininit(int result, const sim::Snapshot& before)
 {
-    std::vector<std::string> lines = before.profiles.count(kWininit) != 0 &&
-                                             before.profiles.at(kWininit).count("rename") != 0
-                                         ? before.profiles.at(kWininit).at("rename")
-                                         : std::vector<std::string>();
+    std::vector<std::string> lines =
+        before.profiles.count(kWininit) != 0 && before.profiles.at(kWininit).count("rename") != 0
+            ? before.profiles.at(kWininit).at("rename")
+            : std::vector<std::string>();
     size_t used = 0;
     for (const std::string& line : lines)
         used += line.size() + 1;

@@ -161,7 +161,8 @@ TEST_F(CreateDirectoryPathTest, OverLongPathIsRefusedBeforeAnythingIsCreated)
     std::string fits = "C:\\" + std::string(255, 'x');  // 258 + '\' + NUL
     std::string tooLong = "C:\\" + std::string(256, 'x');
     std::string fitsWithBackslash = "C:\\" + std::string(255, 'x') + "\\";
-    std::string inputMaximum = "C:\\" + std::string(1019, 'x');  // what the 1023-count edit read gives
+    std::string inputMaximum =
+        "C:\\" + std::string(1019, 'x');  // what the 1023-count edit read gives
 
     for (const std::string& path : {tooLong, inputMaximum}) {
         sim::Snapshot before = sim::TakeSnapshot();

@@ -3,7 +3,7 @@
 
 NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
 {
-  (void)driver;
-  (void)registryPath;
-  return STATUS_UNSUCCESSFUL;
+    (void)driver;
+    (void)registryPath;
+    return STATUS_UNSUCCESSFUL;
 }

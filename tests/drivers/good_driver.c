@@ -19,7 +19,7 @@ static void Record(PCWSTR what)
     KeQuerySystemTime(&now);
     /* Without the key, nothing is recorded: a failure is the expected outcome outside the tests. */
     RtlWriteRegistryValue(RTL_REGISTRY_ABSOLUTE, L"\\Registry\\Machine\\Software\\TalvenTest", what,
-        REG_BINARY, &now, sizeof now);
+                          REG_BINARY, &now, sizeof now);
 }
 
 static void NTAPI GoodDriverUnload(PDRIVER_OBJECT driver)

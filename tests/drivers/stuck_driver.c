@@ -5,8 +5,8 @@
 
 NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
 {
-  (void)registryPath;
-  driver->DriverUnload = NULL;
-  DbgPrint("stuck_driver: started, no unload routine\n");
-  return STATUS_SUCCESS;
+    (void)registryPath;
+    driver->DriverUnload = NULL;
+    DbgPrint("stuck_driver: started, no unload routine\n");
+    return STATUS_SUCCESS;
 }

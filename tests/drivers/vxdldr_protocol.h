@@ -50,30 +50,30 @@
 
 /* Same layout as the registrar's 260-byte unload request. */
 typedef struct VXDLDR_UNLOAD_REQUEST {
-  unsigned long deviceId; /* 0xFFFFFFFF */
-  char deviceName[VXDLDR_NAME_SIZE];
+    unsigned long deviceId; /* 0xFFFFFFFF */
+    char deviceName[VXDLDR_NAME_SIZE];
 } VXDLDR_UNLOAD_REQUEST;
 
 typedef struct VXDLDR_COUNT {
-  unsigned long count;
-  char name[VXDLDR_NAME_SIZE]; /* NUL-terminated, compared exactly */
+    unsigned long count;
+    char name[VXDLDR_NAME_SIZE]; /* NUL-terminated, compared exactly */
 } VXDLDR_COUNT;
 
 typedef struct VXDLDR_LOG_ENTRY {
-  unsigned long code;        /* the control code received */
-  unsigned long inputLength; /* the input length received, even when larger than `input` */
-  unsigned long outputLength;
-  long status;               /* NTSTATUS the driver answered with; 0 is success */
-  unsigned char input[VXDLDR_LOG_INPUT]; /* first min(inputLength, VXDLDR_LOG_INPUT) bytes */
-  unsigned long vxdKeys;   /* subkeys of HKLM\System\CurrentControlSet\Services\VxD then */
-  unsigned long long time; /* system time of the request, in 100 ns units */
+    unsigned long code;        /* the control code received */
+    unsigned long inputLength; /* the input length received, even when larger than `input` */
+    unsigned long outputLength;
+    long status;                           /* NTSTATUS the driver answered with; 0 is success */
+    unsigned char input[VXDLDR_LOG_INPUT]; /* first min(inputLength, VXDLDR_LOG_INPUT) bytes */
+    unsigned long vxdKeys;   /* subkeys of HKLM\System\CurrentControlSet\Services\VxD then */
+    unsigned long long time; /* system time of the request, in 100 ns units */
 } VXDLDR_LOG_ENTRY;
 
 typedef struct VXDLDR_LOG {
-  unsigned long total;  /* requests received since the last reset */
-  unsigned long stored; /* entries filled, min(total, VXDLDR_LOG_ENTRIES) */
-  VXDLDR_LOG_ENTRY entries[VXDLDR_LOG_ENTRIES];
-  unsigned long openHandles; /* opens (IRP_MJ_CREATE) minus closes (IRP_MJ_CLOSE) since the
+    unsigned long total;  /* requests received since the last reset */
+    unsigned long stored; /* entries filled, min(total, VXDLDR_LOG_ENTRIES) */
+    VXDLDR_LOG_ENTRY entries[VXDLDR_LOG_ENTRIES];
+    unsigned long openHandles; /* opens (IRP_MJ_CREATE) minus closes (IRP_MJ_CLOSE) since the
                                 driver started, the reader's own handle included; not reset */
 } VXDLDR_LOG;
 

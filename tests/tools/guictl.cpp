@@ -138,11 +138,21 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
     Caption(window, caption, sizeof caption);
     bool hit = false;
     switch (match->mode) {
-        case kExact: hit = strcmp(caption, match->caption) == 0; break;
-        case kPrefix: hit = strncmp(caption, match->caption, strlen(match->caption)) == 0; break;
-        case kMessageBox: hit = strcmp(caption, match->caption) == 0 && IsMessageBox(window); break;
-        case kOwned: hit = GetWindow(window, GW_OWNER) == match->owner; break;
-        case kHasControl: hit = GetDlgItem(window, atoi(match->caption)) != NULL; break;
+    case kExact:
+        hit = strcmp(caption, match->caption) == 0;
+        break;
+    case kPrefix:
+        hit = strncmp(caption, match->caption, strlen(match->caption)) == 0;
+        break;
+    case kMessageBox:
+        hit = strcmp(caption, match->caption) == 0 && IsMessageBox(window);
+        break;
+    case kOwned:
+        hit = GetWindow(window, GW_OWNER) == match->owner;
+        break;
+    case kHasControl:
+        hit = GetDlgItem(window, atoi(match->caption)) != NULL;
+        break;
     }
     if (!hit)
         return TRUE;
@@ -183,12 +193,12 @@ BOOL CALLBACK ListWindow(HWND window, LPARAM)
     if (IsMessageBox(window)) {
         char raw[kCaptionSize] = "";
         SendMessageTimeoutA(GetDlgItem(window, 0xFFFF), WM_GETTEXT, sizeof raw, (LPARAM)raw,
-            SMTO_NORMAL, kSendTimeoutMs, NULL);
+                            SMTO_NORMAL, kSendTimeoutMs, NULL);
         Escape(raw, text, sizeof text);
     }
     Line("     dialog %p pid %04lx owner %p caption '%s'%s%s%s", (void*)window, pid,
-        (void*)GetWindow(window, GW_OWNER), shown, text[0] ? " text '" : "", text,
-        text[0] ? "'" : "");
+         (void*)GetWindow(window, GW_OWNER), shown, text[0] ? " text '" : "", text,
+         text[0] ? "'" : "");
     return TRUE;
 }
 
@@ -219,8 +229,8 @@ char* ReadText(HWND window)
     if (!text)
         return NULL;
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(
-            window, WM_GETTEXT, size, (LPARAM)text, SMTO_NORMAL, kSendTimeoutMs, &copied)) {
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, size, (LPARAM)text, SMTO_NORMAL, kSendTimeoutMs,
+                             &copied)) {
         free(text);
         return NULL;
     }
@@ -330,7 +340,7 @@ bool Select(HWND window, const char* command, const char* what, bool waitForAnsw
 {
     if (!window)
         return Fail("%s: no %s appeared%s%s%s", command, what, g_failOn ? " (or '" : "",
-            g_failOn ? g_failOn : "", g_failOn ? "' came first)" : "");
+                    g_failOn ? g_failOn : "", g_failOn ? "' came first)" : "");
     g_window = window;
     // A window just shown may belong to a thread that has not yet entered its message loop (a
     // message box at the end of a long handler): wait until it answers. Not so a status window,
@@ -354,7 +364,7 @@ void Excerpt(const char* text, size_t offset, char* out, size_t size)
     char escaped[kShown * 4 + 16];
     Escape(part, escaped, sizeof escaped);
     snprintf(out, size, "%s%s%s", offset ? "..." : "", escaped,
-        strlen(text + offset) > kShown ? "..." : "");
+             strlen(text + offset) > kShown ? "..." : "");
 }
 
 bool CompareText(const char* command, int id, const char* seen, const char* expected, char how)
@@ -370,7 +380,7 @@ bool CompareText(const char* command, int id, const char* seen, const char* expe
     if (same) {
         Excerpt(seen, 0, seenShown, sizeof seenShown);
         Line("ok   %s %d: '%s'%s", command, id, seenShown,
-            strlen(seen) > kShown ? " (the whole text matches)" : "");
+             strlen(seen) > kShown ? " (the whole text matches)" : "");
         return true;
     }
     // Long texts: show where they part.
@@ -383,12 +393,12 @@ bool CompareText(const char* command, int id, const char* seen, const char* expe
     Excerpt(expected, from, expectedShown, sizeof expectedShown);
     const char* relation = how == '=' ? "" : how == '^' ? "beginning with " : "containing ";
     if (how == '~' || (strlen(seen) <= kShown && strlen(expected) <= kShown))
-        return Fail(
-            "%s %d: expected %s'%s', seen '%s'", command, id, relation, expectedShown, seenShown);
+        return Fail("%s %d: expected %s'%s', seen '%s'", command, id, relation, expectedShown,
+                    seenShown);
     return Fail("%s %d: expected %s%lu characters, seen %lu; they differ at offset %lu: "
                 "expected '%s', seen '%s'",
-        command, id, relation, (unsigned long)strlen(expected), (unsigned long)strlen(seen),
-        (unsigned long)at, expectedShown, seenShown);
+                command, id, relation, (unsigned long)strlen(expected), (unsigned long)strlen(seen),
+                (unsigned long)at, expectedShown, seenShown);
 }
 
 bool ExpectState(const char* command, int id, const char* what, int expected, int seen)
@@ -513,9 +523,10 @@ bool DoFailOn(Args& args, const char* command, int)
 // window), or by a control it holds (the id in place of the caption).
 bool DoWait(Args& args, const char* command, int mode)
 {
-    static const char* const kWhat[] = {"dialog with caption '%s'",
-        "dialog with caption beginning '%s'", "message box with caption '%s'",
-        "dialog owned by the selected window%s", "dialog holding control %s"};
+    static const char* const kWhat[] = {
+        "dialog with caption '%s'", "dialog with caption beginning '%s'",
+        "message box with caption '%s'", "dialog owned by the selected window%s",
+        "dialog holding control %s"};
     const char* word = mode == kOwned ? "" : args.Take();
     long id = 0;
     if (!word || (mode == kHasControl && (!ParseNumber(word, &id) || id <= 0)))
@@ -527,7 +538,7 @@ bool DoWait(Args& args, const char* command, int mode)
     snprintf(what, sizeof what - 32, kWhat[mode], word);
     snprintf(what + strlen(what), 32, " within %lu ms", timeoutMs);
     return Select(WaitDialog((MatchMode)mode, word, g_window, timeoutMs), command, what,
-        mode != kHasControl);
+                  mode != kHasControl);
 }
 
 bool DoAbsent(Args& args, const char* command, int)
@@ -556,7 +567,7 @@ bool DoWaitGone(Args& args, const char* command, int hiddenIsEnough)
     while (IsWindow(g_window) && !(hiddenIsEnough && !IsWindowVisible(g_window))) {
         if (GetTickCount() - start >= timeoutMs)
             return Fail("%s: window %p still %s after %lu ms", command, (void*)g_window,
-                hiddenIsEnough ? "visible" : "there", timeoutMs);
+                        hiddenIsEnough ? "visible" : "there", timeoutMs);
         Sleep(kPollMs);
     }
     Line("ok   %s", command);
@@ -696,12 +707,12 @@ bool DoTreeSelectRoot(Args&, const char* command, int)
     if (!search.found)
         return Fail("%s: the window has no tree view", command);
     DWORD_PTR root = 0, selected = 0;
-    SendMessageTimeoutA(
-        search.found, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_NORMAL, kSendTimeoutMs, &root);
+    SendMessageTimeoutA(search.found, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_NORMAL, kSendTimeoutMs,
+                        &root);
     if (!root)
         return Fail("%s: the tree view has no root item", command);
     SendMessageTimeoutA(search.found, TVM_SELECTITEM, TVGN_CARET, (LPARAM)root, SMTO_NORMAL,
-        kSendTimeoutMs, &selected);
+                        kSendTimeoutMs, &selected);
     if (!selected)
         return Fail("%s: the tree view refused to select its root item", command);
     Line("ok   tree-select-root");
@@ -722,7 +733,7 @@ bool DoExpectState(Args& args, const char* command, int kind)
         return ExpectState(command, id, "visible", flag, IsWindowVisible(control) ? 1 : 0);
     int checked = 0;
     return Checked(command, control, id, &checked) &&
-        ExpectState(command, id, "checked", flag, checked);
+           ExpectState(command, id, "checked", flag, checked);
 }
 
 // mode 0: print; 1: compare.
@@ -763,7 +774,7 @@ bool DoCheck(Args& args, const char* command, int)
     if (checked != flag && !Press(command, control, id))
         return false;
     return Checked(command, control, id, &checked) &&
-        ExpectState(command, id, "checked", flag, checked);
+           ExpectState(command, id, "checked", flag, checked);
 }
 
 bool DoSetText(Args& args, const char* command, int)
@@ -776,8 +787,8 @@ bool DoSetText(Args& args, const char* command, int)
     if (!Pressable(command, control, id))
         return false;
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(
-            control, WM_SETTEXT, 0, (LPARAM)text, SMTO_NORMAL, kSendTimeoutMs, &result) ||
+    if (!SendMessageTimeoutA(control, WM_SETTEXT, 0, (LPARAM)text, SMTO_NORMAL, kSendTimeoutMs,
+                             &result) ||
         !result)
         return Fail("set-text %d: WM_SETTEXT refused", id);
     Line("ok   set-text %d", id);
@@ -827,41 +838,41 @@ bool DoPost(Args& args, const char* command, int sysCommand)
 }
 
 const Command kCommands[] = {
-    {"timeout", DoMilliseconds, 0},              // MS: default time-out of the waits
-    {"fail-on", DoFailOn, 0},                    // CAPTION: waits fail when this message box shows
-    {"sleep", DoMilliseconds, 1},                // MS
-    {"wait", DoWait, kExact},                    // CAPTION [MS]: wait for a dialog, select it
-    {"wait-prefix", DoWait, kPrefix},            // PREFIX [MS]: caption beginning with PREFIX
-    {"wait-msgbox", DoWait, kMessageBox},        // CAPTION [MS]: a message box ("" matches "")
-    {"wait-owned", DoWait, kOwned},              // [MS]: a dialog owned by the selected window
-    {"wait-control", DoWait, kHasControl},       // ID [MS]: holding control ID; need not answer
-    {"absent", DoAbsent, 0},                     // CAPTION [MS]: not shown within MS (0)
-    {"wait-gone", DoWaitGone, 0},                // [MS]: the selected window is destroyed
-    {"wait-hidden", DoWaitGone, 1},              // [MS]: hidden or destroyed
-    {"expect-alone", DoExpectAlone, 0},          // the only visible dialog
-    {"list", DoList, 0},                         // print the visible dialogs
-    {"caption", DoCaption, 0},                   // print the caption
-    {"expect-caption", DoCaption, '='},          // TEXT
-    {"expect-caption-prefix", DoCaption, '^'},   // TEXT
-    {"text", DoText, 0},                         // ID: print the text, escaped
-    {"expect-text", DoText, '='},                // ID TEXT
-    {"expect-text-prefix", DoText, '^'},         // ID TEXT
-    {"expect-text-contains", DoText, '~'},       // ID TEXT
-    {"expect-text-file", DoText, 'f'},           // ID FILE: the file's text up to a NUL
-    {"wait-text", DoWaitText, 0},                // ID TEXT [MS]
-    {"expect-child-text", DoExpectChildText, 0}, // TEXT: some control shows it
-    {"tree-select-root", DoTreeSelectRoot, 0},   // select the tree view's root
-    {"expect-enabled", DoExpectState, kEnabled}, // ID 0|1
-    {"expect-visible", DoExpectState, kVisible}, // ID 0|1
-    {"expect-checked", DoExpectState, kChecked}, // ID 0|1 (no answer fails)
-    {"focus", DoFocus, 0},                       // print the id of the focused control
-    {"expect-focus", DoFocus, 1},                // ID
-    {"click", DoClick, 0},                       // ID: BM_CLICK; fails when not delivered
-    {"check", DoCheck, 0},                       // ID 0|1: click if it differs, then check
-    {"set-text", DoSetText, 0},                  // ID TEXT: WM_SETTEXT
-    {"key", DoKey, 0},                           // esc|enter|tab: posted to the focus
-    {"close", DoPost, 0},                        // post WM_CLOSE
-    {"syscommand", DoPost, 1},                   // N: post WM_SYSCOMMAND N (16: About)
+    {"timeout", DoMilliseconds, 0},               // MS: default time-out of the waits
+    {"fail-on", DoFailOn, 0},                     // CAPTION: waits fail when this message box shows
+    {"sleep", DoMilliseconds, 1},                 // MS
+    {"wait", DoWait, kExact},                     // CAPTION [MS]: wait for a dialog, select it
+    {"wait-prefix", DoWait, kPrefix},             // PREFIX [MS]: caption beginning with PREFIX
+    {"wait-msgbox", DoWait, kMessageBox},         // CAPTION [MS]: a message box ("" matches "")
+    {"wait-owned", DoWait, kOwned},               // [MS]: a dialog owned by the selected window
+    {"wait-control", DoWait, kHasControl},        // ID [MS]: holding control ID; need not answer
+    {"absent", DoAbsent, 0},                      // CAPTION [MS]: not shown within MS (0)
+    {"wait-gone", DoWaitGone, 0},                 // [MS]: the selected window is destroyed
+    {"wait-hidden", DoWaitGone, 1},               // [MS]: hidden or destroyed
+    {"expect-alone", DoExpectAlone, 0},           // the only visible dialog
+    {"list", DoList, 0},                          // print the visible dialogs
+    {"caption", DoCaption, 0},                    // print the caption
+    {"expect-caption", DoCaption, '='},           // TEXT
+    {"expect-caption-prefix", DoCaption, '^'},    // TEXT
+    {"text", DoText, 0},                          // ID: print the text, escaped
+    {"expect-text", DoText, '='},                 // ID TEXT
+    {"expect-text-prefix", DoText, '^'},          // ID TEXT
+    {"expect-text-contains", DoText, '~'},        // ID TEXT
+    {"expect-text-file", DoText, 'f'},            // ID FILE: the file's text up to a NUL
+    {"wait-text", DoWaitText, 0},                 // ID TEXT [MS]
+    {"expect-child-text", DoExpectChildText, 0},  // TEXT: some control shows it
+    {"tree-select-root", DoTreeSelectRoot, 0},    // select the tree view's root
+    {"expect-enabled", DoExpectState, kEnabled},  // ID 0|1
+    {"expect-visible", DoExpectState, kVisible},  // ID 0|1
+    {"expect-checked", DoExpectState, kChecked},  // ID 0|1 (no answer fails)
+    {"focus", DoFocus, 0},                        // print the id of the focused control
+    {"expect-focus", DoFocus, 1},                 // ID
+    {"click", DoClick, 0},                        // ID: BM_CLICK; fails when not delivered
+    {"check", DoCheck, 0},                        // ID 0|1: click if it differs, then check
+    {"set-text", DoSetText, 0},                   // ID TEXT: WM_SETTEXT
+    {"key", DoKey, 0},                            // esc|enter|tab: posted to the focus
+    {"close", DoPost, 0},                         // post WM_CLOSE
+    {"syscommand", DoPost, 1},                    // N: post WM_SYSCOMMAND N (16: About)
 };
 
 bool Run(Args& args)

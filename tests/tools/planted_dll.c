@@ -11,8 +11,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
         char line[2 * MAX_PATH + 16] = "";
         char program[MAX_PATH] = "";
         DWORD written = 0;
-        HANDLE marker = CreateFileA("C:\\planted_dll_loaded.txt", GENERIC_WRITE, 0, NULL,
-                                    OPEN_ALWAYS, 0, NULL);
+        HANDLE marker =
+            CreateFileA("C:\\planted_dll_loaded.txt", GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, 0, NULL);
         GetModuleFileNameA(instance, line, MAX_PATH - 1);
         GetModuleFileNameA(NULL, program, sizeof program - 1);
         lstrcatA(line, " loaded into ");

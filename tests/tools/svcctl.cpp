@@ -20,89 +20,102 @@
 
 namespace {
 
-const char *StateName(DWORD state) {
-  switch (state) {
-    case SERVICE_STOPPED: return "STOPPED";
-    case SERVICE_START_PENDING: return "START_PENDING";
-    case SERVICE_STOP_PENDING: return "STOP_PENDING";
-    case SERVICE_RUNNING: return "RUNNING";
-    case SERVICE_CONTINUE_PENDING: return "CONTINUE_PENDING";
-    case SERVICE_PAUSE_PENDING: return "PAUSE_PENDING";
-    case SERVICE_PAUSED: return "PAUSED";
-    default: return "UNKNOWN";
-  }
+const char* StateName(DWORD state)
+{
+    switch (state) {
+    case SERVICE_STOPPED:
+        return "STOPPED";
+    case SERVICE_START_PENDING:
+        return "START_PENDING";
+    case SERVICE_STOP_PENDING:
+        return "STOP_PENDING";
+    case SERVICE_RUNNING:
+        return "RUNNING";
+    case SERVICE_CONTINUE_PENDING:
+        return "CONTINUE_PENDING";
+    case SERVICE_PAUSE_PENDING:
+        return "PAUSE_PENDING";
+    case SERVICE_PAUSED:
+        return "PAUSED";
+    default:
+        return "UNKNOWN";
+    }
 }
 
-int Fail(const char *what, const char *name) {
-  printf("%s %s: error %lu\n", what, name, GetLastError());
-  return 1;
+int Fail(const char* what, const char* name)
+{
+    printf("%s %s: error %lu\n", what, name, GetLastError());
+    return 1;
 }
 
-int Usage() {
-  printf("usage: svcctl create NAME PATH [START] | start|stop|delete|state NAME | hold NAME SECONDS\n");
-  return 2;
+int Usage()
+{
+    printf("usage: svcctl create NAME PATH [START] | start|stop|delete|state NAME | hold NAME "
+           "SECONDS\n");
+    return 2;
 }
 
 }  // namespace
 
-int main(int argc, char **argv) {
-  if (argc < 3)
-    return Usage();
-  const char *command = argv[1];
-  const char *name = argv[2];
+int main(int argc, char** argv)
+{
+    if (argc < 3)
+        return Usage();
+    const char* command = argv[1];
+    const char* name = argv[2];
 
-  ServiceHandle manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS));
-  if (!manager.Get())
-    return Fail("OpenSCManager", name);
+    ServiceHandle manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS));
+    if (!manager.Get())
+        return Fail("OpenSCManager", name);
 
-  if (strcmp(command, "create") == 0) {
-    if (argc < 4)
-      return Usage();
-    DWORD start = argc > 4 ? strtoul(argv[4], NULL, 10) : SERVICE_DEMAND_START;
-    ServiceHandle service(CreateServiceA(manager.Get(), name, name, SERVICE_ALL_ACCESS,
-                                          SERVICE_KERNEL_DRIVER, start, SERVICE_ERROR_NORMAL,
-                                          argv[3], NULL, NULL, NULL, NULL, NULL));
-    if (!service.Get())
-      return Fail("create", name);
-    printf("create %s: ok\n", name);
-    return 0;
-  }
-
-  ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS));
-  if (!service.Get()) {
-    if (strcmp(command, "state") == 0 && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
-      printf("MISSING\n");
-      return 0;
+    if (strcmp(command, "create") == 0) {
+        if (argc < 4)
+            return Usage();
+        DWORD start = argc > 4 ? strtoul(argv[4], NULL, 10) : SERVICE_DEMAND_START;
+        ServiceHandle service(CreateServiceA(manager.Get(), name, name, SERVICE_ALL_ACCESS,
+                                             SERVICE_KERNEL_DRIVER, start, SERVICE_ERROR_NORMAL,
+                                             argv[3], NULL, NULL, NULL, NULL, NULL));
+        if (!service.Get())
+            return Fail("create", name);
+        printf("create %s: ok\n", name);
+        return 0;
     }
-    return Fail("open", name);
-  }
 
-  if (strcmp(command, "hold") == 0 && argc == 4) {
-    printf("holding %s\n", name);
-    fflush(stdout);
-    Sleep(strtoul(argv[3], NULL, 10) * 1000);
+    ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS));
+    if (!service.Get()) {
+        if (strcmp(command, "state") == 0 && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
+            printf("MISSING\n");
+            return 0;
+        }
+        return Fail("open", name);
+    }
+
+    if (strcmp(command, "hold") == 0 && argc == 4) {
+        printf("holding %s\n", name);
+        fflush(stdout);
+        Sleep(strtoul(argv[3], NULL, 10) * 1000);
+        return 0;
+    }
+    if (strcmp(command, "state") == 0) {
+        SERVICE_STATUS status;
+        if (!QueryServiceStatus(service.Get(), &status))
+            return Fail("query", name);
+        printf("%s\n", StateName(status.dwCurrentState));
+        return 0;
+    }
+    if (strcmp(command, "start") == 0) {
+        if (!StartServiceA(service.Get(), 0, NULL))
+            return Fail("start", name);
+    } else if (strcmp(command, "stop") == 0) {
+        SERVICE_STATUS status;
+        if (!ControlService(service.Get(), SERVICE_CONTROL_STOP, &status))
+            return Fail("stop", name);
+    } else if (strcmp(command, "delete") == 0) {
+        if (!DeleteService(service.Get()))
+            return Fail("delete", name);
+    } else {
+        return Usage();
+    }
+    printf("%s %s: ok\n", command, name);
     return 0;
-  }
-  if (strcmp(command, "state") == 0) {
-    SERVICE_STATUS status;
-    if (!QueryServiceStatus(service.Get(), &status))
-      return Fail("query", name);
-    printf("%s\n", StateName(status.dwCurrentState));
-    return 0;
-  }
-  if (strcmp(command, "start") == 0) {
-    if (!StartServiceA(service.Get(), 0, NULL))
-      return Fail("start", name);
-  } else if (strcmp(command, "stop") == 0) {
-    SERVICE_STATUS status;
-    if (!ControlService(service.Get(), SERVICE_CONTROL_STOP, &status))
-      return Fail("stop", name);
-  } else if (strcmp(command, "delete") == 0) {
-    if (!DeleteService(service.Get()))
-      return Fail("delete", name);
-  } else {
-    return Usage();
-  }
-  printf("%s %s: ok\n", command, name);
-  return 0;
 }

@@ -57,8 +57,8 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: vxdldr_ctl reset | set NAME COUNT | count NAME | log | keys\n");
         return 2;
     }
-    loader = CreateFileA("\\\\.\\VXDLDR", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0,
-                         NULL);
+    loader =
+        CreateFileA("\\\\.\\VXDLDR", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
     if (loader == INVALID_HANDLE_VALUE) {
         fprintf(stderr, "cannot open \\\\.\\VXDLDR: error %lu\n", GetLastError());
         return 1;

@@ -19,7 +19,10 @@ struct NoCase {
 struct RegValue {
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
-    bool operator==(const RegValue& other) const { return type == other.type && data == other.data; }
+    bool operator==(const RegValue& other) const
+    {
+        return type == other.type && data == other.data;
+    }
 };
 
 // A key's full path from its root, e.g. "HKLM\System\CurrentControlSet\Services\WinDriver".
@@ -84,10 +87,10 @@ struct DeviceOpen {
 };
 
 struct VxdLoader {
-    bool present = true;                       // "\\.\VXDLDR" can be opened
-    std::map<std::string, int> loaded;          // load count per upper-case base name (WINDRVR)
-    bool acceptEveryUnload = false;             // a loader that never runs out of unloads
-    DWORD loadError = 0;                        // non-zero: every load request fails with it
+    bool present = true;                // "\\.\VXDLDR" can be opened
+    std::map<std::string, int> loaded;  // load count per upper-case base name (WINDRVR)
+    bool acceptEveryUnload = false;     // a loader that never runs out of unloads
+    DWORD loadError = 0;                // non-zero: every load request fails with it
     std::vector<LoaderRequest> requests;
     std::vector<DeviceOpen> opens;
 };
@@ -112,28 +115,28 @@ struct ShellOperation {
 using ProfileFile = std::map<std::string, std::vector<std::string>, NoCase>;
 
 struct Machine {
-    OSVERSIONINFOA version{};                   // what GetVersionExA reports
+    OSVERSIONINFOA version{};  // what GetVersionExA reports
     std::string windowsDir = "C:\\WINDOWS";
     std::string systemDir = "C:\\WINDOWS\\system32";
     std::string currentDir = "C:\\";
 
     std::map<std::string, RegKey, NoCase> registry;  // every key by full path, "HKLM\..." form
-    std::vector<std::string> valueWrites;            // "<key path>:<value name>" per stored value, in order
-    bool scmAvailable = true;                          // OpenSCManagerA succeeds
+    std::vector<std::string> valueWrites;  // "<key path>:<value name>" per stored value, in order
+    bool scmAvailable = true;              // OpenSCManagerA succeeds
     std::map<std::string, Service, NoCase> services;
     std::vector<ScmOpen> scmOpens;
-    std::map<std::string, FileEntry, NoCase> files;    // full paths; "C:" style drive roots too
+    std::map<std::string, FileEntry, NoCase> files;  // full paths; "C:" style drive roots too
     // 8.3 forms of long file names by full path; a file without one answers its path as given.
     std::map<std::string, std::string, NoCase> shortNames;
     std::map<std::string, ProfileFile, NoCase> profiles;  // WININIT.INI and the like, by full path
     VxdLoader vxd;
 
     std::vector<ShellOperation> shellOperations;
-    int shellResult = 0;                        // what SHFileOperationA returns (0: success)
-    std::vector<std::string> mutexes;           // names of the mutexes created so far
+    int shellResult = 0;               // what SHFileOperationA returns (0: success)
+    std::vector<std::string> mutexes;  // names of the mutexes created so far
 
     DWORD sleptMs = 0;
-    std::vector<std::string> calls;             // every stand-in call by function name, in order
+    std::vector<std::string> calls;  // every stand-in call by function name, in order
 };
 
 Machine& machine();
@@ -155,8 +158,9 @@ void SetVersionQueryFails(bool fails);
 // FailCall counts from the moment it is armed (occurrence 1 is the next call of `function`);
 // FailCallAt uses the index the call gets in Machine::calls. GetLastError and SetLastError are
 // neither logged nor failable.
-void FailCall(const char* function, DWORD error, int occurrence = 1);  // the occurrence-th call of it
-void FailCallAt(size_t index, DWORD error);                             // the index-th call (0-based) of all
+void FailCall(const char* function, DWORD error,
+              int occurrence = 1);           // the occurrence-th call of it
+void FailCallAt(size_t index, DWORD error);  // the index-th call (0-based) of all
 void ClearFailures();
 
 // Open handles of every kind (registry keys, service-manager and service handles, file handles).

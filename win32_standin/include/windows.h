@@ -214,8 +214,8 @@ LSTATUS RegCloseKey(HKEY key);
 SC_HANDLE OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access);
 SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access,
                          DWORD serviceType, DWORD startType, DWORD errorControl, LPCSTR imagePath,
-                         LPCSTR loadOrderGroup, LPDWORD tagId, LPCSTR dependencies,
-                         LPCSTR account, LPCSTR password);
+                         LPCSTR loadOrderGroup, LPDWORD tagId, LPCSTR dependencies, LPCSTR account,
+                         LPCSTR password);
 SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access);
 BOOL StartServiceA(SC_HANDLE service, DWORD argc, LPCSTR* argv);
 BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status);

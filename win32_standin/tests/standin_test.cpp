@@ -26,11 +26,19 @@ TEST_F(Standin, FileAttributesAndErrors)
         DWORD attributes;  // kNone: fails with `error`
         DWORD error;
     } rows[] = {
-        {"C:", kDir, 0}, {"C:\\", kDir, 0}, {"c:\\A\\", kDir, 0}, {"f.txt", kFile, 0},
-        {"C:f.txt", kFile, 0}, {"\\a\\f.txt", kFile, 0}, {"C:/a/./x/../f.txt", kFile, 0},
-        {"\\\\srv\\share", kDir, 0}, {"C:\\a\\missing", kNone, ERROR_FILE_NOT_FOUND},
-        {"C:\\missing\\x", kNone, ERROR_PATH_NOT_FOUND}, {"C:\\a\\f.txt\\x", kNone, ERROR_PATH_NOT_FOUND},
-        {"D:\\x", kNone, ERROR_PATH_NOT_FOUND}, {"\\\\srv\\other\\x", kNone, ERROR_PATH_NOT_FOUND},
+        {"C:", kDir, 0},
+        {"C:\\", kDir, 0},
+        {"c:\\A\\", kDir, 0},
+        {"f.txt", kFile, 0},
+        {"C:f.txt", kFile, 0},
+        {"\\a\\f.txt", kFile, 0},
+        {"C:/a/./x/../f.txt", kFile, 0},
+        {"\\\\srv\\share", kDir, 0},
+        {"C:\\a\\missing", kNone, ERROR_FILE_NOT_FOUND},
+        {"C:\\missing\\x", kNone, ERROR_PATH_NOT_FOUND},
+        {"C:\\a\\f.txt\\x", kNone, ERROR_PATH_NOT_FOUND},
+        {"D:\\x", kNone, ERROR_PATH_NOT_FOUND},
+        {"\\\\srv\\other\\x", kNone, ERROR_PATH_NOT_FOUND},
         {"C:\\a\\*.txt", kNone, ERROR_INVALID_NAME},
         {"C:\\" + std::string(257, 'l'), kNone, ERROR_FILENAME_EXCED_RANGE},
     };
@@ -55,9 +63,14 @@ TEST_F(Standin, CreateDirectoryErrors)
         const char* path;
         DWORD error;  // 0: created
     } rows[] = {
-        {"C:\\a", ERROR_ALREADY_EXISTS}, {"C:\\a\\f.txt", ERROR_ALREADY_EXISTS},
-        {"C:\\a\\f.txt\\d", ERROR_PATH_NOT_FOUND}, {"C:\\x\\y", ERROR_PATH_NOT_FOUND},
-        {"C:\\", ERROR_ACCESS_DENIED}, {"C:\\b", 0}, {"C:\\b\\c\\", 0}, {"\\\\srv\\share\\d", 0},
+        {"C:\\a", ERROR_ALREADY_EXISTS},
+        {"C:\\a\\f.txt", ERROR_ALREADY_EXISTS},
+        {"C:\\a\\f.txt\\d", ERROR_PATH_NOT_FOUND},
+        {"C:\\x\\y", ERROR_PATH_NOT_FOUND},
+        {"C:\\", ERROR_ACCESS_DENIED},
+        {"C:\\b", 0},
+        {"C:\\b\\c\\", 0},
+        {"\\\\srv\\share\\d", 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.path);
@@ -184,8 +197,8 @@ TEST_F(Standin, FailureInjectionCountsFromArmingAndByIndex)
 
 TEST_F(Standin, LoaderComparesUnloadNamesExactly)
 {
-    HANDLE device = CreateFileA("\\\\.\\VXDLDR", 0, 0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE,
-                                nullptr);
+    HANDLE device =
+        CreateFileA("\\\\.\\VXDLDR", 0, 0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, device);
     char path[] = "C:\\W\\SYSTEM\\Vmm32\\windrvr.vxd";
     DWORD returned;
@@ -195,15 +208,19 @@ TEST_F(Standin, LoaderComparesUnloadNamesExactly)
         DWORD id;
         char name[256];
     } request = {0xFFFFFFFF, "windrvr"};
-    EXPECT_FALSE(DeviceIoControl(device, 2, &request, sizeof request, nullptr, 0, &returned, nullptr));
+    EXPECT_FALSE(
+        DeviceIoControl(device, 2, &request, sizeof request, nullptr, 0, &returned, nullptr));
     strcpy(request.name, "WINDRVR");
-    EXPECT_TRUE(DeviceIoControl(device, 2, &request, sizeof request, nullptr, 0, &returned, nullptr));
-    EXPECT_FALSE(DeviceIoControl(device, 2, &request, sizeof request, nullptr, 0, &returned, nullptr));
+    EXPECT_TRUE(
+        DeviceIoControl(device, 2, &request, sizeof request, nullptr, 0, &returned, nullptr));
+    EXPECT_FALSE(
+        DeviceIoControl(device, 2, &request, sizeof request, nullptr, 0, &returned, nullptr));
     EXPECT_EQ(5u, sim::machine().vxd.requests.size());
     EXPECT_TRUE(CloseHandle(device));
     sim::machine().vxd.present = false;
     SetLastError(0xdeadbeef);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA("\\\\.\\VXDLDR", 0, 0, nullptr, CREATE_NEW, 0, nullptr));
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              CreateFileA("\\\\.\\VXDLDR", 0, 0, nullptr, CREATE_NEW, 0, nullptr));
     EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
     EXPECT_EQ(0u, sim::OpenHandleCount());
 }

@@ -14,11 +14,11 @@ namespace {
 enum RegistrarClass { kNone, kNt, kVxd, kWin98Sys };
 
 struct VersionCase {
-  const char *setting;
-  WindowsKind kind;
-  const char *name;
-  RegistrarClass forSys;  // CreateDriverRegistrar(0)
-  RegistrarClass forVxd;  // CreateDriverRegistrar(1)
+    const char* setting;
+    WindowsKind kind;
+    const char* name;
+    RegistrarClass forSys;  // CreateDriverRegistrar(0)
+    RegistrarClass forVxd;  // CreateDriverRegistrar(1)
 };
 
 const VersionCase kCases[] = {
@@ -32,64 +32,71 @@ const VersionCase kCases[] = {
     {"vista", kWindowsNone, "None Detected", kNt, kNone},
 };
 
-const char *ClassName(RegistrarClass c) {
-  switch (c) {
-    case kNt: return "CNtServiceRegistrar";
-    case kVxd: return "CVxdRegistrar";
-    case kWin98Sys: return "CWin98SysRegistrar";
-    default: return "none";
-  }
+const char* ClassName(RegistrarClass c)
+{
+    switch (c) {
+    case kNt:
+        return "CNtServiceRegistrar";
+    case kVxd:
+        return "CVxdRegistrar";
+    case kWin98Sys:
+        return "CWin98SysRegistrar";
+    default:
+        return "none";
+    }
 }
 
-void CheckFactory(const VersionCase &c, int preferVxd, RegistrarClass expected) {
-  CDriverRegistrar *registrar = CreateDriverRegistrar(preferVxd);
-  const char *got = RegistrarClassName(registrar);
-  ok(strcmp(got, ClassName(expected)) == 0, "%s, preferVxd %d: expected %s, got %s", c.setting,
-     preferVxd, ClassName(expected), got);
-  // No VxD loader runs in this test: the VxD registrar carries the constructor's error.
-  if (registrar && expected == kVxd) {
-    ok(strcmp(registrar->Messages(), "Cannot open service control manager\n") == 0 &&
-           registrar->HasError() == 1,
-       "%s: VxD registrar without a loader: text '%s'", c.setting, registrar->Messages());
-    ok(registrar->Configure("WinDriver", "windrvr", 2, NULL, 0) == 0,
-       "%s: Configure without a loader succeeded", c.setting);
-  }
-  if (registrar && (expected == kNt || expected == kWin98Sys))
-    ok(registrar->HasMessages() == 0, "%s: text '%s'", c.setting, registrar->Messages());
-  delete registrar;
+void CheckFactory(const VersionCase& c, int preferVxd, RegistrarClass expected)
+{
+    CDriverRegistrar* registrar = CreateDriverRegistrar(preferVxd);
+    const char* got = RegistrarClassName(registrar);
+    ok(strcmp(got, ClassName(expected)) == 0, "%s, preferVxd %d: expected %s, got %s", c.setting,
+       preferVxd, ClassName(expected), got);
+    // No VxD loader runs in this test: the VxD registrar carries the constructor's error.
+    if (registrar && expected == kVxd) {
+        ok(strcmp(registrar->Messages(), "Cannot open service control manager\n") == 0 &&
+               registrar->HasError() == 1,
+           "%s: VxD registrar without a loader: text '%s'", c.setting, registrar->Messages());
+        ok(registrar->Configure("WinDriver", "windrvr", 2, NULL, 0) == 0,
+           "%s: Configure without a loader succeeded", c.setting);
+    }
+    if (registrar && (expected == kNt || expected == kWin98Sys))
+        ok(registrar->HasMessages() == 0, "%s: text '%s'", c.setting, registrar->Messages());
+    delete registrar;
 }
 
 }  // namespace
 
-int main(int argc, char **argv) {
-  if (argc < 2) {
-    printf("usage: windows_kind_test SETTING\n");
-    return 2;
-  }
-  const VersionCase *c = NULL;
-  for (const VersionCase &candidate : kCases)
-    if (strcmp(candidate.setting, argv[1]) == 0)
-      c = &candidate;
-  if (c == NULL) {
-    printf("unknown setting %s\n", argv[1]);
-    return 2;
-  }
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        printf("usage: windows_kind_test SETTING\n");
+        return 2;
+    }
+    const VersionCase* c = NULL;
+    for (const VersionCase& candidate : kCases)
+        if (strcmp(candidate.setting, argv[1]) == 0)
+            c = &candidate;
+    if (c == NULL) {
+        printf("unknown setting %s\n", argv[1]);
+        return 2;
+    }
 
-  OSVERSIONINFOA version;
-  memset(&version, 0, sizeof version);
-  version.dwOSVersionInfoSize = sizeof version;
-  GetVersionExA(&version);
-  trace("%s: platform %lu, version %lu.%lu", c->setting, version.dwPlatformId,
-        version.dwMajorVersion, version.dwMinorVersion);
+    OSVERSIONINFOA version;
+    memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    trace("%s: platform %lu, version %lu.%lu", c->setting, version.dwPlatformId,
+          version.dwMajorVersion, version.dwMinorVersion);
 
-  WindowsKind kind = GetWindowsKind();
-  ok(kind == c->kind, "%s: kind %d, expected %d", c->setting, kind, c->kind);
-  ok(GetWindowsKind() == kind, "%s: a second call disagrees", c->setting);
-  if (kind >= 0 && kind <= 5)
-    ok(strcmp(kWindowsKindNames[kind], c->name) == 0, "%s: name %s", c->setting,
-       kWindowsKindNames[kind]);
-  CheckFactory(*c, 0, c->forSys);
-  CheckFactory(*c, 1, c->forVxd);
-  CheckFactory(*c, 7, c->forVxd);  // any non-zero value asks for the VxD method
-  return test_summary();
+    WindowsKind kind = GetWindowsKind();
+    ok(kind == c->kind, "%s: kind %d, expected %d", c->setting, kind, c->kind);
+    ok(GetWindowsKind() == kind, "%s: a second call disagrees", c->setting);
+    if (kind >= 0 && kind <= 5)
+        ok(strcmp(kWindowsKindNames[kind], c->name) == 0, "%s: name %s", c->setting,
+           kWindowsKindNames[kind]);
+    CheckFactory(*c, 0, c->forSys);
+    CheckFactory(*c, 1, c->forVxd);
+    CheckFactory(*c, 7, c->forVxd);  // any non-zero value asks for the VxD method
+    return test_summary();
 }

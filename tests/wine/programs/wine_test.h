@@ -12,25 +12,34 @@
 
 namespace wine_test {
 
-inline int &Checks() { static int count; return count; }
-inline int &Failures() { static int count; return count; }
+inline int& Checks()
+{
+    static int count;
+    return count;
+}
+inline int& Failures()
+{
+    static int count;
+    return count;
+}
 
-inline void OkAt(const char *file, int line, int condition, const char *format, ...) {
-  ++Checks();
-  if (condition)
-    return;
-  ++Failures();
-  const char *base = file;
-  for (const char *c = file; *c; ++c)
-    if (*c == '/' || *c == '\\')
-      base = c + 1;
-  printf("%s:%d: Test failed: ", base, line);
-  va_list args;
-  va_start(args, format);
-  vprintf(format, args);
-  va_end(args);
-  printf("\n");
-  fflush(stdout);
+inline void OkAt(const char* file, int line, int condition, const char* format, ...)
+{
+    ++Checks();
+    if (condition)
+        return;
+    ++Failures();
+    const char* base = file;
+    for (const char* c = file; *c; ++c)
+        if (*c == '/' || *c == '\\')
+            base = c + 1;
+    printf("%s:%d: Test failed: ", base, line);
+    va_list args;
+    va_start(args, format);
+    vprintf(format, args);
+    va_end(args);
+    printf("\n");
+    fflush(stdout);
 }
 
 }  // namespace wine_test
@@ -38,7 +47,8 @@ inline void OkAt(const char *file, int line, int condition, const char *format, 
 #define ok(condition, ...) wine_test::OkAt(__FILE__, __LINE__, (condition) ? 1 : 0, __VA_ARGS__)
 #define trace(...) (printf(__VA_ARGS__), printf("\n"), fflush(stdout))
 
-inline int test_summary() {
-  printf("%d checks, %d failures\n", wine_test::Checks(), wine_test::Failures());
-  return wine_test::Failures() ? 1 : 0;
+inline int test_summary()
+{
+    printf("%d checks, %d failures\n", wine_test::Checks(), wine_test::Failures());
+    return wine_test::Failures() ? 1 : 0;
 }
