@@ -506,11 +506,3 @@ vxdldr_ctl() {
   return "${PIPESTATUS[0]}"
 }
 
-# --- Names of earlier scenarios ----------------------------------------------------------------
-setup_prefix() { gui_prefix "$@"; }
-uninstall_prefix() { gui_prefix "$@"; }
-setup_wait_exit() { SETUP_EXIT=$(program_exit "$@"); }
-uninstall_exit_code() { program_exit; }
-setup_failure_text() { echo "$TEXT_FAILURE"; }
-VXDLDR_CTL=$TALVEN_TEST_TOOLS/vxdldr_ctl.exe
-HOLD_EXE=$TALVEN_TEST_TOOLS/hold_file.exe
