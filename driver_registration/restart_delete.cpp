@@ -7,6 +7,7 @@
 
 #include "bounded_text.h"
 #include "registry_key.h"
+#include "shell_files.h"
 
 namespace {
 
@@ -88,6 +89,19 @@ void TrimBlanks(const char** text, size_t* length)
     }
 }
 
+// Reads WININIT.INI's [rename] section into `section` (kProfileSectionSize bytes from the heap,
+// too big for the stack of a program's thread on Windows 95/98): lines "key=value", each
+// NUL-terminated, the list ended by a second NUL. 0 when there is no buffer or the section was
+// cut short.
+int ReadRenameSection(const CHeapBuffer& section, DWORD* used)
+{
+    if (section.text == NULL) {
+        return 0;
+    }
+    *used = GetPrivateProfileSectionA(kRenameSection, section.text, kProfileSectionSize, kWininit);
+    return *used < kProfileSectionSize - 2 ? 1 : 0;
+}
+
 // WININIT.INI runs before Windows 95/98 starts: "NUL=<8.3 path>" deletes that file. The key NUL
 // repeats for every file, which WritePrivateProfileStringA cannot write (it would replace the
 // first line), so the whole section is read, one line appended, and the section written back.
@@ -99,23 +113,15 @@ int ScheduleInWininit(const char* path)
         return 0;
     }
 
-    // Lines "key=value", each NUL-terminated, the list ended by a second NUL; from the heap,
-    // since it is too big for the stack of a program's thread on Windows 95/98.
     CHeapBuffer section(kProfileSectionSize);
-    if (section.text == NULL) {
+    DWORD used = 0;
+    if (!ReadRenameSection(section, &used)) {
+        return 0;  // writing it back would drop the lines that did not fit
+    }
+    // The new line goes behind the others, with the list's second NUL behind it.
+    if (!FormatFileList(section.text + used, kProfileSectionSize - used, "NUL=", shortPath)) {
         return 0;
     }
-    DWORD used =
-        GetPrivateProfileSectionA(kRenameSection, section.text, kProfileSectionSize, kWininit);
-    if (used >= kProfileSectionSize - 2) {
-        return 0;  // cut short: writing it back would drop the lines that did not fit
-    }
-    // Room for the line's NUL and the list's second NUL behind it.
-    size_t room = kProfileSectionSize - used;
-    if (!JoinText(section.text + used, room - 1, "NUL=", shortPath)) {
-        return 0;
-    }
-    section.text[used + strlen(section.text + used) + 1] = '\0';
     return WritePrivateProfileSectionA(kRenameSection, section.text, kWininit) ? 1 : 0;
 }
 
@@ -139,13 +145,9 @@ int WithdrawInWininit(const PathForms* forms, int count)
 {
     CHeapBuffer section(kProfileSectionSize);
     CHeapBuffer kept(kProfileSectionSize);
-    if (section.text == NULL || kept.text == NULL) {
-        return 0;
-    }
-    DWORD used =
-        GetPrivateProfileSectionA(kRenameSection, section.text, kProfileSectionSize, kWininit);
-    if (used >= kProfileSectionSize - 2) {
-        return 0;  // cut short: a line of ours may be among those that did not fit
+    DWORD used = 0;
+    if (kept.text == NULL || !ReadRenameSection(section, &used)) {
+        return 0;  // a line of ours may be among those that did not fit
     }
     size_t keptSize = 0;
     int withdrawn = 0;

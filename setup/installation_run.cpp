@@ -101,7 +101,7 @@ void CSetupDlg::RunInstallation()
     InstalledDrivers drivers;
     if (FormatInstalledDrivers(&drivers, extension)) {
         failures += WithdrawPendingDeletes(drivers, m_windowsKind);
-        failures += CopyDriverFiles(status);
+        CopyDriverFiles(status);
         failures += CheckCopiedDriver(TALVEN_WINDRVR_FILE, extension, drivers.windrvrPath);
         failures += CheckCopiedDriver(TALVEN_TALVENKP_FILE, extension, drivers.talvenkpPath);
         failures += RegisterDrivers(status, drivers.windrvrPath, drivers.talvenkpPath);
@@ -127,12 +127,11 @@ int CSetupDlg::CopyDeveloperFiles(CStatusWindow& status)
 }
 
 // The shell's result is not looked at here: the check of the copied files that follows decides.
-int CSetupDlg::CopyDriverFiles(CStatusWindow& status)
+void CSetupDlg::CopyDriverFiles(CStatusWindow& status)
 {
     status.SetText("Copying system files...");
     ShellCopyFiles(m_hWnd, g_systemFilePattern, g_driverDir);
     AfxPause(100);
-    return 0;
 }
 
 int CSetupDlg::RegisterDrivers(CStatusWindow& status, const char* windrvrPath,

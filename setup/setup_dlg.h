@@ -27,10 +27,11 @@ protected:
     void AppendText(const char* text);
     CString BrowseForFolder();
 
-    // The installation run behind "Install" and its steps; each step returns its failed steps.
+    // The installation run behind "Install" and its steps; a step that can fail returns its
+    // failed steps.
     void RunInstallation();
     int CopyDeveloperFiles(CStatusWindow& status);
-    int CopyDriverFiles(CStatusWindow& status);
+    void CopyDriverFiles(CStatusWindow& status);
     int RegisterDrivers(CStatusWindow& status, const char* windrvrPath, const char* talvenkpPath);
     void ReportOutcome(int failures);
 

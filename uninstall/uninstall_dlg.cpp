@@ -129,16 +129,17 @@ void CUninstallDlg::OnOK()
     status.Show(this);
 
     status.SetText(kStatusUnregisterWinDriver);
-    m_windrvrLeftovers = RemoveOneDriver(TALVEN_WINDRVR_NAME, TALVEN_WINDRVR_FILE, m_windrvrPath);
+    const int windrvrLeftovers =
+        RemoveOneDriver(TALVEN_WINDRVR_NAME, TALVEN_WINDRVR_FILE, m_windrvrPath);
     status.SetText(kStatusUnregisterTalvenkp);
-    m_talvenkpLeftovers =
+    const int talvenkpLeftovers =
         RemoveOneDriver(TALVEN_TALVENKP_NAME, TALVEN_TALVENKP_FILE, m_talvenkpPath);
     status.SetText(kStatusDeleting);
     ShellDeleteFile(m_hWnd, m_windrvrPath);
     ShellDeleteFile(m_hWnd, m_talvenkpPath);
 
     status.Hide();
-    ReportOutcome();
+    ReportOutcome(windrvrLeftovers, talvenkpLeftovers);
     CDialog::OnOK();
 }
 
@@ -152,10 +153,10 @@ int CUninstallDlg::RemoveOneDriver(const char* name, const char* fileName, const
 // are gone. What a restart completes (a driver that did not stop, a registration marked for
 // deletion, a file in use, which is then scheduled for deletion) ends in the restart notice; what
 // nobody can complete gets an error box that names it.
-void CUninstallDlg::ReportOutcome()
+void CUninstallDlg::ReportOutcome(int windrvrLeftovers, int talvenkpLeftovers)
 {
     const char* const names[2] = {TALVEN_WINDRVR_NAME, TALVEN_TALVENKP_NAME};
-    const int leftovers[2] = {m_windrvrLeftovers, m_talvenkpLeftovers};
+    const int leftovers[2] = {windrvrLeftovers, talvenkpLeftovers};
     const char* const paths[2] = {m_windrvrPath, m_talvenkpPath};
     int pending = 0;
     int failed = 0;

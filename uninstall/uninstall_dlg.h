@@ -24,7 +24,7 @@ private:
     // Unload, pause 1000 ms, Remove; returns what is left of the driver (driver_sequences.h).
     int RemoveOneDriver(const char* name, const char* fileName, const char* imagePath);
     // After the deletes: "TALVEN Removed!", the restart notice, or the errors of what is left.
-    void ReportOutcome();
+    void ReportOutcome(int windrvrLeftovers, int talvenkpLeftovers);
 
     // The Windows directory (asked with a size of kWindowsDirQuerySize), later the window title.
     enum { kWindowsDirQuerySize = kDriverPathSize - 1 };
@@ -34,8 +34,6 @@ private:
     char m_talvenkpPath[kDriverPathSize];
     char m_windrvrPath[kDriverPathSize];
     int m_preferVxd;  // 1 on Windows 95/98, 0 on the NT family
-    int m_windrvrLeftovers;
-    int m_talvenkpLeftovers;
     CButton m_uninstallButton;
     CButton m_cancelButton;
     CStatic m_noticeText;
