@@ -15,25 +15,15 @@ const DWORD kDatabaseDoesNotExist = 1065;
 const size_t kMaxKeyNameLength = 255;
 const size_t kMaxServiceNameLength = 256;
 
-// ---------------------------------------------------------------------------------------------
 // Registry
 
+// The predefined roots are the handle values HKEY_CLASSES_ROOT to HKEY_USERS, in this order.
 const char* RootName(HKEY key)
 {
-    if (key == HKEY_LOCAL_MACHINE)
-        return "HKLM";
-    if (key == HKEY_CURRENT_USER)
-        return "HKCU";
-    if (key == HKEY_CLASSES_ROOT)
-        return "HKCR";
-    if (key == HKEY_USERS)
-        return "HKU";
-    return nullptr;
-}
-
-bool IsNinetyFive()
-{
-    return machine().version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+    static const char* const kRoots[] = {"HKCR", "HKCU", "HKLM", "HKU"};
+    uintptr_t index =
+        reinterpret_cast<uintptr_t>(key) - reinterpret_cast<uintptr_t>(HKEY_CLASSES_ROOT);
+    return index < 4 ? kRoots[index] : nullptr;
 }
 
 // A key as the calls see it: its full path, whether it is a predefined root, the access its
@@ -64,13 +54,6 @@ LSTATUS ResolveKey(HKEY key, KeyRef* ref)
     return ERROR_SUCCESS;
 }
 
-// Logs a call on an open key and resolves the key; the armed error when the call is to fail.
-LSTATUS EnterKeyCall(const char* function, HKEY key, KeyRef* ref)
-{
-    DWORD error;
-    return EnterCall(function, &error) ? static_cast<LSTATUS>(error) : ResolveKey(key, ref);
-}
-
 // Splits a relative key path. A leading backslash, an empty name inside the path and a name longer
 // than 255 characters are refused as Windows refuses them; one trailing backslash is tolerated.
 LSTATUS SplitSubKey(const char* subKey, std::vector<std::string>* parts)
@@ -96,9 +79,13 @@ LSTATUS SplitSubKey(const char* subKey, std::vector<std::string>* parts)
     return ERROR_SUCCESS;
 }
 
-// `key` resolved and `subKey` split below it, as every call that names a subkey needs both.
-LSTATUS ResolveSubKey(HKEY key, LPCSTR subKey, KeyRef* ref)
+// Logs a registry call, then resolves `key` and splits `subKey` (none for the value calls) below
+// it; the armed error when the call is to fail.
+LSTATUS EnterKeyCall(const char* function, HKEY key, LPCSTR subKey, KeyRef* ref)
 {
+    DWORD error;
+    if (EnterCall(function, &error))
+        return static_cast<LSTATUS>(error);
     LSTATUS status = ResolveKey(key, ref);
     return status != ERROR_SUCCESS ? status : SplitSubKey(subKey, &ref->parts);
 }
@@ -120,15 +107,15 @@ void DeleteTree(const std::string& path)
     registry.erase(path);
 }
 
-LSTATUS OpenOrCreateKey(HKEY key, LPCSTR subKey, REGSAM access, bool create, PHKEY result,
-                        LPDWORD disposition)
+LSTATUS OpenOrCreateKey(const char* function, HKEY key, LPCSTR subKey, REGSAM access, bool create,
+                        PHKEY result, LPDWORD disposition)
 {
-    if (result == nullptr)
-        return ERROR_INVALID_PARAMETER;
     KeyRef ref;
-    LSTATUS status = ResolveSubKey(key, subKey, &ref);
+    LSTATUS status = EnterKeyCall(function, key, subKey, &ref);
     if (status != ERROR_SUCCESS)
         return status;
+    if (result == nullptr)
+        return ERROR_INVALID_PARAMETER;
     auto& registry = machine().registry;
     bool created = false;
     for (const std::string& part : ref.parts) {
@@ -151,7 +138,6 @@ LSTATUS OpenOrCreateKey(HKEY key, LPCSTR subKey, REGSAM access, bool create, PHK
     return ERROR_SUCCESS;
 }
 
-// ---------------------------------------------------------------------------------------------
 // Service control manager
 
 sim::Service* ServiceOf(HandleEntry* entry)
@@ -198,32 +184,21 @@ void CollectService(const std::string& name)
 
 extern "C" {
 
-LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
-                        REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
-                        LPDWORD disposition)
+LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access,
+                        LPSECURITY_ATTRIBUTES, PHKEY result, LPDWORD disposition)
 {
-    (void)reserved, (void)className, (void)options, (void)security;
-    DWORD error;
-    if (EnterCall("RegCreateKeyExA", &error))
-        return static_cast<LSTATUS>(error);
-    return OpenOrCreateKey(key, subKey, access, true, result, disposition);
+    return OpenOrCreateKey("RegCreateKeyExA", key, subKey, access, true, result, disposition);
 }
 
-LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
+LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result)
 {
-    (void)options;
-    DWORD error;
-    if (EnterCall("RegOpenKeyExA", &error))
-        return static_cast<LSTATUS>(error);
-    return OpenOrCreateKey(key, subKey, access, false, result, nullptr);
+    return OpenOrCreateKey("RegOpenKeyExA", key, subKey, access, false, result, nullptr);
 }
 
-LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
-                       DWORD size)
+LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD size)
 {
-    (void)reserved;
     KeyRef ref;
-    LSTATUS status = EnterKeyCall("RegSetValueExA", key, &ref);
+    LSTATUS status = EnterKeyCall("RegSetValueExA", key, nullptr, &ref);
     if (status != ERROR_SUCCESS)
         return status;
     if (ref.isRoot || (ref.access & KEY_SET_VALUE) == 0)
@@ -240,12 +215,11 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, c
     return ERROR_SUCCESS;
 }
 
-LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data,
                          LPDWORD size)
 {
-    (void)reserved;
     KeyRef ref;
-    LSTATUS status = EnterKeyCall("RegQueryValueExA", key, &ref);
+    LSTATUS status = EnterKeyCall("RegQueryValueExA", key, nullptr, &ref);
     if (status != ERROR_SUCCESS)
         return status;
     if ((ref.access & KEY_QUERY_VALUE) == 0)
@@ -274,22 +248,19 @@ LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD t
 // NT refuses to delete a key that has subkeys; Windows 95/98 delete the whole tree.
 LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey)
 {
-    DWORD error;
-    if (EnterCall("RegDeleteKeyA", &error))
-        return static_cast<LSTATUS>(error);
-    if (subKey == nullptr)
-        return ERROR_INVALID_PARAMETER;
     KeyRef ref;
-    LSTATUS status = ResolveSubKey(key, subKey, &ref);
+    LSTATUS status = EnterKeyCall("RegDeleteKeyA", key, subKey, &ref);
     if (status != ERROR_SUCCESS)
         return status;
+    if (subKey == nullptr)
+        return ERROR_INVALID_PARAMETER;
     if (ref.parts.empty() && ref.isRoot)
         return ERROR_ACCESS_DENIED;
     for (const std::string& part : ref.parts)
         ref.path += "\\" + part;
     if (machine().registry.count(ref.path) == 0)
         return ERROR_FILE_NOT_FOUND;
-    if (HasSubkeys(ref.path) && !IsNinetyFive())
+    if (HasSubkeys(ref.path) && machine().version.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS)
         return ERROR_ACCESS_DENIED;
     DeleteTree(ref.path);
     return ERROR_SUCCESS;
@@ -298,7 +269,7 @@ LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey)
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR valueName)
 {
     KeyRef ref;
-    LSTATUS status = EnterKeyCall("RegDeleteValueA", key, &ref);
+    LSTATUS status = EnterKeyCall("RegDeleteValueA", key, nullptr, &ref);
     if (status != ERROR_SUCCESS)
         return status;
     if (ref.isRoot || (ref.access & KEY_SET_VALUE) == 0)
@@ -312,9 +283,7 @@ LSTATUS RegCloseKey(HKEY key)
 {
     DWORD error;
     bool fails = EnterCall("RegCloseKey", &error);
-    if (RootName(key) != nullptr)
-        return fails ? static_cast<LSTATUS>(error) : ERROR_SUCCESS;
-    if (!ReleaseHandle(key, kRegKeyHandle, nullptr))
+    if (RootName(key) == nullptr && !ReleaseHandle(key, kRegKeyHandle, nullptr))
         return ERROR_INVALID_HANDLE;
     return fails ? static_cast<LSTATUS>(error) : ERROR_SUCCESS;
 }
@@ -323,11 +292,8 @@ SC_HANDLE OpenSCManagerA(LPCSTR machineName, LPCSTR database, DWORD access)
 {
     DWORD error;
     bool fails = EnterCall("OpenSCManagerA", &error);
-    sim::ScmOpen open;
-    open.machineName = machineName == nullptr ? "(null)" : machineName;
-    open.databaseName = database == nullptr ? "(null)" : database;
-    open.access = access;
-    machine().scmOpens.push_back(open);
+    machine().scmOpens.push_back({machineName == nullptr ? "(null)" : machineName,
+                                  database == nullptr ? "(null)" : database, access});
     if (fails)
         return Refuse(error, nullptr);
     if (!machine().scmAvailable)
@@ -365,13 +331,11 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWO
             EqualNoCase(other.second.displayName, name))
             return Refuse(ERROR_DUPLICATE_SERVICE_NAME, nullptr);
     }
+    // Driver services only: a tag is given to boot and system start drivers alone.
     bool driver = serviceType == SERVICE_KERNEL_DRIVER || serviceType == SERVICE_FILE_SYSTEM_DRIVER;
-    bool knownType = driver || serviceType == 0x10 || serviceType == 0x20 || serviceType == 0x110 ||
-                     serviceType == 0x120;
     bool bootOrSystem = startType == SERVICE_BOOT_START || startType == SERVICE_SYSTEM_START;
-    if (!knownType || startType > SERVICE_DISABLED || (bootOrSystem && !driver) ||
-        errorControl > 3 || imagePath == nullptr || imagePath[0] == '\0' ||
-        (tagId != nullptr && !bootOrSystem))
+    if (!driver || startType > SERVICE_DISABLED || errorControl > 3 || imagePath == nullptr ||
+        imagePath[0] == '\0' || (tagId != nullptr && !bootOrSystem))
         return Refuse(ERROR_INVALID_PARAMETER, nullptr);
     sim::Service service;
     service.displayName = display;
@@ -388,7 +352,7 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWO
     if (tagId != nullptr)
         *tagId = 1;
     auto stored = services.emplace(name, service).first;
-    SetError(0);
+    SetLastError(0);
     return static_cast<SC_HANDLE>(OpenHandle(kServiceHandle, stored->first, access));
 }
 
@@ -446,15 +410,11 @@ BOOL ControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS status)
     if (status == nullptr)
         return Refuse(ERROR_INVALID_PARAMETER, FALSE);
     sim::Service& service = *ServiceOf(entry);
-    if (service.state == SERVICE_STOPPED) {
-        FillStatus(service, status);
-        SetError(ERROR_SERVICE_NOT_ACTIVE);
-        return FALSE;
-    }
     if (service.state != SERVICE_RUNNING) {
         FillStatus(service, status);
-        SetError(ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
-        return FALSE;
+        return Refuse(service.state == SERVICE_STOPPED ? ERROR_SERVICE_NOT_ACTIVE
+                                                       : ERROR_SERVICE_CANNOT_ACCEPT_CTRL,
+                      FALSE);
     }
     if (control == SERVICE_CONTROL_STOP)
         service.state = service.stopAnswer;
@@ -498,9 +458,7 @@ BOOL CloseServiceHandle(SC_HANDLE handle)
         return Refuse(ERROR_INVALID_HANDLE, FALSE);
     if (released.kind == kServiceHandle)
         CollectService(released.target);
-    if (fails)
-        return Refuse(error, FALSE);
-    return TRUE;
+    return fails ? Refuse(error, FALSE) : TRUE;
 }
 
 }  // extern "C"

@@ -19,20 +19,16 @@ const char kLoaderDevice[] = "\\\\.\\VXDLDR";
 const char kSessionManagerKey[] = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager";
 const char kPendingRenamesValue[] = "PendingFileRenameOperations";
 
-// Windows' size rule for the directory queries: the length without the NUL when the buffer holds
-// the text with its NUL, else the size needed including the NUL and nothing written.
-UINT CopyDirectory(const std::string& dir, LPSTR buffer, UINT size)
+// Windows' size rule for the directory and short name queries: the length without the NUL when
+// the buffer holds the text with its NUL, else the size needed including the NUL and nothing
+// written.
+DWORD CopyOut(const std::string& text, LPSTR buffer, DWORD size)
 {
-    UINT length = static_cast<UINT>(dir.size());
+    DWORD length = static_cast<DWORD>(text.size());
     if (buffer == nullptr || size <= length)
         return length + 1;
-    memcpy(buffer, dir.c_str(), length + 1);
+    memcpy(buffer, text.c_str(), length + 1);
     return length;
-}
-
-bool HasWildcard(const char* path)
-{
-    return strpbrk(path, "*?") != nullptr;
 }
 
 const sim::FileEntry* FindEntry(const std::string& fullPath)
@@ -103,54 +99,19 @@ DWORD AnswerLoader(DWORD code, const std::vector<BYTE>& input)
     return ERROR_INVALID_FUNCTION;
 }
 
-HANDLE OpenFileEntry(const char* name, DWORD access, DWORD disposition, DWORD flags)
+// The checks a path-taking call makes before it looks at the file system, with Windows' errors; the
+// ANSI functions convert through a buffer of `limit` characters. 0 when `path` resolved.
+DWORD CheckPath(const char* path, size_t limit, FsPath* resolved)
 {
-    if (strlen(name) >= MAX_PATH)
-        return Refuse(ERROR_FILENAME_EXCED_RANGE, INVALID_HANDLE_VALUE);
-    FsPath path;
-    if (!ResolvePath(name, &path) || HasWildcard(name))
-        return Refuse(ERROR_INVALID_NAME, INVALID_HANDLE_VALUE);
-    std::string full = path.Full();
-    const sim::FileEntry* entry = FindEntry(full);
-    if (entry != nullptr && entry->directory)
-        return Refuse(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
-    if (entry != nullptr && (entry->attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
-        (access & GENERIC_WRITE) != 0)
-        return Refuse(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
-    DWORD error = 0;
-    switch (disposition) {
-    case CREATE_NEW:
-        if (entry != nullptr)
-            return Refuse(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
-        break;
-    case CREATE_ALWAYS:
-        if (entry != nullptr) {
-            error = ERROR_ALREADY_EXISTS;
-            machine().files[full].content.clear();
-        }
-        break;
-    case OPEN_ALWAYS:
-        if (entry != nullptr)
-            error = ERROR_ALREADY_EXISTS;
-        break;
-    case OPEN_EXISTING:
-    case TRUNCATE_EXISTING:
-        if (entry == nullptr)
-            return Refuse(MissingError(path), INVALID_HANDLE_VALUE);
-        if (disposition == TRUNCATE_EXISTING)
-            machine().files[full].content.clear();
-        break;
-    default:
-        SetError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (entry == nullptr) {
-        if (!IsDirectoryEntry(path.Parent()))
-            return Refuse(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
-        machine().files[full] = sim::FileEntry();
-    }
-    SetError(error);
-    return OpenHandle(kFileHandle, full, access, (flags & FILE_FLAG_DELETE_ON_CLOSE) != 0);
+    if (path == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (strlen(path) >= limit)
+        return ERROR_FILENAME_EXCED_RANGE;
+    if (path[0] == '\0')
+        return ERROR_PATH_NOT_FOUND;
+    if (!ResolvePath(path, resolved) || strpbrk(path, "*?") != nullptr)
+        return ERROR_INVALID_NAME;
+    return 0;
 }
 
 // A profile file named without a folder lives in the Windows directory.
@@ -199,14 +160,14 @@ UINT GetWindowsDirectoryA(LPSTR buffer, UINT size)
 {
     if (CallFails("GetWindowsDirectoryA"))
         return 0;
-    return CopyDirectory(machine().windowsDir, buffer, size);
+    return CopyOut(machine().windowsDir, buffer, size);
 }
 
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size)
 {
     if (CallFails("GetSystemDirectoryA"))
         return 0;
-    return CopyDirectory(machine().systemDir, buffer, size);
+    return CopyOut(machine().systemDir, buffer, size);
 }
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
@@ -214,23 +175,30 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
 {
     if (CallFails("CreateFileA"))
         return INVALID_HANDLE_VALUE;
-    if (name == nullptr)
-        return Refuse(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
-    if (strncmp(name, "\\\\.\\", 4) == 0) {
+    if (name != nullptr && strncmp(name, "\\\\.\\", 4) == 0) {
         if (!EqualNoCase(name, kLoaderDevice) || !machine().vxd.present)
             return Refuse(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
-        sim::DeviceOpen open;
-        open.access = access;
-        open.shareMode = shareMode;
-        open.securityNull = security == nullptr;
-        open.disposition = disposition;
-        open.flags = flags;
-        open.templateNull = templateFile == nullptr;
-        machine().vxd.opens.push_back(open);
-        SetError(0);
+        machine().vxd.opens.push_back(
+            {access, shareMode, security == nullptr, disposition, flags, templateFile == nullptr});
+        SetLastError(0);
         return OpenHandle(kDeviceHandle, "", access);
     }
-    return OpenFileEntry(name, access, disposition, flags);
+    FsPath path;
+    DWORD error = CheckPath(name, MAX_PATH, &path);
+    if (error != 0)
+        return Refuse(error, INVALID_HANDLE_VALUE);
+    const sim::FileEntry* entry = FindEntry(path.Full());
+    if (entry != nullptr &&
+        (entry->directory ||
+         ((entry->attributes & FILE_ATTRIBUTE_READONLY) != 0 && (access & GENERIC_WRITE) != 0)))
+        return Refuse(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+    // Files are only opened to be read: no caller creates, truncates or deletes one this way.
+    if (disposition != OPEN_EXISTING)
+        return Refuse(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+    if (entry == nullptr)
+        return Refuse(MissingError(path), INVALID_HANDLE_VALUE);
+    SetLastError(0);
+    return OpenHandle(kFileHandle, path.Full(), access);
 }
 
 BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
@@ -240,14 +208,10 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID 
     bool fails = EnterCall("DeviceIoControl", &armed);
     if (FindHandle(device, kDeviceHandle) == nullptr)
         return Refuse(fails ? armed : ERROR_INVALID_HANDLE, FALSE);
-    sim::LoaderRequest request;
-    request.code = code;
-    if (in != nullptr && inSize != 0) {
-        const BYTE* bytes = static_cast<const BYTE*>(in);
+    sim::LoaderRequest request{code, {}, out != nullptr, outSize, FALSE};
+    const BYTE* bytes = static_cast<const BYTE*>(in);
+    if (in != nullptr)
         request.input.assign(bytes, bytes + inSize);  // reads exactly what the caller claims
-    }
-    request.hadOutputBuffer = out != nullptr;
-    request.outSize = outSize;
     DWORD error = fails ? armed : 0;
     if (error == 0 && in == nullptr && inSize != 0)
         error = ERROR_NOACCESS;
@@ -260,7 +224,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID 
         *returned = 0;
     request.result = error == 0 ? TRUE : FALSE;
     machine().vxd.requests.push_back(request);
-    SetError(error);
+    SetLastError(error);
     return request.result;
 }
 
@@ -268,15 +232,9 @@ BOOL CloseHandle(HANDLE handle)
 {
     DWORD error;
     bool fails = EnterCall("CloseHandle", &error);
-    HandleEntry released;
-    if (!ReleaseHandle(handle, kDeviceHandle | kFileHandle, &released))
+    if (!ReleaseHandle(handle, kDeviceHandle | kFileHandle, nullptr))
         return Refuse(ERROR_INVALID_HANDLE, FALSE);
-    if (released.kind == kFileHandle && released.deleteOnClose &&
-        OpenHandlesTo(kFileHandle, released.target) == 0)
-        machine().files.erase(released.target);
-    if (fails)
-        return Refuse(error, FALSE);
-    return TRUE;
+    return fails ? Refuse(error, FALSE) : TRUE;
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped)
@@ -286,17 +244,12 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
     if (read != nullptr)
         *read = 0;
     HandleEntry* entry = FindHandle(file, kFileHandle);
-    if (entry == nullptr)
+    if (fails || entry == nullptr)
         return Refuse(fails ? error : ERROR_INVALID_HANDLE, FALSE);
-    if (!fails && (entry->access & GENERIC_READ) == 0)
-        error = ERROR_ACCESS_DENIED;
-    else if (!fails &&
-             ((read == nullptr && overlapped == nullptr) || (buffer == nullptr && toRead != 0)))
-        error = ERROR_NOACCESS;
-    else if (!fails)
-        error = 0;
-    if (error != 0)
-        return Refuse(error, FALSE);
+    if ((entry->access & GENERIC_READ) == 0)
+        return Refuse(ERROR_ACCESS_DENIED, FALSE);
+    if ((read == nullptr && overlapped == nullptr) || (buffer == nullptr && toRead != 0))
+        return Refuse(ERROR_NOACCESS, FALSE);
     // The file may have gone (deleted by a test): it then reads as empty.
     const sim::FileEntry* content = FindEntry(entry->target);
     size_t size = content != nullptr ? content->content.size() : 0;
@@ -308,7 +261,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
     entry->position += count;
     if (read != nullptr)
         *read = static_cast<DWORD>(count);
-    SetError(0);
+    SetLastError(0);
     return TRUE;
 }
 
@@ -331,9 +284,8 @@ LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes)
     return block;
 }
 
-BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block)
+BOOL HeapFree(HANDLE heap, DWORD, LPVOID block)
 {
-    (void)flags;
     if (heap != GetProcessHeap())
         return FALSE;
     free(block);
@@ -344,16 +296,10 @@ DWORD GetFileAttributesA(LPCSTR path)
 {
     if (CallFails("GetFileAttributesA"))
         return INVALID_FILE_ATTRIBUTES;
-    if (path == nullptr)
-        return Refuse(ERROR_INVALID_PARAMETER, INVALID_FILE_ATTRIBUTES);
-    // The ANSI functions convert through a MAX_PATH buffer.
-    if (strlen(path) >= MAX_PATH)
-        return Refuse(ERROR_FILENAME_EXCED_RANGE, INVALID_FILE_ATTRIBUTES);
     FsPath resolved;
-    if (path[0] == '\0')
-        return Refuse(ERROR_PATH_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
-    if (!ResolvePath(path, &resolved) || HasWildcard(path))
-        return Refuse(ERROR_INVALID_NAME, INVALID_FILE_ATTRIBUTES);
+    DWORD error = CheckPath(path, MAX_PATH, &resolved);
+    if (error != 0)
+        return Refuse(error, INVALID_FILE_ATTRIBUTES);
     const sim::FileEntry* entry = FindEntry(resolved.Full());
     if (entry == nullptr)
         return Refuse(MissingError(resolved), INVALID_FILE_ATTRIBUTES);
@@ -365,8 +311,7 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes)
     if (CallFails("SetFileAttributesA"))
         return FALSE;
     FsPath resolved;
-    if (path == nullptr || path[0] == '\0' || strlen(path) >= MAX_PATH ||
-        !ResolvePath(path, &resolved) || HasWildcard(path))
+    if (CheckPath(path, MAX_PATH, &resolved) != 0)
         return Refuse(ERROR_INVALID_NAME, FALSE);
     auto it = machine().files.find(resolved.Full());
     if (it == machine().files.end())
@@ -376,25 +321,19 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes)
     return TRUE;
 }
 
-BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security)
+BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES)
 {
-    (void)security;
     if (CallFails("CreateDirectoryA"))
         return FALSE;
-    if (path == nullptr)
-        return Refuse(ERROR_INVALID_PARAMETER, FALSE);
     // The ANSI form leaves room for an 8.3 name below the new directory: 248 characters at most.
-    if (strlen(path) >= MAX_PATH - 12)
-        return Refuse(ERROR_FILENAME_EXCED_RANGE, FALSE);
     FsPath resolved;
-    if (path[0] == '\0')
-        return Refuse(ERROR_PATH_NOT_FOUND, FALSE);
-    if (!ResolvePath(path, &resolved) || HasWildcard(path))
-        return Refuse(ERROR_INVALID_NAME, FALSE);
+    DWORD error = CheckPath(path, MAX_PATH - 12, &resolved);
+    if (error != 0)
+        return Refuse(error, FALSE);
     std::string full = resolved.Full();
     if (resolved.parts.empty()) {
         // A drive or share root: Windows refuses to create it again with ERROR_ACCESS_DENIED.
-        SetError(FindEntry(full) != nullptr ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
+        SetLastError(FindEntry(full) != nullptr ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
     if (FindEntry(full) != nullptr)
@@ -410,18 +349,12 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
     if (CallFails("GetShortPathNameA"))
         return 0;
     FsPath resolved;
-    if (longPath == nullptr || longPath[0] == '\0' || !ResolvePath(longPath, &resolved) ||
-        HasWildcard(longPath))
+    if (CheckPath(longPath, SIZE_MAX, &resolved) != 0)
         return Refuse(ERROR_INVALID_PARAMETER, 0);
     if (FindEntry(resolved.Full()) == nullptr)
         return Refuse(MissingError(resolved), 0);
     auto known = machine().shortNames.find(resolved.Full());
-    std::string form = known != machine().shortNames.end() ? known->second : longPath;
-    // As the directory queries: the size needed, NUL included, when it does not fit.
-    if (shortPath == nullptr || size <= form.size())
-        return static_cast<DWORD>(form.size() + 1);
-    memcpy(shortPath, form.c_str(), form.size() + 1);
-    return static_cast<DWORD>(form.size());
+    return CopyOut(known != machine().shortNames.end() ? known->second : longPath, shortPath, size);
 }
 
 // Only the delete at the restart: the pair (NT path of the file, empty target) appended to the

@@ -1,5 +1,5 @@
 // Shared inner parts of the Win32 stand-in: the handle table, the call log with its armed failures,
-// the thread's last error, and the path rules of the simulated file system.
+// and the path rules of the simulated file system.
 #pragma once
 
 #include "simulated_machine.h"
@@ -22,31 +22,26 @@ struct HandleEntry {
     HandleKind kind;
     std::string target;  // key path, service name, file path; empty for the manager and the device
     DWORD access = 0;
-    bool deleteOnClose = false;
     size_t position = 0;  // where a file handle's next ReadFile starts
 };
 
 // A fresh handle value; values are never reused, so a double close is always noticed.
-void* OpenHandle(HandleKind kind, const std::string& target, DWORD access,
-                 bool deleteOnClose = false);
+void* OpenHandle(HandleKind kind, const std::string& target, DWORD access);
 // The open handle `handle` when it is one of `kinds` (a mask), else null.
 HandleEntry* FindHandle(const void* handle, unsigned kinds);
 // Releases `handle` when it is open and one of `kinds`, copying its entry out first. False (and one
 // more bad close) otherwise.
 bool ReleaseHandle(const void* handle, unsigned kinds, HandleEntry* released);
 size_t OpenHandlesTo(HandleKind kind, const std::string& target);
-void ClearHandles();
 
 // Logs the call in Machine::calls; true when an armed failure hits it, with its error in *error.
 bool EnterCall(const char* function, DWORD* error);
-void ResetCallState();
 
-void SetError(DWORD error);
 // Sets `error` as the last error and gives the calling function's failure value `result`.
 template <typename T>
 T Refuse(DWORD error, T result)
 {
-    SetError(error);
+    SetLastError(error);
     return result;
 }
 // EnterCall for a call that fails as a whole when armed: sets the armed error, returns true.

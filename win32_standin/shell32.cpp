@@ -32,13 +32,9 @@ int SHFileOperationA(LPSHFILEOPSTRUCTA operation)
     DWORD error;
     if (EnterCall("SHFileOperationA", &error))
         return static_cast<int>(error);
-    sim::ShellOperation record;
-    record.function = operation->wFunc;
-    record.from = ReadList(operation->pFrom);
-    record.to = ReadList(operation->pTo);
-    record.flags = operation->fFlags;
-    if (operation->lpszProgressTitle != nullptr)
-        record.progressTitle = operation->lpszProgressTitle;
+    const char* title = operation->lpszProgressTitle;
+    sim::ShellOperation record{operation->wFunc, ReadList(operation->pFrom),
+                               ReadList(operation->pTo), operation->fFlags, title ? title : ""};
     machine().shellOperations.push_back(record);
     if (machine().shellResult != 0)
         return machine().shellResult;
@@ -62,7 +58,7 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR name)
         exists = exists || existing == text;
     if (!exists)
         machine().mutexes.push_back(text);
-    SetError(exists ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    SetLastError(exists ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return OpenHandle(kFileHandle, "mutex " + text, 0);
 }
 

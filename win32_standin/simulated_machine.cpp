@@ -4,6 +4,7 @@
 
 #include <ctype.h>
 #include <stdint.h>
+#include <strings.h>
 
 #include <algorithm>
 
@@ -16,21 +17,12 @@ namespace sim {
 
 namespace {
 
-struct ArmedByName {
-    std::string function;
-    size_t callNumber;  // fails when the function's call count reaches this
-    DWORD error;
-};
-
-struct ArmedByIndex {
-    size_t index;
-    DWORD error;
-};
-
+// Armed failures and their errors: by function and the number its call count reaches, and by index
+// in Machine::calls. The first arming of a call wins.
 struct CallState {
     std::map<std::string, size_t> callCounts;
-    std::vector<ArmedByName> byName;
-    std::vector<ArmedByIndex> byIndex;
+    std::map<std::pair<std::string, size_t>, DWORD> byName;
+    std::map<size_t, DWORD> byIndex;
 };
 
 struct HandleTable {
@@ -53,23 +45,11 @@ HandleTable& Handles()
 
 thread_local DWORD t_lastError = 0;
 
-char Lower(char c)
-{
-    return static_cast<char>(tolower(static_cast<unsigned char>(c)));
-}
-
 }  // namespace
 
 bool NoCase::operator()(const std::string& a, const std::string& b) const
 {
-    size_t n = a.size() < b.size() ? a.size() : b.size();
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(Lower(a[i]));
-        unsigned char y = static_cast<unsigned char>(Lower(b[i]));
-        if (x != y)
-            return x < y;
-    }
-    return a.size() < b.size();
+    return strcasecmp(a.c_str(), b.c_str()) < 0;
 }
 
 bool Service::operator==(const Service& o) const
@@ -86,10 +66,7 @@ bool Service::operator==(const Service& o) const
 
 FileEntry DirectoryEntry()
 {
-    FileEntry entry;
-    entry.directory = true;
-    entry.attributes = FILE_ATTRIBUTE_DIRECTORY;
-    return entry;
+    return FileEntry{true, FILE_ATTRIBUTE_DIRECTORY, ""};
 }
 
 bool Snapshot::operator==(const Snapshot& o) const
@@ -102,35 +79,20 @@ namespace detail {
 
 bool EqualNoCase(const std::string& a, const std::string& b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    return true;
+    return a.size() == b.size() && strcasecmp(a.c_str(), b.c_str()) == 0;
 }
 
 bool StartsWithNoCase(const std::string& text, const std::string& prefix)
 {
-    return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
+    return strncasecmp(text.c_str(), prefix.c_str(), prefix.size()) == 0;
 }
 
-void SetError(DWORD error)
-{
-    t_lastError = error;
-}
-
-void* OpenHandle(HandleKind kind, const std::string& target, DWORD access, bool deleteOnClose)
+void* OpenHandle(HandleKind kind, const std::string& target, DWORD access)
 {
     HandleTable& table = Handles();
     uintptr_t value = table.next;
     table.next += 4;
-    HandleEntry entry;
-    entry.kind = kind;
-    entry.target = target;
-    entry.access = access;
-    entry.deleteOnClose = deleteOnClose;
-    table.open[value] = entry;
+    table.open[value] = HandleEntry{kind, target, access};
     return reinterpret_cast<void*>(value);
 }
 
@@ -145,15 +107,14 @@ HandleEntry* FindHandle(const void* handle, unsigned kinds)
 
 bool ReleaseHandle(const void* handle, unsigned kinds, HandleEntry* released)
 {
-    HandleTable& table = Handles();
-    auto it = table.open.find(reinterpret_cast<uintptr_t>(handle));
-    if (it == table.open.end() || (it->second.kind & kinds) == 0) {
-        ++table.badCloses;
+    HandleEntry* entry = FindHandle(handle, kinds);
+    if (entry == nullptr) {
+        ++Handles().badCloses;
         return false;
     }
     if (released != nullptr)
-        *released = it->second;
-    table.open.erase(it);
+        *released = *entry;
+    Handles().open.erase(reinterpret_cast<uintptr_t>(handle));
     return true;
 }
 
@@ -166,18 +127,12 @@ size_t OpenHandlesTo(HandleKind kind, const std::string& target)
     return count;
 }
 
-void ClearHandles()
-{
-    Handles().open.clear();
-    Handles().badCloses = 0;
-}
-
 bool CallFails(const char* function)
 {
     DWORD error;
     bool fails = EnterCall(function, &error);
     if (fails)
-        SetError(error);
+        SetLastError(error);
     return fails;
 }
 
@@ -189,26 +144,19 @@ bool EnterCall(const char* function, DWORD* error)
     m.calls.push_back(function);
     size_t number = ++state.callCounts[function];
 
-    for (auto it = state.byIndex.begin(); it != state.byIndex.end(); ++it) {
-        if (it->index == index) {
-            *error = it->error;
-            state.byIndex.erase(it);
-            return true;
-        }
+    auto byIndex = state.byIndex.find(index);
+    if (byIndex != state.byIndex.end()) {
+        *error = byIndex->second;
+        state.byIndex.erase(byIndex);
+        return true;
     }
-    for (auto it = state.byName.begin(); it != state.byName.end(); ++it) {
-        if (it->function == function && it->callNumber == number) {
-            *error = it->error;
-            state.byName.erase(it);
-            return true;
-        }
+    auto byName = state.byName.find({function, number});
+    if (byName != state.byName.end()) {
+        *error = byName->second;
+        state.byName.erase(byName);
+        return true;
     }
     return false;
-}
-
-void ResetCallState()
-{
-    Calls() = CallState();
 }
 
 std::string FsPath::Full() const
@@ -260,16 +208,12 @@ bool ResolveAbsolute(const std::string& path, FsPath* out, const FsPath* current
     if (path.compare(0, 2, "\\\\") == 0) {
         // UNC: \\server\share\...; "\\.\" and "\\?\" name devices, not files.
         size_t serverEnd = path.find('\\', 2);
-        if (serverEnd == std::string::npos || serverEnd == 2)
-            return false;
-        std::string server = path.substr(2, serverEnd - 2);
-        if (server == "." || server == "?")
+        if (serverEnd == std::string::npos)
             return false;
         size_t shareEnd = path.find('\\', serverEnd + 1);
-        std::string share =
-            path.substr(serverEnd + 1, shareEnd == std::string::npos ? std::string::npos
-                                                                     : shareEnd - serverEnd - 1);
-        if (share.empty())
+        std::string server = path.substr(2, serverEnd - 2);
+        std::string share = path.substr(serverEnd + 1, shareEnd - serverEnd - 1);
+        if (server.empty() || server == "." || server == "?" || share.empty())
             return false;
         out->root = "\\\\" + server + "\\" + share;
         if (shareEnd != std::string::npos)
@@ -330,48 +274,33 @@ Machine& machine()
 
 void Reset()
 {
-    Machine& m = machine();
-    m = Machine();
+    machine() = Machine();
     SetVersion(VER_PLATFORM_WIN32_NT, 5, 1);
     SetVersionQueryFails(false);
     AddKey("HKLM\\System\\CurrentControlSet\\Services");
     AddKey("HKLM\\System\\CurrentControlSet\\Control\\Session Manager");
     AddDirectory("C:\\WINDOWS\\system32\\drivers");
-    detail::ClearHandles();
-    detail::ResetCallState();
+    Handles().open.clear();  // the next handle value stays: no handle of an earlier test matches
+    Handles().badCloses = 0;
+    Calls() = CallState();
     t_lastError = 0;
 }
 
 void SetVersion(DWORD platformId, DWORD major, DWORD minor)
 {
-    OSVERSIONINFOA& v = machine().version;
-    v = OSVERSIONINFOA();
-    v.dwOSVersionInfoSize = sizeof v;
-    v.dwPlatformId = platformId;
-    v.dwMajorVersion = major;
-    v.dwMinorVersion = minor;
-    // Build numbers as those systems report them (9x keeps the version in the high word).
-    DWORD build = 0;
-    if (platformId == VER_PLATFORM_WIN32_NT)
-        build = major == 4                 ? 1381
-                : major == 5 && minor == 0 ? 2195
-                : major == 5 && minor == 1 ? 2600
-                                           : 3790;
-    else if (platformId == VER_PLATFORM_WIN32_WINDOWS)
-        build = (major << 24) | (minor << 16) | (minor == 0 ? 950 : minor == 10 ? 2222 : 3000);
-    v.dwBuildNumber = build;
+    machine().version = OSVERSIONINFOA{sizeof(OSVERSIONINFOA), major, minor, 0, platformId, {}};
 }
 
 void FailCall(const char* function, DWORD error, int occurrence)
 {
     CallState& state = Calls();
     size_t soFar = state.callCounts[function];
-    state.byName.push_back({function, soFar + static_cast<size_t>(occurrence), error});
+    state.byName.emplace(std::make_pair(function, soFar + static_cast<size_t>(occurrence)), error);
 }
 
 void FailCallAt(size_t index, DWORD error)
 {
-    Calls().byIndex.push_back({index, error});
+    Calls().byIndex.emplace(index, error);
 }
 
 void ClearFailures()
@@ -407,8 +336,6 @@ size_t BadCloseCount()
 
 bool KeyExists(const std::string& fullPath)
 {
-    if (fullPath == "HKLM" || fullPath == "HKCU" || fullPath == "HKCR" || fullPath == "HKU")
-        return true;
     return machine().registry.count(fullPath) != 0;
 }
 
@@ -439,15 +366,12 @@ void AddEntry(const std::string& path, const FileEntry& entry)
     detail::FsPath resolved;
     if (!detail::ResolvePath(path.c_str(), &resolved))
         return;
-    Machine& m = machine();
-    const FileEntry directory = DirectoryEntry();
     detail::FsPath walk{resolved.root, {}};
-    m.files.emplace(walk.Full(), directory);
-    for (size_t i = 0; i + 1 < resolved.parts.size(); ++i) {
-        walk.parts.push_back(resolved.parts[i]);
-        m.files.emplace(walk.Full(), directory);
+    for (const std::string& part : resolved.parts) {
+        machine().files.emplace(walk.Full(), DirectoryEntry());
+        walk.parts.push_back(part);
     }
-    m.files[resolved.Full()] = entry;
+    machine().files[resolved.Full()] = entry;
 }
 
 }  // namespace
@@ -459,11 +383,7 @@ void AddDirectory(const std::string& path)
 
 void AddFile(const std::string& path, DWORD attributes, const std::string& content)
 {
-    FileEntry entry;
-    entry.directory = false;
-    entry.attributes = attributes;
-    entry.content = content;
-    AddEntry(path, entry);
+    AddEntry(path, FileEntry{false, attributes, content});
 }
 
 Snapshot TakeSnapshot()

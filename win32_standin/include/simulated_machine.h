@@ -19,10 +19,7 @@ struct NoCase {
 struct RegValue {
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
-    bool operator==(const RegValue& other) const
-    {
-        return type == other.type && data == other.data;
-    }
+    bool operator==(const RegValue& o) const { return type == o.type && data == o.data; }
 };
 
 // A key's full path from its root, e.g. "HKLM\System\CurrentControlSet\Services\WinDriver".
@@ -187,7 +184,6 @@ struct Snapshot {
     std::map<std::string, int> loaded;
     std::map<std::string, ProfileFile, NoCase> profiles;
     bool operator==(const Snapshot& o) const;
-    bool operator!=(const Snapshot& o) const { return !(*this == o); }
 };
 Snapshot TakeSnapshot();
 
