@@ -90,23 +90,6 @@ LSTATUS EnterKeyCall(const char* function, HKEY key, LPCSTR subKey, KeyRef* ref)
     return status != ERROR_SUCCESS ? status : SplitSubKey(subKey, &ref->parts);
 }
 
-bool HasSubkeys(const std::string& path)
-{
-    std::string prefix = path + "\\";
-    auto it = machine().registry.lower_bound(prefix);
-    return it != machine().registry.end() && StartsWithNoCase(it->first, prefix);
-}
-
-void DeleteTree(const std::string& path)
-{
-    std::string prefix = path + "\\";
-    auto& registry = machine().registry;
-    auto it = registry.lower_bound(prefix);
-    while (it != registry.end() && StartsWithNoCase(it->first, prefix))
-        it = registry.erase(it);
-    registry.erase(path);
-}
-
 LSTATUS OpenOrCreateKey(const char* function, HKEY key, LPCSTR subKey, REGSAM access, bool create,
                         PHKEY result, LPDWORD disposition)
 {
@@ -140,21 +123,18 @@ LSTATUS OpenOrCreateKey(const char* function, HKEY key, LPCSTR subKey, REGSAM ac
 
 // Service control manager
 
-sim::Service* ServiceOf(HandleEntry* entry)
+// The service behind the open service handle `handle` with `access` granted; sets the error and
+// returns null otherwise.
+sim::Service* ServiceFor(SC_HANDLE handle, DWORD access)
 {
-    auto it = machine().services.find(entry->target);
-    return it == machine().services.end() ? nullptr : &it->second;
-}
-
-// The open service handle `handle` with `access` granted; sets the error and returns null otherwise.
-HandleEntry* ServiceHandle(SC_HANDLE handle, DWORD access)
-{
+    auto& services = machine().services;
     HandleEntry* entry = FindHandle(handle, kServiceHandle);
-    if (entry == nullptr || ServiceOf(entry) == nullptr)
+    auto it = entry == nullptr ? services.end() : services.find(entry->target);
+    if (it == services.end())
         return Refuse(ERROR_INVALID_HANDLE, nullptr);
     if ((entry->access & access) != access)
         return Refuse(ERROR_ACCESS_DENIED, nullptr);
-    return entry;
+    return &it->second;
 }
 
 void FillStatus(const sim::Service& service, LPSERVICE_STATUS status)
@@ -205,12 +185,10 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE
         return ERROR_ACCESS_DENIED;
     if (data == nullptr && size != 0)
         return ERROR_NOACCESS;
-    sim::RegValue value;
-    value.type = type;
-    if (size != 0)
-        value.data.assign(data, data + size);  // reads exactly the bytes the caller claims
     std::string name = valueName == nullptr ? "" : valueName;
-    machine().registry[ref.path].values[name] = value;
+    sim::RegValue& value = machine().registry[ref.path].values[name];
+    value.type = type;
+    value.data.assign(data, data + size);  // reads exactly the bytes the caller claims
     machine().valueWrites.push_back(ref.path + ":" + name);
     return ERROR_SUCCESS;
 }
@@ -258,11 +236,18 @@ LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey)
         return ERROR_ACCESS_DENIED;
     for (const std::string& part : ref.parts)
         ref.path += "\\" + part;
-    if (machine().registry.count(ref.path) == 0)
+    auto& registry = machine().registry;
+    if (registry.count(ref.path) == 0)
         return ERROR_FILE_NOT_FOUND;
-    if (HasSubkeys(ref.path) && machine().version.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS)
+    // The subkeys follow their key in the registry's order.
+    std::string prefix = ref.path + "\\";
+    auto below = registry.lower_bound(prefix);
+    bool hasSubkeys = below != registry.end() && StartsWithNoCase(below->first, prefix);
+    if (hasSubkeys && machine().version.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS)
         return ERROR_ACCESS_DENIED;
-    DeleteTree(ref.path);
+    while (below != registry.end() && StartsWithNoCase(below->first, prefix))
+        below = registry.erase(below);
+    registry.erase(ref.path);
     return ERROR_SUCCESS;
 }
 
@@ -375,23 +360,22 @@ BOOL StartServiceA(SC_HANDLE handle, DWORD argc, LPCSTR* argv)
 {
     if (CallFails("StartServiceA"))
         return FALSE;
-    HandleEntry* entry = ServiceHandle(handle, SERVICE_START);
-    if (entry == nullptr)
+    sim::Service* service = ServiceFor(handle, SERVICE_START);
+    if (service == nullptr)
         return FALSE;
-    sim::Service& service = *ServiceOf(entry);
-    service.lastStartArgc = argc;
+    service->lastStartArgc = argc;
     if (argc != 0 && argv == nullptr)
         return Refuse(ERROR_INVALID_PARAMETER, FALSE);
-    if (service.markedForDeletion)
+    if (service->markedForDeletion)
         return Refuse(ERROR_SERVICE_MARKED_FOR_DELETE, FALSE);
-    if (service.startType == SERVICE_DISABLED)
+    if (service->startType == SERVICE_DISABLED)
         return Refuse(ERROR_SERVICE_DISABLED, FALSE);
-    if (service.state != SERVICE_STOPPED)
+    if (service->state != SERVICE_STOPPED)
         return Refuse(ERROR_SERVICE_ALREADY_RUNNING, FALSE);
-    if (service.startError != 0)
-        return Refuse(service.startError, FALSE);
-    service.state = SERVICE_RUNNING;
-    ++service.startCount;
+    if (service->startError != 0)
+        return Refuse(service->startError, FALSE);
+    service->state = SERVICE_RUNNING;
+    ++service->startCount;
     return TRUE;
 }
 
@@ -403,22 +387,21 @@ BOOL ControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS status)
         return FALSE;
     if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_INTERROGATE)
         return Refuse(ERROR_INVALID_SERVICE_CONTROL, FALSE);
-    HandleEntry* entry =
-        ServiceHandle(handle, control == SERVICE_CONTROL_STOP ? SERVICE_STOP : kServiceInterrogate);
-    if (entry == nullptr)
+    sim::Service* service =
+        ServiceFor(handle, control == SERVICE_CONTROL_STOP ? SERVICE_STOP : kServiceInterrogate);
+    if (service == nullptr)
         return FALSE;
     if (status == nullptr)
         return Refuse(ERROR_INVALID_PARAMETER, FALSE);
-    sim::Service& service = *ServiceOf(entry);
-    if (service.state != SERVICE_RUNNING) {
-        FillStatus(service, status);
-        return Refuse(service.state == SERVICE_STOPPED ? ERROR_SERVICE_NOT_ACTIVE
-                                                       : ERROR_SERVICE_CANNOT_ACCEPT_CTRL,
+    if (service->state != SERVICE_RUNNING) {
+        FillStatus(*service, status);
+        return Refuse(service->state == SERVICE_STOPPED ? ERROR_SERVICE_NOT_ACTIVE
+                                                        : ERROR_SERVICE_CANNOT_ACCEPT_CTRL,
                       FALSE);
     }
     if (control == SERVICE_CONTROL_STOP)
-        service.state = service.stopAnswer;
-    FillStatus(service, status);
+        service->state = service->stopAnswer;
+    FillStatus(*service, status);
     return TRUE;
 }
 
@@ -426,12 +409,12 @@ BOOL QueryServiceStatus(SC_HANDLE handle, LPSERVICE_STATUS status)
 {
     if (CallFails("QueryServiceStatus"))
         return FALSE;
-    HandleEntry* entry = ServiceHandle(handle, SERVICE_QUERY_STATUS);
-    if (entry == nullptr)
+    sim::Service* service = ServiceFor(handle, SERVICE_QUERY_STATUS);
+    if (service == nullptr)
         return FALSE;
     if (status == nullptr)
         return Refuse(ERROR_INVALID_PARAMETER, FALSE);
-    FillStatus(*ServiceOf(entry), status);
+    FillStatus(*service, status);
     return TRUE;
 }
 
@@ -439,13 +422,12 @@ BOOL DeleteService(SC_HANDLE handle)
 {
     if (CallFails("DeleteService"))
         return FALSE;
-    HandleEntry* entry = ServiceHandle(handle, DELETE);
-    if (entry == nullptr)
+    sim::Service* service = ServiceFor(handle, DELETE);
+    if (service == nullptr)
         return FALSE;
-    sim::Service& service = *ServiceOf(entry);
-    if (service.markedForDeletion)
+    if (service->markedForDeletion)
         return Refuse(ERROR_SERVICE_MARKED_FOR_DELETE, FALSE);
-    service.markedForDeletion = true;
+    service->markedForDeletion = true;
     return TRUE;
 }
 

@@ -1,7 +1,5 @@
-// The kernel side of the stand-in: version query, Windows and system directories, Sleep, the file
-// system's attributes, short names and directory creation, CreateFileA and ReadFile with the VxD
-// loader device, DeviceIoControl with the loader's load and unload requests, the delete at the
-// next restart (MoveFileExA and WININIT.INI's profile sections), and the process heap.
+// The kernel side of the stand-in: version query, directories, Sleep, the file system, the VxD
+// loader device, the delete at the next restart (MoveFileExA and WININIT.INI), the process heap.
 #include "machine_internal.h"
 
 #include <ctype.h>
@@ -47,9 +45,8 @@ bool IsDirectoryEntry(const std::string& fullPath)
 // directory is ERROR_FILE_NOT_FOUND, anything missing on the way there ERROR_PATH_NOT_FOUND.
 DWORD MissingError(const FsPath& path)
 {
-    if (path.parts.empty())
-        return ERROR_PATH_NOT_FOUND;
-    return IsDirectoryEntry(path.Parent()) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    bool inDirectory = !path.parts.empty() && IsDirectoryEntry(path.Parent());
+    return inDirectory ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
 // Base name of a loaded file as the loader keys it: no directory, no extension, upper case.
@@ -125,12 +122,10 @@ std::string ProfilePath(const char* fileName)
 
 }  // namespace
 
-namespace sim {
-void SetVersionQueryFails(bool fails)
+void sim::SetVersionQueryFails(bool fails)
 {
     g_versionQueryFails = fails;
 }
-}  // namespace sim
 
 extern "C" {
 
@@ -188,12 +183,10 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     if (error != 0)
         return Refuse(error, INVALID_HANDLE_VALUE);
     const sim::FileEntry* entry = FindEntry(path.Full());
-    if (entry != nullptr &&
-        (entry->directory ||
-         ((entry->attributes & FILE_ATTRIBUTE_READONLY) != 0 && (access & GENERIC_WRITE) != 0)))
+    if (entry != nullptr && entry->directory)
         return Refuse(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
-    // Files are only opened to be read: no caller creates, truncates or deletes one this way.
-    if (disposition != OPEN_EXISTING)
+    // Files are only opened to be read: no caller creates, truncates, writes or deletes one.
+    if (disposition != OPEN_EXISTING || (access & GENERIC_WRITE) != 0)
         return Refuse(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     if (entry == nullptr)
         return Refuse(MissingError(path), INVALID_HANDLE_VALUE);
@@ -213,10 +206,9 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID 
     if (in != nullptr)
         request.input.assign(bytes, bytes + inSize);  // reads exactly what the caller claims
     DWORD error = fails ? armed : 0;
-    if (error == 0 && in == nullptr && inSize != 0)
-        error = ERROR_NOACCESS;
     // Without an OVERLAPPED record Windows writes the byte count through `returned`.
-    if (error == 0 && returned == nullptr && overlapped == nullptr)
+    if (error == 0 &&
+        ((in == nullptr && inSize != 0) || (returned == nullptr && overlapped == nullptr)))
         error = ERROR_NOACCESS;
     if (error == 0)
         error = AnswerLoader(code, request.input);
@@ -424,12 +416,10 @@ BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName)
     if (IsDirectoryEntry(path))
         return Refuse(ERROR_ACCESS_DENIED, FALSE);
     sim::ProfileFile& file = machine().profiles[path];
-    if (lines == nullptr) {
-        file.erase(section);
+    file.erase(section);
+    if (lines == nullptr)
         return TRUE;
-    }
     std::vector<std::string>& stored = file[section];
-    stored.clear();
     for (const char* line = lines; *line != '\0'; line += strlen(line) + 1)
         stored.push_back(line);
     return TRUE;

@@ -31,19 +31,24 @@ struct HandleTable {
     size_t badCloses = 0;
 };
 
-CallState& Calls()
-{
-    static CallState state;
-    return state;
-}
-
-HandleTable& Handles()
-{
-    static HandleTable table;
-    return table;
-}
+CallState g_calls;
+HandleTable g_handles;
 
 thread_local DWORD t_lastError = 0;
+
+// Adds `path` and every missing directory above it; the entry itself gets `entry`.
+void AddEntry(const std::string& path, const FileEntry& entry)
+{
+    detail::FsPath resolved;
+    if (!detail::ResolvePath(path.c_str(), &resolved))
+        return;
+    detail::FsPath walk{resolved.root, {}};
+    for (const std::string& part : resolved.parts) {
+        machine().files.emplace(walk.Full(), DirectoryEntry());
+        walk.parts.push_back(part);
+    }
+    machine().files[resolved.Full()] = entry;
+}
 
 }  // namespace
 
@@ -89,18 +94,16 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix)
 
 void* OpenHandle(HandleKind kind, const std::string& target, DWORD access)
 {
-    HandleTable& table = Handles();
-    uintptr_t value = table.next;
-    table.next += 4;
-    table.open[value] = HandleEntry{kind, target, access};
+    uintptr_t value = g_handles.next;
+    g_handles.next += 4;
+    g_handles.open[value] = HandleEntry{kind, target, access};
     return reinterpret_cast<void*>(value);
 }
 
 HandleEntry* FindHandle(const void* handle, unsigned kinds)
 {
-    HandleTable& table = Handles();
-    auto it = table.open.find(reinterpret_cast<uintptr_t>(handle));
-    if (it == table.open.end() || (it->second.kind & kinds) == 0)
+    auto it = g_handles.open.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == g_handles.open.end() || (it->second.kind & kinds) == 0)
         return nullptr;
     return &it->second;
 }
@@ -109,19 +112,19 @@ bool ReleaseHandle(const void* handle, unsigned kinds, HandleEntry* released)
 {
     HandleEntry* entry = FindHandle(handle, kinds);
     if (entry == nullptr) {
-        ++Handles().badCloses;
+        ++g_handles.badCloses;
         return false;
     }
     if (released != nullptr)
         *released = *entry;
-    Handles().open.erase(reinterpret_cast<uintptr_t>(handle));
+    g_handles.open.erase(reinterpret_cast<uintptr_t>(handle));
     return true;
 }
 
 size_t OpenHandlesTo(HandleKind kind, const std::string& target)
 {
     size_t count = 0;
-    for (const auto& item : Handles().open)
+    for (const auto& item : g_handles.open)
         if (item.second.kind == kind && EqualNoCase(item.second.target, target))
             ++count;
     return count;
@@ -138,22 +141,20 @@ bool CallFails(const char* function)
 
 bool EnterCall(const char* function, DWORD* error)
 {
-    Machine& m = machine();
-    CallState& state = Calls();
-    size_t index = m.calls.size();
-    m.calls.push_back(function);
-    size_t number = ++state.callCounts[function];
+    size_t index = machine().calls.size();
+    machine().calls.push_back(function);
+    size_t number = ++g_calls.callCounts[function];
 
-    auto byIndex = state.byIndex.find(index);
-    if (byIndex != state.byIndex.end()) {
+    auto byIndex = g_calls.byIndex.find(index);
+    if (byIndex != g_calls.byIndex.end()) {
         *error = byIndex->second;
-        state.byIndex.erase(byIndex);
+        g_calls.byIndex.erase(byIndex);
         return true;
     }
-    auto byName = state.byName.find({function, number});
-    if (byName != state.byName.end()) {
+    auto byName = g_calls.byName.find({function, number});
+    if (byName != g_calls.byName.end()) {
         *error = byName->second;
-        state.byName.erase(byName);
+        g_calls.byName.erase(byName);
         return true;
     }
     return false;
@@ -280,9 +281,9 @@ void Reset()
     AddKey("HKLM\\System\\CurrentControlSet\\Services");
     AddKey("HKLM\\System\\CurrentControlSet\\Control\\Session Manager");
     AddDirectory("C:\\WINDOWS\\system32\\drivers");
-    Handles().open.clear();  // the next handle value stays: no handle of an earlier test matches
-    Handles().badCloses = 0;
-    Calls() = CallState();
+    g_handles.open.clear();  // the next handle value stays: no handle of an earlier test matches
+    g_handles.badCloses = 0;
+    g_calls = CallState();
     t_lastError = 0;
 }
 
@@ -293,31 +294,30 @@ void SetVersion(DWORD platformId, DWORD major, DWORD minor)
 
 void FailCall(const char* function, DWORD error, int occurrence)
 {
-    CallState& state = Calls();
-    size_t soFar = state.callCounts[function];
-    state.byName.emplace(std::make_pair(function, soFar + static_cast<size_t>(occurrence)), error);
+    size_t number = g_calls.callCounts[function] + static_cast<size_t>(occurrence);
+    g_calls.byName.emplace(std::make_pair(function, number), error);
 }
 
 void FailCallAt(size_t index, DWORD error)
 {
-    Calls().byIndex.emplace(index, error);
+    g_calls.byIndex.emplace(index, error);
 }
 
 void ClearFailures()
 {
-    Calls().byName.clear();
-    Calls().byIndex.clear();
+    g_calls.byName.clear();
+    g_calls.byIndex.clear();
 }
 
 size_t OpenHandleCount()
 {
-    return Handles().open.size();
+    return g_handles.open.size();
 }
 
 std::vector<std::string> OpenHandleDescriptions()
 {
     std::vector<std::string> out;
-    for (const auto& item : Handles().open) {
+    for (const auto& item : g_handles.open) {
         const detail::HandleEntry& e = item.second;
         const char* kind = e.kind == detail::kRegKeyHandle      ? "registry key "
                            : e.kind == detail::kScManagerHandle ? "service control manager"
@@ -331,7 +331,7 @@ std::vector<std::string> OpenHandleDescriptions()
 
 size_t BadCloseCount()
 {
-    return Handles().badCloses;
+    return g_handles.badCloses;
 }
 
 bool KeyExists(const std::string& fullPath)
@@ -357,24 +357,6 @@ const RegValue* FindValue(const std::string& keyFullPath, const std::string& val
     auto value = key->second.values.find(valueName);
     return value == key->second.values.end() ? nullptr : &value->second;
 }
-
-namespace {
-
-// Adds `path` and every missing directory above it; the entry itself gets `entry`.
-void AddEntry(const std::string& path, const FileEntry& entry)
-{
-    detail::FsPath resolved;
-    if (!detail::ResolvePath(path.c_str(), &resolved))
-        return;
-    detail::FsPath walk{resolved.root, {}};
-    for (const std::string& part : resolved.parts) {
-        machine().files.emplace(walk.Full(), DirectoryEntry());
-        walk.parts.push_back(part);
-    }
-    machine().files[resolved.Full()] = entry;
-}
-
-}  // namespace
 
 void AddDirectory(const std::string& path)
 {

@@ -94,8 +94,7 @@ TEST_F(Standin, DirectoryQueriesAndVersionFollowWindowsSizeRules)
     EXPECT_EQ(8u, GetWindowsDirectoryA(buffer, 9));
     EXPECT_STREQ("C:\\WINNT", buffer);
 
-    OSVERSIONINFOA info;
-    memset(&info, 0, sizeof info);
+    OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = 156;
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(GetVersionExA(&info));
