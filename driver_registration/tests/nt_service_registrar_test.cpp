@@ -6,28 +6,17 @@
 
 namespace {
 
+using test::AddService;
+using test::FindService;
 using test::HasValue;
-using test::MachineTest;
+using test::kImage;
 
-const char kImage[] = "C:\\WINDOWS\\system32\\drivers\\windrvr.sys";
 const std::string kKey = std::string(test::kServicesKey) + "WinDriver";
 
 // Operations close what they open: only the manager is left, and the destructor closes it.
 class NtService : public test::RegistrarTest<CNtServiceRegistrar, 1> {
 protected:
     const char* Image() const override { return kImage; }
-    sim::Service& AddService(DWORD state)
-    {
-        sim::Service& s = sim::machine().services["WinDriver"];
-        s.imagePath = kImage;
-        s.state = state;
-        return s;
-    }
-    const sim::Service* Find()
-    {
-        auto it = sim::machine().services.find("WinDriver");
-        return it == sim::machine().services.end() ? nullptr : &it->second;
-    }
 };
 
 TEST_F(NtService, ManagerIsOpenedOnTheLocalActiveDatabaseWithFullAccess)
@@ -42,7 +31,7 @@ TEST_F(NtService, InstallCreatesAStoppedKernelDriverServiceWithoutGroup)
 {
     SetLastError(0xdeadbeef);
     EXPECT_EQ(1, registrar->Install());
-    const sim::Service* s = Find();
+    const sim::Service* s = FindService();
     ASSERT_NE(nullptr, s);
     EXPECT_EQ("WinDriver", s->displayName);
     EXPECT_EQ(kImage, s->imagePath);
@@ -76,37 +65,13 @@ TEST_F(NtService, ManagerOperationsNeitherAddNorClearText)
 
 struct StateCase {
     const char* label;
-    bool exists;
-    DWORD state;
-    DWORD stopAnswer;
-    DWORD startError;
-    bool marked;
+    DWORD state;  // 0: no service
     int expected;
     DWORD stateAfter;  // 0: the service is gone
+    bool marked = false;
+    DWORD stopAnswer = SERVICE_STOPPED;
+    DWORD startError = 0;
 };
-
-void Prepare(const StateCase& c)
-{
-    if (!c.exists)
-        return;
-    sim::Service& s = sim::machine().services["WinDriver"];
-    s.imagePath = kImage;
-    s.state = c.state;
-    s.stopAnswer = c.stopAnswer;
-    s.startError = c.startError;
-    s.markedForDeletion = c.marked;
-}
-
-void CheckAfter(const StateCase& c)
-{
-    auto it = sim::machine().services.find("WinDriver");
-    if (c.stateAfter == 0) {
-        EXPECT_TRUE(it == sim::machine().services.end()) << "the service is still there";
-        return;
-    }
-    ASSERT_TRUE(it != sim::machine().services.end());
-    EXPECT_EQ(c.stateAfter, it->second.state);
-}
 
 // Each case's service, then `op`: its result and the service it leaves, and `extra` checks;
 // the manager's operations add no text and close what they open.
@@ -116,10 +81,16 @@ void ByState(CDriverRegistrar* registrar, int (CDriverRegistrar::*op)(),
     for (const StateCase& c : cases) {
         SCOPED_TRACE(c.label);
         sim::machine().services.clear();
-        Prepare(c);
+        if (c.state != 0) {
+            sim::Service& s = AddService(c.state);
+            s.stopAnswer = c.stopAnswer;
+            s.startError = c.startError;
+            s.markedForDeletion = c.marked;
+        }
         SetLastError(0xdeadbeef);
         EXPECT_EQ(c.expected, (registrar->*op)());
-        CheckAfter(c);
+        const sim::Service* after = FindService();
+        EXPECT_EQ(c.stateAfter, after == nullptr ? 0u : after->state) << "0: no service";
         if (extra != nullptr)
             extra(c);
         EXPECT_STREQ("", registrar->Messages());
@@ -129,32 +100,29 @@ void ByState(CDriverRegistrar* registrar, int (CDriverRegistrar::*op)(),
 
 TEST_F(NtService, UnloadByServiceState)
 {
-    ByState(
-        registrar.get(), &CDriverRegistrar::Unload,
-        {
-            {"missing", false, 0, 0, 0, false, 0, 0},
-            {"stopped (stop answers ERROR_SERVICE_NOT_ACTIVE)", true, SERVICE_STOPPED,
-             SERVICE_STOPPED, 0, false, 1, SERVICE_STOPPED},
-            {"running, stops", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, false, 1,
-             SERVICE_STOPPED},
-            {"running, answers stop pending", true, SERVICE_RUNNING, SERVICE_STOP_PENDING, 0, false,
-             0, SERVICE_STOP_PENDING},
-            {"already stop pending", true, SERVICE_STOP_PENDING, SERVICE_STOPPED, 0, false, 0,
-             SERVICE_STOP_PENDING},
-            {"marked for deletion, running", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, true, 1, 0},
-        });
+    ByState(registrar.get(), &CDriverRegistrar::Unload,
+            {
+                {"missing", 0, 0, 0},
+                {"stopped (stop answers ERROR_SERVICE_NOT_ACTIVE)", SERVICE_STOPPED, 1,
+                 SERVICE_STOPPED},
+                {"running, stops", SERVICE_RUNNING, 1, SERVICE_STOPPED},
+                {"running, answers stop pending", SERVICE_RUNNING, 0, SERVICE_STOP_PENDING, false,
+                 SERVICE_STOP_PENDING},
+                {"already stop pending", SERVICE_STOP_PENDING, 0, SERVICE_STOP_PENDING},
+                {"marked for deletion, running", SERVICE_RUNNING, 1, 0, true},
+            });
 }
 
 TEST_F(NtService, LoadByServiceState)
 {
     ByState(registrar.get(), &CDriverRegistrar::Load,
             {
-                {"missing", false, 0, 0, 0, false, 0, 0},
-                {"stopped", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, false, 1, SERVICE_RUNNING},
-                {"running", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, false, 0, SERVICE_RUNNING},
-                {"driver fails to start", true, SERVICE_STOPPED, SERVICE_STOPPED, ERROR_GEN_FAILURE,
-                 false, 0, SERVICE_STOPPED},
-                {"marked for deletion", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, true, 0, 0},
+                {"missing", 0, 0, 0},
+                {"stopped", SERVICE_STOPPED, 1, SERVICE_RUNNING},
+                {"running", SERVICE_RUNNING, 0, SERVICE_RUNNING},
+                {"driver fails to start", SERVICE_STOPPED, 0, SERVICE_STOPPED, false,
+                 SERVICE_STOPPED, ERROR_GEN_FAILURE},
+                {"marked for deletion", SERVICE_STOPPED, 0, 0, true},
             },
             [](const StateCase& c) {
                 if (c.expected == 1) {
@@ -167,13 +135,10 @@ TEST_F(NtService, RemoveByServiceState)
 {
     ByState(registrar.get(), &CDriverRegistrar::Remove,
             {
-                {"missing", false, 0, 0, 0, false, 0, 0},
-                {"stopped: gone once its handle is closed", true, SERVICE_STOPPED, SERVICE_STOPPED,
-                 0, false, 1, 0},
-                {"running: marked, stays until stopped", true, SERVICE_RUNNING, SERVICE_STOPPED, 0,
-                 false, 1, SERVICE_RUNNING},
-                {"already marked for deletion", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, true, 1,
-                 SERVICE_RUNNING},
+                {"missing", 0, 0, 0},
+                {"stopped: gone once its handle is closed", SERVICE_STOPPED, 1, 0},
+                {"running: marked, stays until stopped", SERVICE_RUNNING, 1, SERVICE_RUNNING},
+                {"already marked for deletion", SERVICE_RUNNING, 1, SERVICE_RUNNING, true},
             },
             [](const StateCase& c) {
                 if (c.stateAfter != 0) {
@@ -203,12 +168,12 @@ TEST_F(NtService, ReplaceSequenceOverARunningDriver)
     AddService(SERVICE_RUNNING).imagePath = "C:\\old\\windrvr.sys";
     EXPECT_EQ(1, registrar->Unload());
     EXPECT_EQ(1, registrar->Remove());
-    EXPECT_EQ(nullptr, Find());
+    EXPECT_EQ(nullptr, FindService());
     EXPECT_EQ(1, registrar->Install());
     EXPECT_EQ(1, registrar->Load());
-    ASSERT_NE(nullptr, Find());
-    EXPECT_EQ(kImage, Find()->imagePath);
-    EXPECT_EQ(DWORD(SERVICE_RUNNING), Find()->state);
+    ASSERT_NE(nullptr, FindService());
+    EXPECT_EQ(kImage, FindService()->imagePath);
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), FindService()->state);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -285,9 +250,9 @@ TEST_F(NtRegistryOnly, LoadAndUnloadStillUseTheManager)
 {
     AddService(SERVICE_STOPPED);
     EXPECT_EQ(1, registrar->Load());
-    EXPECT_EQ(DWORD(SERVICE_RUNNING), Find()->state);
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), FindService()->state);
     EXPECT_EQ(1, registrar->Unload());
-    EXPECT_EQ(DWORD(SERVICE_STOPPED), Find()->state);
+    EXPECT_EQ(DWORD(SERVICE_STOPPED), FindService()->state);
 }
 
 // The key path is formed in 1024 characters: "System\CurrentControlSet\Services\" is 34, so a

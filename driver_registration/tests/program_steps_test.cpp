@@ -10,9 +10,9 @@
 
 namespace {
 
+using test::AddService;
+using test::kImage;
 using test::MachineTest;
-
-const char kImage[] = "C:\\WINDOWS\\system32\\drivers\\windrvr.sys";
 
 void Pause(DWORD milliseconds)
 {
@@ -29,14 +29,6 @@ std::vector<std::string> Steps(size_t first)
             call == "DeviceIoControl" || call == "RegCreateKeyExA")
             steps.push_back(call);
     return steps;
-}
-
-sim::Service& AddService(DWORD state)
-{
-    sim::Service& service = sim::machine().services["WinDriver"];
-    service.imagePath = kImage;
-    service.state = state;
-    return service;
 }
 
 TEST_F(MachineTest, ReplaceDriverStopsRemovesPausesThenAddsAndStarts)

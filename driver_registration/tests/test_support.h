@@ -18,6 +18,7 @@ namespace test {
 
 const char kServicesKey[] = "HKLM\\System\\CurrentControlSet\\Services\\";
 const char kVxdKey[] = "HKLM\\System\\CurrentControlSet\\Services\\VxD\\";
+const char kImage[] = "C:\\WINDOWS\\system32\\drivers\\windrvr.sys";
 
 inline std::vector<BYTE> Bytes(std::initializer_list<int> values)
 {
@@ -69,6 +70,21 @@ inline std::vector<std::string> WriteOrder(const std::string& key)
         if (write.compare(0, key.size() + 1, key + ":") == 0)
             names.push_back(write.substr(key.size() + 1));
     return names;
+}
+
+// The WinDriver service, at kImage, in `state`; FindService gives null when there is none.
+inline sim::Service& AddService(DWORD state)
+{
+    sim::Service& service = sim::machine().services["WinDriver"];
+    service.imagePath = kImage;
+    service.state = state;
+    return service;
+}
+
+inline const sim::Service* FindService()
+{
+    auto it = sim::machine().services.find("WinDriver");
+    return it == sim::machine().services.end() ? nullptr : &it->second;
 }
 
 // Every test starts on a fresh machine and ends with every handle closed exactly once.
@@ -130,25 +146,14 @@ enum class Registrar { Nt, Vxd, Win98 };
 
 inline std::unique_ptr<CDriverRegistrar> Make(Registrar r)
 {
-    switch (r) {
-    case Registrar::Nt:
-        return Make<CNtServiceRegistrar>();
-    case Registrar::Vxd:
-        return Make<CVxdRegistrar>();
-    case Registrar::Win98:
-        return Make<CWin98SysRegistrar>();
-    }
-    return nullptr;
-}
-
-inline const char* RegistrarName(Registrar r)
-{
-    return r == Registrar::Nt ? "Nt" : r == Registrar::Vxd ? "Vxd" : "Win98";
+    return r == Registrar::Nt    ? Make<CNtServiceRegistrar>()
+           : r == Registrar::Vxd ? Make<CVxdRegistrar>()
+                                 : Make<CWin98SysRegistrar>();
 }
 
 inline void PrintTo(Registrar r, std::ostream* os)
 {
-    *os << RegistrarName(r);
+    *os << (r == Registrar::Nt ? "Nt" : r == Registrar::Vxd ? "Vxd" : "Win98");
 }
 
 }  // namespace test
