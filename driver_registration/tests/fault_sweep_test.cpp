@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
 #include <strings.h>
 
 #include <functional>
@@ -21,26 +22,13 @@
 
 namespace {
 
+using test::kImage;
+
 const char kName[] = "WinDriver";
 const char kFile[] = "windrvr";
-const char kImage[] = "C:\\WINDOWS\\system32\\drivers\\windrvr.sys";
 
 enum class Kind { NtService, NtRegistryOnly, Vxd, Win98Sys };
-
-const char* KindName(Kind kind)
-{
-    switch (kind) {
-    case Kind::NtService:
-        return "NtService";
-    case Kind::NtRegistryOnly:
-        return "NtRegistryOnly";
-    case Kind::Vxd:
-        return "Vxd";
-    case Kind::Win98Sys:
-        return "Win98Sys";
-    }
-    return "?";
-}
+const char* const kKindNames[] = {"NtService", "NtRegistryOnly", "Vxd", "Win98Sys"};
 
 std::unique_ptr<CDriverRegistrar> Make(Kind kind)
 {
@@ -55,24 +43,14 @@ struct State {
     std::function<void()> prepare;
 };
 
-void AddKey(const std::string& path)
-{
-    sim::machine().registry[path];
-}
-
 std::vector<State> StatesFor(Kind kind)
 {
     switch (kind) {
     case Kind::NtService:
         return {
             {"absent", [] {}},
-            {"stopped", [] { sim::machine().services[kName].imagePath = kImage; }},
-            {"running",
-             [] {
-                 auto& s = sim::machine().services[kName];
-                 s.imagePath = kImage;
-                 s.state = SERVICE_RUNNING;
-             }},
+            {"stopped", [] { test::AddService(SERVICE_STOPPED); }},
+            {"running", [] { test::AddService(SERVICE_RUNNING); }},
             {"stop pending",
              [] {
                  auto& s = sim::machine().services[kName];
@@ -86,14 +64,14 @@ std::vector<State> StatesFor(Kind kind)
     case Kind::Win98Sys:
         return {
             {"no key", [] {}},
-            {"key exists", [] { AddKey("HKLM\\System\\CurrentControlSet\\Services\\WinDriver"); }},
+            {"key exists", [] { sim::AddKey(std::string(test::kServicesKey) + kName); }},
         };
     case Kind::Vxd:
         return {
             {"not loaded", [] {}},
             {"loaded once",
              [] {
-                 AddKey("HKLM\\System\\CurrentControlSet\\Services\\VxD\\WinDriver");
+                 sim::AddKey(std::string(test::kVxdKey) + kName);
                  sim::machine().vxd.loaded["WINDRVR"] = 1;
              }},
             {"loaded three times", [] { sim::machine().vxd.loaded["WINDRVR"] = 3; }},
@@ -103,25 +81,11 @@ std::vector<State> StatesFor(Kind kind)
 }
 
 enum class Op { Configure, Install, Remove, Load, Unload, Destroy };
-
-const char* OpName(Op op)
-{
-    switch (op) {
-    case Op::Configure:
-        return "Configure";
-    case Op::Install:
-        return "Install";
-    case Op::Remove:
-        return "Remove";
-    case Op::Load:
-        return "Load";
-    case Op::Unload:
-        return "Unload";
-    case Op::Destroy:
-        return "Destroy";
-    }
-    return "?";
-}
+const char* const kOpNames[] = {"Configure", "Install", "Remove", "Load", "Unload", "Destroy"};
+// The operations that are member calls, by Op; Configure and Destroy are run apart.
+int (CDriverRegistrar::*const kOpCalls[])() = {nullptr, &CDriverRegistrar::Install,
+                                               &CDriverRegistrar::Remove, &CDriverRegistrar::Load,
+                                               &CDriverRegistrar::Unload};
 
 // One run of an operation: the registrar is constructed and configured before the operation and
 // destroyed after it, except for the operations that are those steps themselves.
@@ -133,7 +97,6 @@ struct OpRun {
     sim::Snapshot after;
     size_t handlesBefore = 0;
     size_t handlesAfter = 0;
-    std::string messages;
 };
 
 OpRun Perform(Kind kind, const State& state, Op op, const std::function<void(size_t)>& arm)
@@ -141,7 +104,7 @@ OpRun Perform(Kind kind, const State& state, Op op, const std::function<void(siz
     sim::Reset();
     if (kind == Kind::Vxd || kind == Kind::Win98Sys) {
         sim::SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
-        AddKey("HKLM\\System\\CurrentControlSet\\Services\\VxD");  // every 9x system has it
+        sim::AddKey("HKLM\\System\\CurrentControlSet\\Services\\VxD");  // every 9x system has it
     }
     state.prepare();
 
@@ -163,32 +126,19 @@ OpRun Perform(Kind kind, const State& state, Op op, const std::function<void(siz
         registrar = Make(kind);
         EXPECT_EQ(1, registrar->Configure(kName, kFile, 2, kImage, registryOnly));
         begin();
-        switch (op) {
-        case Op::Install:
-            run.result = registrar->Install();
-            break;
-        case Op::Remove:
-            run.result = registrar->Remove();
-            break;
-        case Op::Load:
-            run.result = registrar->Load();
-            break;
-        case Op::Unload:
-            run.result = registrar->Unload();
-            break;
-        case Op::Destroy:
+        if (op == Op::Destroy) {
             registrar.reset();
             run.result = 1;
-            break;
-        case Op::Configure:
-            break;
+        } else {
+            int (CDriverRegistrar::*call)() = kOpCalls[static_cast<int>(op)];
+            run.result = (registrar.get()->*call)();
         }
     }
-    if (registrar)
-        run.messages = registrar->Messages();
+    if (registrar) {
+        EXPECT_LT(strlen(registrar->Messages()), 2000u) << "the text ran past its buffer";
+    }
     registrar.reset();
-    const auto& calls = sim::machine().calls;
-    run.calls.assign(calls.begin() + static_cast<long>(run.firstCall), calls.end());
+    run.calls = test::CallsSince(run.firstCall);
     run.after = sim::TakeSnapshot();
     run.handlesAfter = sim::OpenHandleCount();
     sim::ClearFailures();
@@ -270,8 +220,9 @@ TEST_P(FaultSweep, EveryCallFailingInTurn)
             if (IsNotFailable(function))
                 continue;
             for (DWORD error : ErrorsFor(function)) {
-                SCOPED_TRACE(std::string(KindName(kind)) + " " + OpName(op) + ", " + state.name +
-                             ": call " + std::to_string(index) + " " + function + " fails with " +
+                SCOPED_TRACE(std::string(kKindNames[static_cast<int>(kind)]) + " " +
+                             kOpNames[static_cast<int>(op)] + ", " + state.name + ": call " +
+                             std::to_string(index) + " " + function + " fails with " +
                              std::to_string(error));
                 const OpRun run = Perform(
                     kind, state, op, [&](size_t first) { sim::FailCallAt(first + index, error); });
@@ -305,7 +256,8 @@ TEST_P(FaultSweep, EveryCallFailingInTurn)
 
 std::string SweepName(const ::testing::TestParamInfo<std::tuple<Kind, Op>>& info)
 {
-    return std::string(KindName(std::get<0>(info.param))) + "_" + OpName(std::get<1>(info.param));
+    return std::string(kKindNames[static_cast<int>(std::get<0>(info.param))]) + "_" +
+           kOpNames[static_cast<int>(std::get<1>(info.param))];
 }
 
 INSTANTIATE_TEST_SUITE_P(AllRegistrars, FaultSweep,
@@ -329,10 +281,9 @@ TEST(FaultSweepFactory, FailingCallsYieldNothingOrARefusingRegistrar)
         int injected = 0;
         sim::Reset();
         sim::SetVersion(p.id, p.major, p.minor);
-        size_t first = sim::machine().calls.size();
+        const size_t first = sim::machine().calls.size();
         delete CreateDriverRegistrar(p.preferVxd);
-        std::vector<std::string> calls(sim::machine().calls.begin() + static_cast<long>(first),
-                                       sim::machine().calls.end());
+        const std::vector<std::string> calls = test::CallsSince(first);
         for (size_t index = 0; index < calls.size(); ++index) {
             if (IsNotFailable(calls[index]) || IsUnconsulted(calls[index]))
                 continue;
