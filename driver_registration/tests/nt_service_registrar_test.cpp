@@ -193,9 +193,9 @@ TEST_F(NtRegistryOnly, InstallWritesTheSixValuesInOrder)
     EXPECT_EQ((std::vector<std::string>{"Start", "Type", "ErrorControl", "Group", "ImagePath",
                                         "DisplayName"}),
               test::WriteOrder(kKey));
-    EXPECT_TRUE(HasValue(kKey, "Start", REG_DWORD, test::Bytes({2, 0, 0, 0})));
-    EXPECT_TRUE(HasValue(kKey, "Type", REG_DWORD, test::Bytes({1, 0, 0, 0})));
-    EXPECT_TRUE(HasValue(kKey, "ErrorControl", REG_DWORD, test::Bytes({1, 0, 0, 0})));
+    EXPECT_TRUE(HasValue(kKey, "Start", REG_DWORD, test::Bytes{2, 0, 0, 0}));
+    EXPECT_TRUE(HasValue(kKey, "Type", REG_DWORD, test::Bytes{1, 0, 0, 0}));
+    EXPECT_TRUE(HasValue(kKey, "ErrorControl", REG_DWORD, test::Bytes{1, 0, 0, 0}));
     EXPECT_TRUE(HasValue(kKey, "Group", REG_SZ, test::StringBytes("Extended Base")));
     EXPECT_EQ(14u, sim::FindValue(kKey, "Group")->data.size());
     EXPECT_TRUE(HasValue(kKey, "ImagePath", REG_SZ, test::StringBytes(kImage)));
@@ -208,13 +208,13 @@ TEST_F(NtRegistryOnly, InstallOverAnExistingKeyWarnsAndOverwrites)
 {
     sim::AddKey(kKey);
     sim::RegKey& key = sim::machine().registry[kKey];
-    key.values["Start"] = {REG_DWORD, test::Bytes({4, 0, 0, 0})};
+    key.values["Start"] = {REG_DWORD, test::Bytes{4, 0, 0, 0}};
     key.values["Extra"] = {REG_SZ, test::StringBytes("kept")};
     EXPECT_EQ(1, registrar->Install());
     EXPECT_STREQ("WinDriver already exists in Win-NT registry\n", registrar->Messages());
     EXPECT_EQ(1, registrar->HasWarning());
     EXPECT_EQ(0, registrar->HasError());
-    EXPECT_TRUE(HasValue(kKey, "Start", REG_DWORD, test::Bytes({2, 0, 0, 0})));
+    EXPECT_TRUE(HasValue(kKey, "Start", REG_DWORD, test::Bytes{2, 0, 0, 0}));
     EXPECT_TRUE(HasValue(kKey, "Extra", REG_SZ, test::StringBytes("kept")));
 }
 

@@ -20,20 +20,12 @@ const char kServicesKey[] = "HKLM\\System\\CurrentControlSet\\Services\\";
 const char kVxdKey[] = "HKLM\\System\\CurrentControlSet\\Services\\VxD\\";
 const char kImage[] = "C:\\WINDOWS\\system32\\drivers\\windrvr.sys";
 
-inline std::vector<BYTE> Bytes(std::initializer_list<int> values)
-{
-    std::vector<BYTE> out;
-    for (int v : values)
-        out.push_back(static_cast<BYTE>(v));
-    return out;
-}
+using Bytes = std::vector<BYTE>;
 
 // The bytes of `text` with its terminating NUL, as REG_SZ data and loader paths carry them.
-inline std::vector<BYTE> StringBytes(const std::string& text)
+inline Bytes StringBytes(const std::string& text)
 {
-    std::vector<BYTE> out(text.begin(), text.end());
-    out.push_back(0);
-    return out;
+    return Bytes(text.c_str(), text.c_str() + text.size() + 1);
 }
 
 inline int Count(const std::vector<std::string>& calls, const std::string& function)

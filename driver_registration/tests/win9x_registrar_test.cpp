@@ -57,24 +57,6 @@ TEST_F(Vxd, LoadOfTheLongestPathSendsExactlyItsBytes)
     EXPECT_EQ(test::StringBytes(path), Requests()[0].input);
 }
 
-std::vector<BYTE> UnloadRequest(const std::string& name)
-{
-    std::vector<BYTE> bytes = test::Bytes({0xFF, 0xFF, 0xFF, 0xFF});
-    bytes.insert(bytes.end(), name.begin(), name.end());
-    bytes.push_back(0);
-    return bytes;
-}
-
-// The bytes behind the name's NUL are not significant; the first 4 + length + 1 are.
-void ExpectUnloadRequest(const sim::LoaderRequest& request, const std::string& name)
-{
-    EXPECT_EQ(2u, request.code);
-    ASSERT_EQ(260u, request.input.size());
-    std::vector<BYTE> head(request.input.begin(), request.input.begin() + 5 + name.size());
-    EXPECT_EQ(UnloadRequest(name), head);
-    EXPECT_FALSE(request.hadOutputBuffer);
-}
-
 TEST_F(Vxd, UnloadRequestCarriesTheUpperCaseName)
 {
     struct Row {
@@ -90,7 +72,13 @@ TEST_F(Vxd, UnloadRequestCarriesTheUpperCaseName)
         ASSERT_EQ(1, registrar->Configure("WinDriver", row.fileName.c_str(), 2, "C:\\x.vxd", 0));
         registrar->Unload();
         ASSERT_EQ(1u, Requests().size());
-        ExpectUnloadRequest(Requests()[0], row.sent);
+        const sim::LoaderRequest& request = Requests()[0];
+        EXPECT_EQ(2u, request.code);
+        EXPECT_FALSE(request.hadOutputBuffer);
+        // 0xFFFFFFFF, the name and its NUL; the bytes behind the NUL are not significant.
+        const test::Bytes head = test::StringBytes("\xFF\xFF\xFF\xFF" + row.sent);
+        ASSERT_EQ(260u, request.input.size());
+        EXPECT_EQ(head, test::Bytes(request.input.begin(), request.input.begin() + head.size()));
     }
 }
 
@@ -160,18 +148,18 @@ TEST_F(Vxd, InstallWritesTheVxdKeyAndWarnsTheSecondTime)
     EXPECT_STREQ("", registrar->Messages());
     EXPECT_EQ(0, registrar->HasMessages());
     EXPECT_EQ((std::vector<std::string>{"Start", "StaticVxD"}), test::WriteOrder(kVxdKey));
-    EXPECT_TRUE(HasValue(kVxdKey, "Start", REG_BINARY, test::Bytes({0})));
+    EXPECT_TRUE(HasValue(kVxdKey, "Start", REG_BINARY, test::Bytes{0}));
     EXPECT_TRUE(HasValue(kVxdKey, "StaticVxD", REG_SZ, test::StringBytes("*windrvr")));
     EXPECT_EQ(9u, sim::FindValue(kVxdKey, "StaticVxD")->data.size());
     EXPECT_EQ(2u, sim::machine().registry[kVxdKey].values.size());
 
-    sim::machine().registry[kVxdKey].values["Start"] = {REG_BINARY, test::Bytes({1})};
+    sim::machine().registry[kVxdKey].values["Start"] = {REG_BINARY, test::Bytes{1}};
     sim::machine().registry[kVxdKey].values["StaticVxD"] = {REG_SZ, test::StringBytes("*old")};
     EXPECT_EQ(1, registrar->Install());
     EXPECT_STREQ("WinDriver already exists in Win-95 registry\n", registrar->Messages());
     EXPECT_EQ(1, registrar->HasWarning());
     EXPECT_EQ(0, registrar->HasError());
-    EXPECT_TRUE(HasValue(kVxdKey, "Start", REG_BINARY, test::Bytes({0})));
+    EXPECT_TRUE(HasValue(kVxdKey, "Start", REG_BINARY, test::Bytes{0}));
     EXPECT_TRUE(HasValue(kVxdKey, "StaticVxD", REG_SZ, test::StringBytes("*windrvr")));
     EXPECT_TRUE(sim::machine().vxd.requests.empty()) << "Install must not load";
 }
@@ -227,9 +215,9 @@ TEST_F(Win98Sys, InstallWritesFourByteBinaryNumbersAndNoGroup)
     EXPECT_EQ(
         (std::vector<std::string>{"Start", "Type", "ErrorControl", "ImagePath", "DisplayName"}),
         test::WriteOrder(kServiceKey));
-    EXPECT_TRUE(HasValue(kServiceKey, "Start", REG_BINARY, test::Bytes({2, 0, 0, 0})));
-    EXPECT_TRUE(HasValue(kServiceKey, "Type", REG_BINARY, test::Bytes({1, 0, 0, 0})));
-    EXPECT_TRUE(HasValue(kServiceKey, "ErrorControl", REG_BINARY, test::Bytes({1, 0, 0, 0})));
+    EXPECT_TRUE(HasValue(kServiceKey, "Start", REG_BINARY, test::Bytes{2, 0, 0, 0}));
+    EXPECT_TRUE(HasValue(kServiceKey, "Type", REG_BINARY, test::Bytes{1, 0, 0, 0}));
+    EXPECT_TRUE(HasValue(kServiceKey, "ErrorControl", REG_BINARY, test::Bytes{1, 0, 0, 0}));
     EXPECT_TRUE(HasValue(kServiceKey, "ImagePath", REG_SZ,
                          test::StringBytes("\\SystemRoot\\System32\\drivers\\windrvr.SYS")));
     EXPECT_TRUE(HasValue(kServiceKey, "DisplayName", REG_SZ, test::StringBytes("WinDriver")));
@@ -239,7 +227,7 @@ TEST_F(Win98Sys, InstallWritesFourByteBinaryNumbersAndNoGroup)
     ASSERT_EQ(1, registrar->Configure("WinDriver", "windrvr", 0x01020304, nullptr, 0));
     EXPECT_EQ(1, registrar->Install());
     EXPECT_STREQ("WinDriver already exists in Win-98 registry\n", registrar->Messages());
-    EXPECT_TRUE(HasValue(kServiceKey, "Start", REG_BINARY, test::Bytes({4, 3, 2, 1})));
+    EXPECT_TRUE(HasValue(kServiceKey, "Start", REG_BINARY, test::Bytes{4, 3, 2, 1}));
 }
 
 TEST_F(Win98Sys, RemoveReportsAMissingKey)

@@ -37,16 +37,25 @@ TEST(StripToDirectory, CutsBehindTheLastBackslashAfterTheFirstCharacter)
     EXPECT_EQ("", Stripped(""));
 }
 
-class CreateDirectoryPathTest : public ::testing::Test {
+// A fresh machine whose current directory is C:\DIST, as setup finds it when started from its
+// disk; every handle is closed exactly once by the end.
+class SetupLogicTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         sim::Reset();
-        sim::machine().currentDir = "C:\\work";
-        sim::AddDirectory("C:\\work");
+        sim::machine().currentDir = "C:\\DIST";
+        sim::AddDirectory("C:\\DIST");
     }
-    void TearDown() override { EXPECT_EQ(0u, sim::OpenHandleCount()); }
+    void TearDown() override
+    {
+        EXPECT_EQ(0u, sim::OpenHandleCount());
+        EXPECT_EQ(0u, sim::BadCloseCount());
+    }
+};
 
+class CreateDirectoryPathTest : public SetupLogicTest {
+protected:
     static bool IsDirectory(const std::string& path)
     {
         auto it = sim::machine().files.find(path);
@@ -128,8 +137,8 @@ TEST_F(CreateDirectoryPathTest, MissingShareIsNotFoundOfAnotherKind)
 TEST_F(CreateDirectoryPathTest, RelativePathIsCreatedBelowTheCurrentDirectory)
 {
     EXPECT_TRUE(CreateDirectoryPath("talven\\sdk"));
-    EXPECT_TRUE(IsDirectory("C:\\work\\talven"));
-    EXPECT_TRUE(IsDirectory("C:\\work\\talven\\sdk"));
+    EXPECT_TRUE(IsDirectory("C:\\DIST\\talven"));
+    EXPECT_TRUE(IsDirectory("C:\\DIST\\talven\\sdk"));
 }
 
 TEST_F(CreateDirectoryPathTest, AnErrorOtherThanNotFoundEndsTheWalk)
@@ -185,19 +194,8 @@ TEST_F(CreateDirectoryPathTest, OverLongPathIsRefusedBeforeAnythingIsCreated)
 // ---------------------------------------------------------------------------------------------
 
 // The read-me is read as setup does, "setup.txt" relative to the current directory.
-class ReadmeTest : public ::testing::Test {
+class ReadmeTest : public SetupLogicTest {
 protected:
-    void SetUp() override
-    {
-        sim::Reset();
-        sim::machine().currentDir = "C:\\DIST";
-        sim::AddDirectory("C:\\DIST");
-    }
-    void TearDown() override
-    {
-        EXPECT_EQ(0u, sim::OpenHandleCount());
-        EXPECT_EQ(0u, sim::BadCloseCount());
-    }
     void Write(const std::string& bytes, const char* path = "C:\\DIST\\setup.txt")
     {
         sim::AddFile(path, FILE_ATTRIBUTE_NORMAL, bytes);
