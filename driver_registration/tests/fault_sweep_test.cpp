@@ -29,13 +29,8 @@ const char kFile[] = "windrvr";
 
 enum class Kind { NtService, NtRegistryOnly, Vxd, Win98Sys };
 const char* const kKindNames[] = {"NtService", "NtRegistryOnly", "Vxd", "Win98Sys"};
-
-std::unique_ptr<CDriverRegistrar> Make(Kind kind)
-{
-    return test::Make(kind == Kind::Vxd        ? test::Registrar::Vxd
-                      : kind == Kind::Win98Sys ? test::Registrar::Win98
-                                               : test::Registrar::Nt);
-}
+const test::Registrar kKindClasses[] = {test::Registrar::Nt, test::Registrar::Nt,
+                                        test::Registrar::Vxd, test::Registrar::Win98};
 
 // Machine states an operation meets in the programs' sequences.
 struct State {
@@ -52,11 +47,7 @@ std::vector<State> StatesFor(Kind kind)
             {"stopped", [] { test::AddService(SERVICE_STOPPED); }},
             {"running", [] { test::AddService(SERVICE_RUNNING); }},
             {"stop pending",
-             [] {
-                 auto& s = sim::machine().services[kName];
-                 s.state = SERVICE_RUNNING;
-                 s.stopAnswer = SERVICE_STOP_PENDING;
-             }},
+             [] { test::AddService(SERVICE_RUNNING).stopAnswer = SERVICE_STOP_PENDING; }},
             {"marked for deletion",
              [] { sim::machine().services[kName].markedForDeletion = true; }},
         };
@@ -114,25 +105,21 @@ OpRun Perform(Kind kind, const State& state, Op op, const std::function<void(siz
     const int registryOnly = kind == Kind::NtRegistryOnly ? 1 : 0;
 
     std::unique_ptr<CDriverRegistrar> registrar;
-    auto begin = [&] {
-        run.firstCall = sim::machine().calls.size();
-        arm(run.firstCall);
-    };
-    if (op == Op::Configure) {
-        begin();
-        registrar = Make(kind);
-        run.result = registrar->Configure(kName, kFile, 2, nullptr, registryOnly);
-    } else {
-        registrar = Make(kind);
+    if (op != Op::Configure) {
+        registrar = test::Make(kKindClasses[static_cast<int>(kind)]);
         EXPECT_EQ(1, registrar->Configure(kName, kFile, 2, kImage, registryOnly));
-        begin();
-        if (op == Op::Destroy) {
-            registrar.reset();
-            run.result = 1;
-        } else {
-            int (CDriverRegistrar::*call)() = kOpCalls[static_cast<int>(op)];
-            run.result = (registrar.get()->*call)();
-        }
+    }
+    run.firstCall = sim::machine().calls.size();
+    arm(run.firstCall);
+    if (op == Op::Configure) {
+        registrar = test::Make(kKindClasses[static_cast<int>(kind)]);
+        run.result = registrar->Configure(kName, kFile, 2, nullptr, registryOnly);
+    } else if (op == Op::Destroy) {
+        registrar.reset();
+        run.result = 1;
+    } else {
+        int (CDriverRegistrar::*call)() = kOpCalls[static_cast<int>(op)];
+        run.result = (registrar.get()->*call)();
     }
     if (registrar) {
         EXPECT_LT(strlen(registrar->Messages()), 2000u) << "the text ran past its buffer";

@@ -176,9 +176,6 @@ TEST_F(NtService, ReplaceSequenceOverARunningDriver)
     EXPECT_EQ(DWORD(SERVICE_RUNNING), FindService()->state);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Registry-only entry
-
 class NtRegistryOnly : public NtService {
 protected:
     int RegistryOnly() const override { return 1; }

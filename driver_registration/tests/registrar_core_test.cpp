@@ -11,9 +11,6 @@ using test::Make;
 
 using Class = test::Registrar;
 
-// ---------------------------------------------------------------------------------------------
-// A registrar without its manager
-
 struct NoManagerCase {
     const char* label;
     void (*breakManager)();
@@ -94,9 +91,6 @@ TEST_F(NoManager, DestructorClosesTheManagerItOpenedExactlyOnce)
     }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Message text
-
 class Messages : public MachineTest {};
 
 TEST_F(Messages, AppendWithoutSeparatorAndClear)
@@ -149,9 +143,6 @@ TEST_F(Messages, TextPastTheLimitIsNeverWrittenBehindTheBufferAndStillSetsTheFla
         EXPECT_EQ(2u, r->StartType());
     }
 }
-
-// ---------------------------------------------------------------------------------------------
-// Configure
 
 class ConfigureRefusals : public MachineTest, public ::testing::WithParamInterface<Class> {};
 

@@ -83,37 +83,34 @@ TEST_F(RestartDelete, NtTakesBackExactlyOurDeletes)
         std::string before;
         int result;
         After after;
-        std::string becomes;
-        const char* failing;
+        std::string becomes = "";
+        const char* failing = nullptr;
     } rows[] = {
-        {"ours only", REG_MULTI_SZ, List({kOurs, ""}), 1, kRemoved, "", nullptr},
+        {"ours only", REG_MULTI_SZ, List({kOurs, ""}), 1, kRemoved},
         {"both, the other without \\??\\ and in other case", REG_MULTI_SZ,
-         List({kOurs, "", "c:\\WINDOWS XP\\SYSTEM32\\Drivers\\TALVENKP.SYS", ""}), 1, kRemoved, "",
-         nullptr},
+         List({kOurs, "", "c:\\WINDOWS XP\\SYSTEM32\\Drivers\\TALVENKP.SYS", ""}), 1, kRemoved},
         {"among others, in order", REG_MULTI_SZ,
          List({kTheirs, "", kOurs, "", "\\??\\C:\\B.OLD", "!\\??\\C:\\B.NEW",
                std::string("\\??\\") + kTalvenkpSys, "", "\\??\\C:\\C.TMP", ""}),
          1, kBecomes,
-         List({kTheirs, "", "\\??\\C:\\B.OLD", "!\\??\\C:\\B.NEW", "\\??\\C:\\C.TMP", ""}),
-         nullptr},
+         List({kTheirs, "", "\\??\\C:\\B.OLD", "!\\??\\C:\\B.NEW", "\\??\\C:\\C.TMP", ""})},
         {"the short form", REG_MULTI_SZ,
          List({"\\??\\C:\\WINDOW~1\\system32\\DRIVERS\\windrvr.sys", "", kTheirs, ""}), 1, kBecomes,
-         List({kTheirs, ""}), nullptr},
+         List({kTheirs, ""})},
         {"a rename of ours, a rename into ours", REG_MULTI_SZ,
-         List({kOurs, "\\??\\C:\\SAVED.SYS", "\\??\\C:\\NEW.SYS", "!" + kOurs}), 1, kUnchanged, "",
-         nullptr},
+         List({kOurs, "\\??\\C:\\SAVED.SYS", "\\??\\C:\\NEW.SYS", "!" + kOurs}), 1, kUnchanged},
         {"names that only start like ours", REG_MULTI_SZ,
          List({kOurs + ".bak", "", kOurs.substr(0, kOurs.size() - 1), "",
                "\\??\\\\??\\" + kOurs.substr(4), ""}),
-         1, kUnchanged, "", nullptr},
+         1, kUnchanged},
         {"a last source without its target", REG_MULTI_SZ,
          std::string(List({kTheirs, "", kOurs})).substr(0, kTheirs.size() + 2 + kOurs.size() + 1),
-         1, kBecomes, List({kTheirs, ""}), nullptr},
+         1, kBecomes, List({kTheirs, ""})},
         {"no final NUL", REG_MULTI_SZ, kTheirs + '\0' + '\0' + kOurs + '\0', 1, kBecomes,
-         List({kTheirs, ""}), nullptr},
-        {"another type", REG_BINARY, List({kOurs, ""}), 1, kUnchanged, "", nullptr},
+         List({kTheirs, ""})},
+        {"another type", REG_BINARY, List({kOurs, ""}), 1, kUnchanged},
         {"over the size limit", REG_MULTI_SZ,
-         List({kOurs, "", std::string(2 * 1024 * 1024, 'x'), ""}), 0, kUnchanged, "", nullptr},
+         List({kOurs, "", std::string(2 * 1024 * 1024, 'x'), ""}), 0, kUnchanged},
         {"the key refused", REG_MULTI_SZ, List({kOurs, ""}), 0, kUnchanged, "", "RegOpenKeyExA"},
         {"the value not written", REG_MULTI_SZ, List({kTheirs, "", kOurs, ""}), 0, kUnchanged, "",
          "RegSetValueExA"},
@@ -158,19 +155,18 @@ TEST_F(RestartDelete, Win9xTakesBackOurNulLinesInLongAndShortForm)
         std::vector<std::string> before;
         int result;
         std::vector<std::string> after;
-        const char* failing;
+        const char* failing = nullptr;
     } rows[] = {
         {"long and short forms among others",
          {others[0], std::string("NUL=") + kWindrvrVxd, others[1],
           " nul = c:\\window~1\\system\\vmm32\\windrvr.vxd", others[2],
           std::string("NUL=") + kTalvenkpVxd},
          1,
-         others,
-         nullptr},
-        {"ours only", {std::string("NUL=") + kWindrvrVxd}, 1, {}, nullptr},
-        {"nothing of ours", others, 1, others, nullptr},
+         others},
+        {"ours only", {std::string("NUL=") + kWindrvrVxd}, 1, {}},
+        {"nothing of ours", others, 1, others},
         {"too big to read whole", std::vector<std::string>(2000, "NUL=C:\\TEMP\\0123456789.TMP"), 0,
-         std::vector<std::string>(2000, "NUL=C:\\TEMP\\0123456789.TMP"), nullptr},
+         std::vector<std::string>(2000, "NUL=C:\\TEMP\\0123456789.TMP")},
         {"not written",
          {std::string("NUL=") + kWindrvrVxd, others[0]},
          0,

@@ -50,9 +50,6 @@ TEST(WindowsKindNames, InKindOrder)
         EXPECT_STREQ(expected[i], kWindowsKindNames[i]) << i;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Driver locations
-
 TEST(DriverLocationsTest, PerKind)
 {
     // Both driver files lie in the driver directory under their names with the kind's extension.
@@ -116,9 +113,6 @@ TEST(DriverLocationsTest, TooLongWindowsDirectoryIsRefusedWithEmptyPaths)
         }
     }
 }
-
-// ---------------------------------------------------------------------------------------------
-// Registrar selection
 
 enum class Made { None, Nt, Vxd, Win98 };
 

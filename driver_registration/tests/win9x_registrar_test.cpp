@@ -203,9 +203,6 @@ TEST_F(Vxd, KeyPathsThatDoNotFitAreRefusedBeforeTheRegistry)
     }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Windows 98 .SYS service key
-
 using Win98Sys = test::RegistrarTest<CWin98SysRegistrar, -1>;
 
 TEST_F(Win98Sys, InstallWritesFourByteBinaryNumbersAndNoGroup)

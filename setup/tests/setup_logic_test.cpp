@@ -191,8 +191,6 @@ TEST_F(CreateDirectoryPathTest, OverLongPathIsRefusedBeforeAnythingIsCreated)
     EXPECT_EQ(2, Calls("CreateDirectoryA"));
 }
 
-// ---------------------------------------------------------------------------------------------
-
 // The read-me is read as setup does, "setup.txt" relative to the current directory.
 class ReadmeTest : public SetupLogicTest {
 protected:
