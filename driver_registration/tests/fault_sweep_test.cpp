@@ -22,8 +22,6 @@
 
 namespace {
 
-using test::kImage;
-
 const char kName[] = "WinDriver";
 const char kFile[] = "windrvr";
 
@@ -107,7 +105,7 @@ OpRun Perform(Kind kind, const State& state, Op op, const std::function<void(siz
     std::unique_ptr<CDriverRegistrar> registrar;
     if (op != Op::Configure) {
         registrar = test::Make(kKindClasses[static_cast<int>(kind)]);
-        EXPECT_EQ(1, registrar->Configure(kName, kFile, 2, kImage, registryOnly));
+        EXPECT_EQ(1, registrar->Configure(kName, kFile, 2, test::kImage, registryOnly));
     }
     run.firstCall = sim::machine().calls.size();
     arm(run.firstCall);
@@ -286,7 +284,7 @@ TEST(FaultSweepFactory, FailingCallsYieldNothingOrARefusingRegistrar)
             ++injected;
             if (registrar != nullptr) {
                 // Only the manager can have failed: the registrar must refuse its configuration.
-                EXPECT_EQ(0, registrar->Configure(kName, kFile, 2, kImage, 0));
+                EXPECT_EQ(0, registrar->Configure(kName, kFile, 2, test::kImage, 0));
                 EXPECT_STREQ("Cannot open service control manager\n", registrar->Messages());
                 delete registrar;
             }

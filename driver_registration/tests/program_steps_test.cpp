@@ -14,11 +14,6 @@ using test::AddService;
 using test::kImage;
 using test::MachineTest;
 
-void Pause(DWORD milliseconds)
-{
-    Sleep(milliseconds);
-}
-
 // The calls that show the order of a sequence, with the pause as "Sleep".
 std::vector<std::string> Steps(size_t first)
 {
@@ -36,7 +31,7 @@ TEST_F(MachineTest, ReplaceDriverStopsRemovesPausesThenAddsAndStarts)
     AddService(SERVICE_RUNNING).imagePath = "C:\\old\\windrvr.sys";
     CRegistrarOwner registrar(0, "WinDriver", "windrvr", kImage);
     size_t first = sim::machine().calls.size();
-    EXPECT_EQ(0, ReplaceDriver(registrar.Get(), Pause));
+    EXPECT_EQ(0, ReplaceDriver(registrar.Get(), Sleep));
     EXPECT_EQ((std::vector<std::string>{"ControlService", "DeleteService", "Sleep",
                                         "CreateServiceA", "StartServiceA"}),
               Steps(first));
@@ -47,7 +42,7 @@ TEST_F(MachineTest, ReplaceDriverStopsRemovesPausesThenAddsAndStarts)
 
 TEST_F(MachineTest, ReplaceDriverWithoutRegistrarFailsBothCountedSteps)
 {
-    EXPECT_EQ(2, ReplaceDriver(nullptr, Pause));
+    EXPECT_EQ(2, ReplaceDriver(nullptr, Sleep));
     EXPECT_TRUE(sim::machine().calls.empty());
 }
 
@@ -88,7 +83,7 @@ TEST_F(MachineTest, RemoveDriverReportsWhatTheSystemStillHolds)
             if (row.setup == kNoManager)
                 sim::machine().scmAvailable = false;
             size_t first = sim::machine().calls.size();
-            EXPECT_EQ(row.expected, RemoveDriver(registrar.Get(), 0, "WinDriver", Pause));
+            EXPECT_EQ(row.expected, RemoveDriver(registrar.Get(), 0, "WinDriver", Sleep));
             if (row.setup == kRunning) {
                 EXPECT_EQ((std::vector<std::string>{"ControlService", "Sleep", "DeleteService"}),
                           Steps(first));
@@ -113,7 +108,7 @@ TEST_F(MachineTest, RemoveDriverOnWindows9xAsksTheVxdKey)
         if (refused)
             sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);
         EXPECT_EQ(refused ? kDriverStillRegistered : kDriverGone,
-                  RemoveDriver(registrar.Get(), 1, "WinDriver", Pause));
+                  RemoveDriver(registrar.Get(), 1, "WinDriver", Sleep));
         EXPECT_EQ(refused, sim::KeyExists(key));
     }
 }

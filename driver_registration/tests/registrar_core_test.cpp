@@ -14,7 +14,7 @@ using Class = test::Registrar;
 struct NoManagerCase {
     const char* label;
     void (*breakManager)();
-    std::unique_ptr<CDriverRegistrar> (*make)();
+    Class made;
     const char* closeCall;
 };
 
@@ -23,21 +23,21 @@ class NoManager : public MachineTest {};
 TEST_F(NoManager, RefusesConfigureAndEveryOperationWithoutTouchingTheMachine)
 {
     const NoManagerCase cases[] = {
-        {"service control manager refused", [] { sim::machine().scmAvailable = false; },
-         Make<CNtServiceRegistrar>, "CloseServiceHandle"},
+        {"service control manager refused", [] { sim::machine().scmAvailable = false; }, Class::Nt,
+         "CloseServiceHandle"},
         {"VxD loader missing",
          [] {
              sim::SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 0);
              sim::machine().vxd.present = false;
          },
-         Make<CVxdRegistrar>, "CloseHandle"},
+         Class::Vxd, "CloseHandle"},
     };
     for (const NoManagerCase& c : cases) {
         SCOPED_TRACE(c.label);
         sim::Reset();
         c.breakManager();
         const sim::Snapshot before = sim::TakeSnapshot();
-        std::unique_ptr<CDriverRegistrar> r = c.make();
+        std::unique_ptr<CDriverRegistrar> r = Make(c.made);
         EXPECT_STREQ("Cannot open service control manager\n", r->Messages());
         EXPECT_EQ(1, r->HasError());
         EXPECT_EQ(0, r->HasWarning());
@@ -95,7 +95,7 @@ class Messages : public MachineTest {};
 
 TEST_F(Messages, AppendWithoutSeparatorAndClear)
 {
-    std::unique_ptr<CDriverRegistrar> r = Make<CWin98SysRegistrar>();
+    std::unique_ptr<CDriverRegistrar> r = Make(Class::Win98);
     r->AddWarning("first\n");
     r->AddWarning("second");
     EXPECT_STREQ("first\nsecond", r->Messages());
@@ -122,7 +122,7 @@ TEST_F(Messages, TextPastTheLimitIsNeverWrittenBehindTheBufferAndStillSetsTheFla
     } rows[] = {{1990, 100, true}, {0, 5000, false}, {1999, 1, true}, {1998, 1, false}};
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.already << " + " << row.added);
-        std::unique_ptr<CDriverRegistrar> r = Make<CWin98SysRegistrar>();
+        std::unique_ptr<CDriverRegistrar> r = Make(Class::Win98);
         ASSERT_EQ(1, r->Configure("WinDriver", "windrvr", 2, nullptr, kGuard));
         r->ClearMessages();
         std::string first(row.already, 'a');
@@ -266,12 +266,12 @@ TEST_F(DefaultImagePath, PerClass)
 TEST_F(DefaultImagePath, ExplicitPathIsStoredUnchangedAndSystemDirectoryFailureRefuses)
 {
     UseWindows98();
-    std::unique_ptr<CDriverRegistrar> r = Make<CVxdRegistrar>();
+    std::unique_ptr<CDriverRegistrar> r = Make(Class::Vxd);
     ASSERT_EQ(1, r->Configure("WinDriver", "windrvr", 2, "d:\\Some Dir\\windrvr.vxd", 0));
     EXPECT_STREQ("d:\\Some Dir\\windrvr.vxd", r->ImagePath());
     EXPECT_EQ(0, test::Count(sim::machine().calls, "GetSystemDirectoryA"));
 
-    std::unique_ptr<CDriverRegistrar> other = Make<CVxdRegistrar>();
+    std::unique_ptr<CDriverRegistrar> other = Make(Class::Vxd);
     sim::FailCall("GetSystemDirectoryA", ERROR_ACCESS_DENIED);
     EXPECT_EQ(0, other->Configure("WinDriver", "windrvr", 2, nullptr, 0));
     EXPECT_EQ(0, other->Load());

@@ -9,8 +9,6 @@
 
 namespace {
 
-using test::MachineTest;
-
 const char kSessionManager[] = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager";
 const char kPending[] = "PendingFileRenameOperations";
 const char kWininit[] = "C:\\Windows98\\WININIT.INI";
@@ -48,11 +46,11 @@ std::vector<std::string>& RenameSection()
     return sim::machine().profiles[kWininit]["rename"];
 }
 
-class RestartDelete : public MachineTest {
+class RestartDelete : public test::MachineTest {
 protected:
     void SetUp() override
     {
-        MachineTest::SetUp();
+        test::MachineTest::SetUp();
         for (const char* path : {kWindrvrSys, kTalvenkpSys, kWindrvrVxd, kTalvenkpVxd})
             sim::AddFile(path);
         sim::machine().shortNames[kWindrvrSys] = "C:\\WINDOW~1\\SYSTEM32\\DRIVERS\\WINDRVR.SYS";
@@ -150,6 +148,8 @@ TEST_F(RestartDelete, Win9xTakesBackOurNulLinesInLongAndShortForm)
     const std::vector<std::string> others = {
         "NUL=C:\\OTHER.TMP", "C:\\Windows98\\SYSTEM\\VMM32\\windrvr.vxd=C:\\NEW.VXD",
         "NUL=C:\\Windows98\\SYSTEM\\VMM32\\windrvr.vx"};
+    const std::string ours = std::string("NUL=") + kWindrvrVxd;
+    const std::vector<std::string> big(2000, "NUL=C:\\TEMP\\0123456789.TMP");
     struct Row {
         const char* name;
         std::vector<std::string> before;
@@ -158,20 +158,14 @@ TEST_F(RestartDelete, Win9xTakesBackOurNulLinesInLongAndShortForm)
         const char* failing = nullptr;
     } rows[] = {
         {"long and short forms among others",
-         {others[0], std::string("NUL=") + kWindrvrVxd, others[1],
-          " nul = c:\\window~1\\system\\vmm32\\windrvr.vxd", others[2],
+         {others[0], ours, others[1], " nul = c:\\window~1\\system\\vmm32\\windrvr.vxd", others[2],
           std::string("NUL=") + kTalvenkpVxd},
          1,
          others},
-        {"ours only", {std::string("NUL=") + kWindrvrVxd}, 1, {}},
+        {"ours only", {ours}, 1, {}},
         {"nothing of ours", others, 1, others},
-        {"too big to read whole", std::vector<std::string>(2000, "NUL=C:\\TEMP\\0123456789.TMP"), 0,
-         std::vector<std::string>(2000, "NUL=C:\\TEMP\\0123456789.TMP")},
-        {"not written",
-         {std::string("NUL=") + kWindrvrVxd, others[0]},
-         0,
-         {std::string("NUL=") + kWindrvrVxd, others[0]},
-         "WritePrivateProfileSectionA"},
+        {"too big to read whole", big, 0, big},
+        {"not written", {ours, others[0]}, 0, {ours, others[0]}, "WritePrivateProfileSectionA"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

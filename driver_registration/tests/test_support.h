@@ -127,20 +127,16 @@ protected:
     std::unique_ptr<CDriverRegistrar> registrar;
 };
 
-// The one factory of the native tests: a registrar of a class, named or chosen at run time.
-template <class T>
-std::unique_ptr<CDriverRegistrar> Make()
-{
-    return std::unique_ptr<CDriverRegistrar>(new T);
-}
-
+// The one factory of the native tests: a registrar of a class chosen at run time.
 enum class Registrar { Nt, Vxd, Win98 };
 
 inline std::unique_ptr<CDriverRegistrar> Make(Registrar r)
 {
-    return r == Registrar::Nt    ? Make<CNtServiceRegistrar>()
-           : r == Registrar::Vxd ? Make<CVxdRegistrar>()
-                                 : Make<CWin98SysRegistrar>();
+    if (r == Registrar::Nt)
+        return std::unique_ptr<CDriverRegistrar>(new CNtServiceRegistrar);
+    if (r == Registrar::Vxd)
+        return std::unique_ptr<CDriverRegistrar>(new CVxdRegistrar);
+    return std::unique_ptr<CDriverRegistrar>(new CWin98SysRegistrar);
 }
 
 inline void PrintTo(Registrar r, std::ostream* os)

@@ -6,9 +6,7 @@
 
 namespace {
 
-using test::MachineTest;
-
-class WindowsKindTest : public MachineTest {};
+class WindowsKindTest : public test::MachineTest {};
 
 TEST_F(WindowsKindTest, ClassifiesEveryVersionRow)
 {
@@ -129,7 +127,7 @@ Made WhatWasMade(CDriverRegistrar* r)
     return Made::None;
 }
 
-class SelectionTest : public MachineTest {};
+class SelectionTest : public test::MachineTest {};
 
 TEST_F(SelectionTest, ByPlatformVersionAndPreference)
 {

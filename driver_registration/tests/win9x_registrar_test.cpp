@@ -7,7 +7,6 @@
 namespace {
 
 using test::HasValue;
-using test::MachineTest;
 
 const std::string kVxdKey = std::string(test::kVxdKey) + "WinDriver";
 const std::string kServiceKey = std::string(test::kServicesKey) + "WinDriver";
@@ -144,23 +143,22 @@ TEST_F(Vxd, UnloadWarningsAccumulate)
 TEST_F(Vxd, InstallWritesTheVxdKeyAndWarnsTheSecondTime)
 {
     registrar->AddWarning("stale\n");
-    EXPECT_EQ(1, registrar->Install());
-    EXPECT_STREQ("", registrar->Messages());
-    EXPECT_EQ(0, registrar->HasMessages());
-    EXPECT_EQ((std::vector<std::string>{"Start", "StaticVxD"}), test::WriteOrder(kVxdKey));
-    EXPECT_TRUE(HasValue(kVxdKey, "Start", REG_BINARY, test::Bytes{0}));
-    EXPECT_TRUE(HasValue(kVxdKey, "StaticVxD", REG_SZ, test::StringBytes("*windrvr")));
-    EXPECT_EQ(9u, sim::FindValue(kVxdKey, "StaticVxD")->data.size());
-    EXPECT_EQ(2u, sim::machine().registry[kVxdKey].values.size());
-
-    sim::machine().registry[kVxdKey].values["Start"] = {REG_BINARY, test::Bytes{1}};
-    sim::machine().registry[kVxdKey].values["StaticVxD"] = {REG_SZ, test::StringBytes("*old")};
-    EXPECT_EQ(1, registrar->Install());
-    EXPECT_STREQ("WinDriver already exists in Win-95 registry\n", registrar->Messages());
-    EXPECT_EQ(1, registrar->HasWarning());
-    EXPECT_EQ(0, registrar->HasError());
-    EXPECT_TRUE(HasValue(kVxdKey, "Start", REG_BINARY, test::Bytes{0}));
-    EXPECT_TRUE(HasValue(kVxdKey, "StaticVxD", REG_SZ, test::StringBytes("*windrvr")));
+    // The second time the key holds other values, which are overwritten.
+    for (const char* warning : {"", "WinDriver already exists in Win-95 registry\n"}) {
+        EXPECT_EQ(1, registrar->Install());
+        EXPECT_STREQ(warning, registrar->Messages());
+        EXPECT_EQ(*warning != '\0' ? 1 : 0, registrar->HasWarning());
+        EXPECT_EQ(0, registrar->HasError());
+        EXPECT_EQ(*warning != '\0' ? 1 : 0, registrar->HasMessages());
+        EXPECT_TRUE(HasValue(kVxdKey, "Start", REG_BINARY, test::Bytes{0}));
+        EXPECT_TRUE(HasValue(kVxdKey, "StaticVxD", REG_SZ, test::StringBytes("*windrvr")));
+        EXPECT_EQ(9u, sim::FindValue(kVxdKey, "StaticVxD")->data.size());
+        EXPECT_EQ(2u, sim::machine().registry[kVxdKey].values.size());
+        sim::machine().registry[kVxdKey].values["Start"] = {REG_BINARY, test::Bytes{1}};
+        sim::machine().registry[kVxdKey].values["StaticVxD"] = {REG_SZ, test::StringBytes("*old")};
+    }
+    EXPECT_EQ((std::vector<std::string>{"Start", "StaticVxD", "Start", "StaticVxD"}),
+              test::WriteOrder(kVxdKey));
     EXPECT_TRUE(sim::machine().vxd.requests.empty()) << "Install must not load";
 }
 

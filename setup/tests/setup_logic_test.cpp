@@ -19,8 +19,7 @@ namespace {
 
 std::string Stripped(std::string path)
 {
-    std::vector<char> buffer(path.begin(), path.end());
-    buffer.push_back('\0');
+    std::vector<char> buffer(path.c_str(), path.c_str() + path.size() + 1);
     StripToDirectory(buffer.data());
     return buffer.data();
 }
@@ -167,13 +166,9 @@ TEST_F(CreateDirectoryPathTest, LevelsCreatedBeforeAFailureStay)
 TEST_F(CreateDirectoryPathTest, OverLongPathIsRefusedBeforeAnythingIsCreated)
 {
     // The working copy holds 260 characters: the path, a trailing backslash and the terminator.
-    std::string fits = "C:\\" + std::string(255, 'x');  // 258 + '\' + NUL
-    std::string tooLong = "C:\\" + std::string(256, 'x');
-    std::string fitsWithBackslash = "C:\\" + std::string(255, 'x') + "\\";
-    std::string inputMaximum =
-        "C:\\" + std::string(1019, 'x');  // what the 1023-count edit read gives
-
-    for (const std::string& path : {tooLong, inputMaximum}) {
+    // One character too many, and the most the 1023-count edit read gives:
+    for (const std::string& path :
+         {"C:\\" + std::string(256, 'x'), "C:\\" + std::string(1019, 'x')}) {
         sim::Snapshot before = sim::TakeSnapshot();
         size_t calls = sim::machine().calls.size();
         SetLastError(0xdeadbeef);
@@ -182,8 +177,10 @@ TEST_F(CreateDirectoryPathTest, OverLongPathIsRefusedBeforeAnythingIsCreated)
         EXPECT_EQ(calls, sim::machine().calls.size()) << "a refused path reached the file system";
         EXPECT_TRUE(before == sim::TakeSnapshot());
     }
-    // These fit the working copy; the file system itself then refuses the over-long last level.
-    for (const std::string& path : {fits, fitsWithBackslash}) {
+    // 258 characters, alone or with their backslash, fit the working copy; the file system itself
+    // then refuses the over-long last level.
+    const std::string fits = "C:\\" + std::string(255, 'x');
+    for (const std::string& path : {fits, fits + "\\"}) {
         sim::Snapshot before = sim::TakeSnapshot();
         EXPECT_FALSE(CreateDirectoryPath(path.c_str())) << path.size();
         EXPECT_TRUE(before == sim::TakeSnapshot());
