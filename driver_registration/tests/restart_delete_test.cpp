@@ -77,43 +77,41 @@ TEST_F(RestartDelete, NtTakesBackExactlyOurDeletes)
     enum After { kUnchanged, kRemoved, kBecomes };
     struct Row {
         const char* name;
-        DWORD type;
         std::string before;
         int result;
         After after;
         std::string becomes = "";
         const char* failing = nullptr;
+        DWORD type = REG_MULTI_SZ;
     } rows[] = {
-        {"ours only", REG_MULTI_SZ, List({kOurs, ""}), 1, kRemoved},
-        {"both, the other without \\??\\ and in other case", REG_MULTI_SZ,
+        {"ours only", List({kOurs, ""}), 1, kRemoved},
+        {"both, the other without \\??\\ and in other case",
          List({kOurs, "", "c:\\WINDOWS XP\\SYSTEM32\\Drivers\\TALVENKP.SYS", ""}), 1, kRemoved},
-        {"among others, in order", REG_MULTI_SZ,
+        {"among others, in order",
          List({kTheirs, "", kOurs, "", "\\??\\C:\\B.OLD", "!\\??\\C:\\B.NEW",
                std::string("\\??\\") + kTalvenkpSys, "", "\\??\\C:\\C.TMP", ""}),
          1, kBecomes,
          List({kTheirs, "", "\\??\\C:\\B.OLD", "!\\??\\C:\\B.NEW", "\\??\\C:\\C.TMP", ""})},
-        {"the short form", REG_MULTI_SZ,
+        {"the short form",
          List({"\\??\\C:\\WINDOW~1\\system32\\DRIVERS\\windrvr.sys", "", kTheirs, ""}), 1, kBecomes,
          List({kTheirs, ""})},
-        {"a rename of ours, a rename into ours", REG_MULTI_SZ,
+        {"a rename of ours, a rename into ours",
          List({kOurs, "\\??\\C:\\SAVED.SYS", "\\??\\C:\\NEW.SYS", "!" + kOurs}), 1, kUnchanged},
-        {"names that only start like ours", REG_MULTI_SZ,
+        {"names that only start like ours",
          List({kOurs + ".bak", "", kOurs.substr(0, kOurs.size() - 1), "",
                "\\??\\\\??\\" + kOurs.substr(4), ""}),
          1, kUnchanged},
-        {"a last source without its target", REG_MULTI_SZ,
-         std::string(List({kTheirs, "", kOurs})).substr(0, kTheirs.size() + 2 + kOurs.size() + 1),
-         1, kBecomes, List({kTheirs, ""})},
-        {"no final NUL", REG_MULTI_SZ, kTheirs + '\0' + '\0' + kOurs + '\0', 1, kBecomes,
+        {"a last source without its target", kTheirs + '\0' + '\0' + kOurs + '\0', 1, kBecomes,
          List({kTheirs, ""})},
-        {"another type", REG_BINARY, List({kOurs, ""}), 1, kUnchanged},
-        {"over the size limit", REG_MULTI_SZ,
-         List({kOurs, "", std::string(2 * 1024 * 1024, 'x'), ""}), 0, kUnchanged},
-        {"the key refused", REG_MULTI_SZ, List({kOurs, ""}), 0, kUnchanged, "", "RegOpenKeyExA"},
-        {"the value not written", REG_MULTI_SZ, List({kTheirs, "", kOurs, ""}), 0, kUnchanged, "",
+        {"no final NUL", kTheirs + '\0' + '\0' + kOurs + '\0' + '\0', 1, kBecomes,
+         List({kTheirs, ""})},
+        {"another type", List({kOurs, ""}), 1, kUnchanged, "", nullptr, REG_BINARY},
+        {"over the size limit", List({kOurs, "", std::string(2 * 1024 * 1024, 'x'), ""}), 0,
+         kUnchanged},
+        {"the key refused", List({kOurs, ""}), 0, kUnchanged, "", "RegOpenKeyExA"},
+        {"the value not written", List({kTheirs, "", kOurs, ""}), 0, kUnchanged, "",
          "RegSetValueExA"},
-        {"the value not deleted", REG_MULTI_SZ, List({kOurs, ""}), 0, kUnchanged, "",
-         "RegDeleteValueA"},
+        {"the value not deleted", List({kOurs, ""}), 0, kUnchanged, "", "RegDeleteValueA"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
