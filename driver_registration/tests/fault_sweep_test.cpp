@@ -8,10 +8,6 @@
 // swept without editing this file.
 #include "test_support.h"
 
-#include <simulated_machine.h>
-
-#include <gtest/gtest.h>
-
 #include <string.h>
 #include <strings.h>
 
@@ -80,7 +76,6 @@ int (CDriverRegistrar::*const kOpCalls[])() = {nullptr, &CDriverRegistrar::Insta
 // destroyed after it, except for the operations that are those steps themselves.
 struct OpRun {
     int result = -1;
-    size_t firstCall = 0;  // index of the operation's first call in the call log
     std::vector<std::string> calls;
     sim::Snapshot before;
     sim::Snapshot after;
@@ -107,8 +102,8 @@ OpRun Perform(Kind kind, const State& state, Op op, const std::function<void(siz
         registrar = test::Make(kKindClasses[static_cast<int>(kind)]);
         EXPECT_EQ(1, registrar->Configure(kName, kFile, 2, test::kImage, registryOnly));
     }
-    run.firstCall = sim::machine().calls.size();
-    arm(run.firstCall);
+    const size_t first = sim::machine().calls.size();
+    arm(first);
     if (op == Op::Configure) {
         registrar = test::Make(kKindClasses[static_cast<int>(kind)]);
         run.result = registrar->Configure(kName, kFile, 2, nullptr, registryOnly);
@@ -123,7 +118,7 @@ OpRun Perform(Kind kind, const State& state, Op op, const std::function<void(siz
         EXPECT_LT(strlen(registrar->Messages()), 2000u) << "the text ran past its buffer";
     }
     registrar.reset();
-    run.calls = test::CallsSince(run.firstCall);
+    run.calls = test::CallsSince(first);
     run.after = sim::TakeSnapshot();
     run.handlesAfter = sim::OpenHandleCount();
     sim::ClearFailures();

@@ -11,18 +11,16 @@ using test::Make;
 
 using Class = test::Registrar;
 
-struct NoManagerCase {
-    const char* label;
-    void (*breakManager)();
-    Class made;
-    const char* closeCall;
-};
-
 class NoManager : public MachineTest {};
 
 TEST_F(NoManager, RefusesConfigureAndEveryOperationWithoutTouchingTheMachine)
 {
-    const NoManagerCase cases[] = {
+    const struct Case {
+        const char* label;
+        void (*breakManager)();
+        Class made;
+        const char* closeCall;
+    } cases[] = {
         {"service control manager refused", [] { sim::machine().scmAvailable = false; }, Class::Nt,
          "CloseServiceHandle"},
         {"VxD loader missing",
@@ -32,7 +30,7 @@ TEST_F(NoManager, RefusesConfigureAndEveryOperationWithoutTouchingTheMachine)
          },
          Class::Vxd, "CloseHandle"},
     };
-    for (const NoManagerCase& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         sim::Reset();
         c.breakManager();
@@ -146,17 +144,15 @@ TEST_F(Messages, TextPastTheLimitIsNeverWrittenBehindTheBufferAndStillSetsTheFla
 
 class ConfigureRefusals : public MachineTest, public ::testing::WithParamInterface<Class> {};
 
-struct NameCase {
-    const char* label;
-    std::string name;
-    std::string fileName;
-    std::string imagePath;
-    int accepted;
-};
-
-std::vector<NameCase> NameCases()
+// A refused configuration stores nothing, and every operation then refuses without touching the
+// machine, whatever the state it finds.
+TEST_P(ConfigureRefusals, RefusedNamesLeaveAnInertRegistrar)
 {
-    return {
+    struct Case {
+        const char* label;
+        std::string name, fileName, imagePath;
+        int accepted;
+    } cases[] = {
         {"999-character name", std::string(999, 'n'), "windrvr", "C:\\d\\w.sys", 1},
         {"1000-character name", std::string(1000, 'n'), "windrvr", "C:\\d\\w.sys", 0},
         {"1000-character file name", "WinDriver", std::string(1000, 'f'), "C:\\d\\w.sys", 0},
@@ -167,13 +163,7 @@ std::vector<NameCase> NameCases()
         {"name naming a subkey", "VxD\\WinDriver", "windrvr", "C:\\d\\w.sys", 0},
         {"file name with a backslash", "WinDriver", "x\\windrvr", "C:\\d\\w.sys", 0},
     };
-}
-
-// A refused configuration stores nothing, and every operation then refuses without touching the
-// machine, whatever the state it finds.
-TEST_P(ConfigureRefusals, RefusedNamesLeaveAnInertRegistrar)
-{
-    for (const NameCase& c : NameCases()) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         sim::Reset();
         if (GetParam() != Class::Nt)
