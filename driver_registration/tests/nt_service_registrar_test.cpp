@@ -249,19 +249,7 @@ TEST_F(NtRegistryOnly, LoadAndUnloadStillUseTheManager)
 // 989-character name is the longest whose path still goes to the registry.
 TEST_F(NtRegistryOnly, KeyPathsThatDoNotFitAreRefusedBeforeTheRegistry)
 {
-    for (size_t length : {989u, 990u, 999u}) {
-        SCOPED_TRACE(length);
-        const std::string name(length, 'n');
-        ASSERT_EQ(1, registrar->Configure(name.c_str(), "windrvr", 2, kImage, 1));
-        const size_t first = sim::machine().calls.size();
-        EXPECT_EQ(0, registrar->Install());  // the registry refuses names over 255 characters too
-        EXPECT_STREQ("Cannot open registry key\n", registrar->Messages());
-        EXPECT_EQ(length <= 989 ? 1 : 0, test::Count(test::CallsSince(first), "RegCreateKeyExA"));
-        EXPECT_EQ(0, registrar->Remove());
-        EXPECT_EQ(name + " does not exist in Win-NT registry\n", registrar->Messages());
-        EXPECT_EQ(length <= 989 ? 1 : 0, test::Count(test::CallsSince(first), "RegDeleteKeyA"));
-        EXPECT_TRUE(sim::machine().valueWrites.empty());
-    }
+    test::ExpectLongNamesRefused(registrar.get(), 989, kImage, 1, "Win-NT");
 }
 
 }  // namespace

@@ -64,6 +64,29 @@ inline std::vector<std::string> WriteOrder(const std::string& key)
     return names;
 }
 
+// Install and Remove of a driver whose name has `longest` characters, one more, and 999: both
+// refuse with their texts and change nothing, and the registry is asked (once by each) only when
+// the key path fits. `system` names the registry in the text ("Win-NT").
+inline void ExpectLongNamesRefused(CDriverRegistrar* r, size_t longest, const char* image,
+                                   int registryOnly, const std::string& system)
+{
+    const sim::Snapshot before = sim::TakeSnapshot();
+    for (size_t length : {longest, longest + 1, size_t(999)}) {
+        SCOPED_TRACE(length);
+        const std::string name(length, 'n');
+        ASSERT_EQ(1, r->Configure(name.c_str(), "windrvr", 2, image, registryOnly));
+        const size_t first = sim::machine().calls.size();
+        EXPECT_EQ(0, r->Install());  // the registry refuses names over 255 characters too
+        EXPECT_STREQ("Cannot open registry key\n", r->Messages());
+        EXPECT_EQ(length <= longest ? 1 : 0, Count(CallsSince(first), "RegCreateKeyExA"));
+        EXPECT_EQ(0, r->Remove());
+        EXPECT_EQ(name + " does not exist in " + system + " registry\n", r->Messages());
+        EXPECT_EQ(length <= longest ? 1 : 0, Count(CallsSince(first), "RegDeleteKeyA"));
+        EXPECT_TRUE(sim::machine().valueWrites.empty());
+        EXPECT_TRUE(before == sim::TakeSnapshot());
+    }
+}
+
 // The WinDriver service, at kImage, in `state`; FindService gives null when there is none.
 inline sim::Service& AddService(DWORD state)
 {

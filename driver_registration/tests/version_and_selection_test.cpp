@@ -116,15 +116,10 @@ enum class Made { None, Nt, Vxd, Win98 };
 
 Made WhatWasMade(CDriverRegistrar* r)
 {
-    if (r == nullptr)
-        return Made::None;
-    if (dynamic_cast<CNtServiceRegistrar*>(r) != nullptr)
-        return Made::Nt;
-    if (dynamic_cast<CVxdRegistrar*>(r) != nullptr)
-        return Made::Vxd;
-    if (dynamic_cast<CWin98SysRegistrar*>(r) != nullptr)
-        return Made::Win98;
-    return Made::None;
+    return dynamic_cast<CNtServiceRegistrar*>(r) != nullptr  ? Made::Nt
+           : dynamic_cast<CVxdRegistrar*>(r) != nullptr      ? Made::Vxd
+           : dynamic_cast<CWin98SysRegistrar*>(r) != nullptr ? Made::Win98
+                                                             : Made::None;
 }
 
 class SelectionTest : public test::MachineTest {};
