@@ -12,9 +12,6 @@
 #include <strings.h>
 
 #include <functional>
-#include <memory>
-#include <string>
-#include <vector>
 
 namespace {
 

@@ -2,8 +2,6 @@
 // creates, how each operation reads the manager's answers, and the registry-only entry.
 #include "test_support.h"
 
-#include <string.h>
-
 namespace {
 
 using test::AddService;

@@ -4,9 +4,6 @@
 #include "restart_delete.h"
 #include "test_support.h"
 
-#include <string>
-#include <vector>
-
 namespace {
 
 const char kSessionManager[] = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager";

@@ -2,8 +2,6 @@
 // the loader requests byte for byte, the unload loop's limits, and both registry entries.
 #include "test_support.h"
 
-#include <string.h>
-
 namespace {
 
 using test::HasValue;
