@@ -142,8 +142,7 @@ TEST_F(CreateDirectoryPathTest, RelativePathIsCreatedBelowTheCurrentDirectory)
 
 TEST_F(CreateDirectoryPathTest, AnErrorOtherThanNotFoundEndsTheWalk)
 {
-    const DWORD errors[] = {ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND};
-    for (DWORD error : errors) {
+    for (DWORD error : {DWORD(ERROR_ACCESS_DENIED), DWORD(ERROR_PATH_NOT_FOUND)}) {
         sim::Reset();
         sim::Snapshot before = sim::TakeSnapshot();
         sim::FailCall("GetFileAttributesA", error, 2);  // C: answers, C:\a does not
