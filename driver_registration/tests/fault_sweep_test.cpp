@@ -74,10 +74,8 @@ int (CDriverRegistrar::*const kOpCalls[])() = {nullptr, &CDriverRegistrar::Insta
 struct OpRun {
     int result = -1;
     std::vector<std::string> calls;
-    sim::Snapshot before;
-    sim::Snapshot after;
-    size_t handlesBefore = 0;
-    size_t handlesAfter = 0;
+    sim::Snapshot before, after;
+    size_t handlesBefore = 0, handlesAfter = 0;
 };
 
 OpRun Perform(Kind kind, const State& state, Op op, const std::function<void(size_t)>& arm)
@@ -198,9 +196,8 @@ TEST_P(FaultSweep, EveryCallFailingInTurn)
                              std::to_string(error));
                 const OpRun run = Perform(
                     kind, state, op, [&](size_t first) { sim::FailCallAt(first + index, error); });
-                // The armed call was reached, and it is the call the dry run made there.
                 ASSERT_LT(index, run.calls.size()) << "the armed fault never fired";
-                EXPECT_EQ(function, run.calls[index]);
+                EXPECT_EQ(function, run.calls[index]) << "not the call the dry run made there";
                 ++injected;
                 EXPECT_EQ(ExpectedResult(kind, op, dry, index, error), run.result);
                 EXPECT_EQ(run.handlesBefore, run.handlesAfter)

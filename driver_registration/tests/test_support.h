@@ -33,7 +33,6 @@ inline int Count(const std::vector<std::string>& calls, const std::string& funct
     return static_cast<int>(std::count(calls.begin(), calls.end(), function));
 }
 
-// The calls made since `first`.
 inline std::vector<std::string> CallsSince(size_t first)
 {
     const std::vector<std::string>& calls = sim::machine().calls;
