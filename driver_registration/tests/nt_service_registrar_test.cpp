@@ -194,8 +194,7 @@ TEST_F(NtRegistryOnly, InstallWritesTheSixValuesInOrder)
 
 TEST_F(NtRegistryOnly, InstallOverAnExistingKeyWarnsAndOverwrites)
 {
-    sim::AddKey(kKey);
-    sim::RegKey& key = sim::machine().registry[kKey];
+    sim::RegKey& key = sim::machine().registry[kKey];  // the key exists already
     key.values["Start"] = {REG_DWORD, test::Bytes{4, 0, 0, 0}};
     key.values["Extra"] = {REG_SZ, test::StringBytes("kept")};
     EXPECT_EQ(1, registrar->Install());

@@ -66,8 +66,7 @@ TEST_F(MachineTest, RemoveDriverReportsWhatTheSystemStillHolds)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         sim::Reset();
-        SC_HANDLE manager = nullptr;
-        SC_HANDLE held = nullptr;
+        SC_HANDLE manager = nullptr, held = nullptr;
         if (row.setup != kNone)
             AddService(row.setup == kStopped ? SERVICE_STOPPED : SERVICE_RUNNING);
         if (row.setup == kWillNotStop)

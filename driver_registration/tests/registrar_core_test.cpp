@@ -114,8 +114,7 @@ TEST_F(Messages, TextPastTheLimitIsNeverWrittenBehindTheBufferAndStillSetsTheFla
 {
     const int kGuard = 0x5A5A5A5A;
     struct Row {
-        size_t already;
-        size_t added;
+        size_t already, added;
         bool error;
     } rows[] = {{1990, 100, true}, {0, 5000, false}, {1999, 1, true}, {1998, 1, false}};
     for (const Row& row : rows) {
@@ -123,8 +122,7 @@ TEST_F(Messages, TextPastTheLimitIsNeverWrittenBehindTheBufferAndStillSetsTheFla
         std::unique_ptr<CDriverRegistrar> r = Make(Class::Win98);
         ASSERT_EQ(1, r->Configure("WinDriver", "windrvr", 2, nullptr, kGuard));
         r->ClearMessages();
-        std::string first(row.already, 'a');
-        std::string second(row.added, 'b');
+        const std::string first(row.already, 'a'), second(row.added, 'b');
         if (!first.empty())
             r->AddWarning(first.c_str());
         if (row.error)
@@ -219,9 +217,7 @@ TEST_F(DefaultImagePath, PerClass)
 {
     struct Row {
         Class c;
-        std::string systemDir;
-        std::string fileName;
-        std::string expected;  // empty: Configure refuses
+        std::string systemDir, fileName, expected;  // expected empty: Configure refuses
     } rows[] = {
         {Class::Nt, "C:\\WINNT\\system32", "windrvr",
          "\\SystemRoot\\System32\\drivers\\windrvr.SYS"},

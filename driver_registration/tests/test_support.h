@@ -121,9 +121,8 @@ protected:
     }
 };
 
-// A registrar of class T configured for WinDriver (windrvr, start type 2, Image() or the default
-// path, RegistryOnly()), on Windows 98 for the 9x classes. At the end of each test it holds
-// kOpenAtEnd handles (its manager or loader) when that is not -1.
+// A registrar of class T configured for WinDriver, on Windows 98 for the 9x classes; at the end of
+// each test it holds kOpenAtEnd handles (its manager or loader) unless that is -1.
 template <class T, int kOpenAtEnd>
 class RegistrarTest : public MachineTest {
 protected:

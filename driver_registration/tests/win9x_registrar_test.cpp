@@ -57,8 +57,7 @@ TEST_F(Vxd, LoadOfTheLongestPathSendsExactlyItsBytes)
 TEST_F(Vxd, UnloadRequestCarriesTheUpperCaseName)
 {
     struct Row {
-        std::string fileName;
-        std::string sent;
+        std::string fileName, sent;
     } rows[] = {{"windrvr", "WINDRVR"},
                 {"talvenkp", "TALVENKP"},
                 {"Win-drv_9z.", "WIN-DRV_9Z."},
@@ -226,13 +225,11 @@ TEST_F(Win98Sys, LoadAndUnloadRefuseWithAccumulatingWarnings)
     const size_t first = sim::machine().calls.size();
     EXPECT_EQ(0, registrar->Load());
     EXPECT_EQ(0, registrar->Unload());
-    EXPECT_STREQ("Dynamic Loading of (SYS) driver not available for WIN 98.\n"
-                 "This is a Windows 98 limitation. Please reboot the system.\n"
-                 "For a reboot free installation on 98, use the -VXD option\n"
-                 "Dynamic unloading of (SYS)driver not available for WIN 98.\n"
-                 "This is a Windows 98 limitation. Please reboot the system.\n"
-                 "For a reboot free installation on 98, use the -VXD option\n",
-                 registrar->Messages());
+    const std::string reboot = "This is a Windows 98 limitation. Please reboot the system.\n"
+                               "For a reboot free installation on 98, use the -VXD option\n";
+    EXPECT_EQ("Dynamic Loading of (SYS) driver not available for WIN 98.\n" + reboot +
+                  "Dynamic unloading of (SYS)driver not available for WIN 98.\n" + reboot,
+              registrar->Messages());
     EXPECT_EQ(1, registrar->HasWarning());
     EXPECT_EQ(0, registrar->HasError());
     EXPECT_TRUE(before == sim::TakeSnapshot());

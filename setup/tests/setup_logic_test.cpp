@@ -53,21 +53,21 @@ protected:
     }
 };
 
-class CreateDirectoryPathTest : public SetupLogicTest {
-protected:
-    static bool IsDirectory(const std::string& path)
-    {
-        auto it = sim::machine().files.find(path);
-        return it != sim::machine().files.end() && it->second.directory;
-    }
-    // The paths GetFileAttributesA and CreateDirectoryA were asked about are not logged by the
-    // stand-in, so count the calls instead.
-    static int Calls(const char* function)
-    {
-        return static_cast<int>(std::count(sim::machine().calls.begin(), sim::machine().calls.end(),
-                                           std::string(function)));
-    }
-};
+using CreateDirectoryPathTest = SetupLogicTest;
+
+bool IsDirectory(const std::string& path)
+{
+    auto it = sim::machine().files.find(path);
+    return it != sim::machine().files.end() && it->second.directory;
+}
+
+// The paths GetFileAttributesA and CreateDirectoryA were asked about are not logged by the
+// stand-in, so count the calls instead.
+int Calls(const char* function)
+{
+    return static_cast<int>(std::count(sim::machine().calls.begin(), sim::machine().calls.end(),
+                                       std::string(function)));
+}
 
 TEST_F(CreateDirectoryPathTest, NestedPathIsCreatedLevelByLevel)
 {
@@ -188,13 +188,12 @@ TEST_F(CreateDirectoryPathTest, OverLongPathIsRefusedBeforeAnythingIsCreated)
 }
 
 // The read-me is read as setup does, "setup.txt" relative to the current directory.
-class ReadmeTest : public SetupLogicTest {
-protected:
-    void Write(const std::string& bytes, const char* path = "C:\\DIST\\setup.txt")
-    {
-        sim::AddFile(path, FILE_ATTRIBUTE_NORMAL, bytes);
-    }
-};
+using ReadmeTest = SetupLogicTest;
+
+void Write(const std::string& bytes, const char* path = "C:\\DIST\\setup.txt")
+{
+    sim::AddFile(path, FILE_ATTRIBUTE_NORMAL, bytes);
+}
 
 TEST_F(ReadmeTest, BytesArePassedUntranslatedAndTerminated)
 {
