@@ -2,32 +2,19 @@
 // creates, how each operation reads the manager's answers, and the registry-only entry.
 #include "test_support.h"
 
-#include <string.h>
-
 namespace {
 
+using test::AddService;
+using test::FindService;
 using test::HasValue;
-using test::MachineTest;
+using test::kImage;
 
-const char kImage[] = "C:\\WINDOWS\\system32\\drivers\\windrvr.sys";
 const std::string kKey = std::string(test::kServicesKey) + "WinDriver";
 
 // Operations close what they open: only the manager is left, and the destructor closes it.
 class NtService : public test::RegistrarTest<CNtServiceRegistrar, 1> {
 protected:
     const char* Image() const override { return kImage; }
-    sim::Service& AddService(DWORD state)
-    {
-        sim::Service& s = sim::machine().services["WinDriver"];
-        s.imagePath = kImage;
-        s.state = state;
-        return s;
-    }
-    const sim::Service* Find()
-    {
-        auto it = sim::machine().services.find("WinDriver");
-        return it == sim::machine().services.end() ? nullptr : &it->second;
-    }
 };
 
 TEST_F(NtService, ManagerIsOpenedOnTheLocalActiveDatabaseWithFullAccess)
@@ -42,7 +29,7 @@ TEST_F(NtService, InstallCreatesAStoppedKernelDriverServiceWithoutGroup)
 {
     SetLastError(0xdeadbeef);
     EXPECT_EQ(1, registrar->Install());
-    const sim::Service* s = Find();
+    const sim::Service* s = FindService();
     ASSERT_NE(nullptr, s);
     EXPECT_EQ("WinDriver", s->displayName);
     EXPECT_EQ(kImage, s->imagePath);
@@ -76,52 +63,37 @@ TEST_F(NtService, ManagerOperationsNeitherAddNorClearText)
 
 struct StateCase {
     const char* label;
-    bool exists;
-    DWORD state;
-    DWORD stopAnswer;
-    DWORD startError;
-    bool marked;
+    DWORD state;  // 0: no service
     int expected;
     DWORD stateAfter;  // 0: the service is gone
+    bool marked = false;
+    DWORD stopAnswer = SERVICE_STOPPED;
+    DWORD startError = 0;
 };
 
-void Prepare(const StateCase& c)
-{
-    if (!c.exists)
-        return;
-    sim::Service& s = sim::machine().services["WinDriver"];
-    s.imagePath = kImage;
-    s.state = c.state;
-    s.stopAnswer = c.stopAnswer;
-    s.startError = c.startError;
-    s.markedForDeletion = c.marked;
-}
-
-void CheckAfter(const StateCase& c)
-{
-    auto it = sim::machine().services.find("WinDriver");
-    if (c.stateAfter == 0) {
-        EXPECT_TRUE(it == sim::machine().services.end()) << "the service is still there";
-        return;
-    }
-    ASSERT_TRUE(it != sim::machine().services.end());
-    EXPECT_EQ(c.stateAfter, it->second.state);
-}
-
-// Each case's service, then `op`: its result and the service it leaves, and `extra` checks;
-// the manager's operations add no text and close what they open.
+// Each case's service, then `op`: its result and the service it leaves, marked for deletion only
+// by Remove and never started with arguments; the manager's operations add no text and close
+// what they open.
 void ByState(CDriverRegistrar* registrar, int (CDriverRegistrar::*op)(),
-             std::initializer_list<StateCase> cases, void (*extra)(const StateCase&) = nullptr)
+             std::initializer_list<StateCase> cases)
 {
     for (const StateCase& c : cases) {
         SCOPED_TRACE(c.label);
         sim::machine().services.clear();
-        Prepare(c);
+        if (c.state != 0) {
+            sim::Service& s = AddService(c.state);
+            s.stopAnswer = c.stopAnswer;
+            s.startError = c.startError;
+            s.markedForDeletion = c.marked;
+        }
         SetLastError(0xdeadbeef);
         EXPECT_EQ(c.expected, (registrar->*op)());
-        CheckAfter(c);
-        if (extra != nullptr)
-            extra(c);
+        const sim::Service* after = FindService();
+        EXPECT_EQ(c.stateAfter, after == nullptr ? 0u : after->state) << "0: no service";
+        if (after != nullptr) {
+            EXPECT_EQ(op == &CDriverRegistrar::Remove, after->markedForDeletion);
+            EXPECT_EQ(0u, after->lastStartArgc);
+        }
         EXPECT_STREQ("", registrar->Messages());
         EXPECT_EQ(1u, sim::OpenHandleCount());
     }
@@ -129,37 +101,29 @@ void ByState(CDriverRegistrar* registrar, int (CDriverRegistrar::*op)(),
 
 TEST_F(NtService, UnloadByServiceState)
 {
-    ByState(
-        registrar.get(), &CDriverRegistrar::Unload,
-        {
-            {"missing", false, 0, 0, 0, false, 0, 0},
-            {"stopped (stop answers ERROR_SERVICE_NOT_ACTIVE)", true, SERVICE_STOPPED,
-             SERVICE_STOPPED, 0, false, 1, SERVICE_STOPPED},
-            {"running, stops", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, false, 1,
-             SERVICE_STOPPED},
-            {"running, answers stop pending", true, SERVICE_RUNNING, SERVICE_STOP_PENDING, 0, false,
-             0, SERVICE_STOP_PENDING},
-            {"already stop pending", true, SERVICE_STOP_PENDING, SERVICE_STOPPED, 0, false, 0,
-             SERVICE_STOP_PENDING},
-            {"marked for deletion, running", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, true, 1, 0},
-        });
+    ByState(registrar.get(), &CDriverRegistrar::Unload,
+            {
+                {"missing", 0, 0, 0},
+                {"stopped (stop answers ERROR_SERVICE_NOT_ACTIVE)", SERVICE_STOPPED, 1,
+                 SERVICE_STOPPED},
+                {"running, stops", SERVICE_RUNNING, 1, SERVICE_STOPPED},
+                {"running, answers stop pending", SERVICE_RUNNING, 0, SERVICE_STOP_PENDING, false,
+                 SERVICE_STOP_PENDING},
+                {"already stop pending", SERVICE_STOP_PENDING, 0, SERVICE_STOP_PENDING},
+                {"marked for deletion, running", SERVICE_RUNNING, 1, 0, true},
+            });
 }
 
 TEST_F(NtService, LoadByServiceState)
 {
     ByState(registrar.get(), &CDriverRegistrar::Load,
             {
-                {"missing", false, 0, 0, 0, false, 0, 0},
-                {"stopped", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, false, 1, SERVICE_RUNNING},
-                {"running", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, false, 0, SERVICE_RUNNING},
-                {"driver fails to start", true, SERVICE_STOPPED, SERVICE_STOPPED, ERROR_GEN_FAILURE,
-                 false, 0, SERVICE_STOPPED},
-                {"marked for deletion", true, SERVICE_STOPPED, SERVICE_STOPPED, 0, true, 0, 0},
-            },
-            [](const StateCase& c) {
-                if (c.expected == 1) {
-                    EXPECT_EQ(0u, sim::machine().services["WinDriver"].lastStartArgc);
-                }
+                {"missing", 0, 0, 0},
+                {"stopped", SERVICE_STOPPED, 1, SERVICE_RUNNING},
+                {"running", SERVICE_RUNNING, 0, SERVICE_RUNNING},
+                {"driver fails to start", SERVICE_STOPPED, 0, SERVICE_STOPPED, false,
+                 SERVICE_STOPPED, ERROR_GEN_FAILURE},
+                {"marked for deletion", SERVICE_STOPPED, 0, 0, true},
             });
 }
 
@@ -167,18 +131,10 @@ TEST_F(NtService, RemoveByServiceState)
 {
     ByState(registrar.get(), &CDriverRegistrar::Remove,
             {
-                {"missing", false, 0, 0, 0, false, 0, 0},
-                {"stopped: gone once its handle is closed", true, SERVICE_STOPPED, SERVICE_STOPPED,
-                 0, false, 1, 0},
-                {"running: marked, stays until stopped", true, SERVICE_RUNNING, SERVICE_STOPPED, 0,
-                 false, 1, SERVICE_RUNNING},
-                {"already marked for deletion", true, SERVICE_RUNNING, SERVICE_STOPPED, 0, true, 1,
-                 SERVICE_RUNNING},
-            },
-            [](const StateCase& c) {
-                if (c.stateAfter != 0) {
-                    EXPECT_TRUE(sim::machine().services["WinDriver"].markedForDeletion);
-                }
+                {"missing", 0, 0, 0},
+                {"stopped: gone once its handle is closed", SERVICE_STOPPED, 1, 0},
+                {"running: marked, stays until stopped", SERVICE_RUNNING, 1, SERVICE_RUNNING},
+                {"already marked for deletion", SERVICE_RUNNING, 1, SERVICE_RUNNING, true},
             });
 }
 
@@ -203,16 +159,13 @@ TEST_F(NtService, ReplaceSequenceOverARunningDriver)
     AddService(SERVICE_RUNNING).imagePath = "C:\\old\\windrvr.sys";
     EXPECT_EQ(1, registrar->Unload());
     EXPECT_EQ(1, registrar->Remove());
-    EXPECT_EQ(nullptr, Find());
+    EXPECT_EQ(nullptr, FindService());
     EXPECT_EQ(1, registrar->Install());
     EXPECT_EQ(1, registrar->Load());
-    ASSERT_NE(nullptr, Find());
-    EXPECT_EQ(kImage, Find()->imagePath);
-    EXPECT_EQ(DWORD(SERVICE_RUNNING), Find()->state);
+    ASSERT_NE(nullptr, FindService());
+    EXPECT_EQ(kImage, FindService()->imagePath);
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), FindService()->state);
 }
-
-// ---------------------------------------------------------------------------------------------
-// Registry-only entry
 
 class NtRegistryOnly : public NtService {
 protected:
@@ -228,9 +181,9 @@ TEST_F(NtRegistryOnly, InstallWritesTheSixValuesInOrder)
     EXPECT_EQ((std::vector<std::string>{"Start", "Type", "ErrorControl", "Group", "ImagePath",
                                         "DisplayName"}),
               test::WriteOrder(kKey));
-    EXPECT_TRUE(HasValue(kKey, "Start", REG_DWORD, test::Bytes({2, 0, 0, 0})));
-    EXPECT_TRUE(HasValue(kKey, "Type", REG_DWORD, test::Bytes({1, 0, 0, 0})));
-    EXPECT_TRUE(HasValue(kKey, "ErrorControl", REG_DWORD, test::Bytes({1, 0, 0, 0})));
+    EXPECT_TRUE(HasValue(kKey, "Start", REG_DWORD, test::Bytes{2, 0, 0, 0}));
+    EXPECT_TRUE(HasValue(kKey, "Type", REG_DWORD, test::Bytes{1, 0, 0, 0}));
+    EXPECT_TRUE(HasValue(kKey, "ErrorControl", REG_DWORD, test::Bytes{1, 0, 0, 0}));
     EXPECT_TRUE(HasValue(kKey, "Group", REG_SZ, test::StringBytes("Extended Base")));
     EXPECT_EQ(14u, sim::FindValue(kKey, "Group")->data.size());
     EXPECT_TRUE(HasValue(kKey, "ImagePath", REG_SZ, test::StringBytes(kImage)));
@@ -241,15 +194,14 @@ TEST_F(NtRegistryOnly, InstallWritesTheSixValuesInOrder)
 
 TEST_F(NtRegistryOnly, InstallOverAnExistingKeyWarnsAndOverwrites)
 {
-    sim::AddKey(kKey);
-    sim::RegKey& key = sim::machine().registry[kKey];
-    key.values["Start"] = {REG_DWORD, test::Bytes({4, 0, 0, 0})};
+    sim::RegKey& key = sim::machine().registry[kKey];  // the key exists already
+    key.values["Start"] = {REG_DWORD, test::Bytes{4, 0, 0, 0}};
     key.values["Extra"] = {REG_SZ, test::StringBytes("kept")};
     EXPECT_EQ(1, registrar->Install());
     EXPECT_STREQ("WinDriver already exists in Win-NT registry\n", registrar->Messages());
     EXPECT_EQ(1, registrar->HasWarning());
     EXPECT_EQ(0, registrar->HasError());
-    EXPECT_TRUE(HasValue(kKey, "Start", REG_DWORD, test::Bytes({2, 0, 0, 0})));
+    EXPECT_TRUE(HasValue(kKey, "Start", REG_DWORD, test::Bytes{2, 0, 0, 0}));
     EXPECT_TRUE(HasValue(kKey, "Extra", REG_SZ, test::StringBytes("kept")));
 }
 
@@ -285,28 +237,16 @@ TEST_F(NtRegistryOnly, LoadAndUnloadStillUseTheManager)
 {
     AddService(SERVICE_STOPPED);
     EXPECT_EQ(1, registrar->Load());
-    EXPECT_EQ(DWORD(SERVICE_RUNNING), Find()->state);
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), FindService()->state);
     EXPECT_EQ(1, registrar->Unload());
-    EXPECT_EQ(DWORD(SERVICE_STOPPED), Find()->state);
+    EXPECT_EQ(DWORD(SERVICE_STOPPED), FindService()->state);
 }
 
 // The key path is formed in 1024 characters: "System\CurrentControlSet\Services\" is 34, so a
 // 989-character name is the longest whose path still goes to the registry.
 TEST_F(NtRegistryOnly, KeyPathsThatDoNotFitAreRefusedBeforeTheRegistry)
 {
-    for (size_t length : {989u, 990u, 999u}) {
-        SCOPED_TRACE(length);
-        const std::string name(length, 'n');
-        ASSERT_EQ(1, registrar->Configure(name.c_str(), "windrvr", 2, kImage, 1));
-        const size_t first = sim::machine().calls.size();
-        EXPECT_EQ(0, registrar->Install());  // the registry refuses names over 255 characters too
-        EXPECT_STREQ("Cannot open registry key\n", registrar->Messages());
-        EXPECT_EQ(length <= 989 ? 1 : 0, test::Count(test::CallsSince(first), "RegCreateKeyExA"));
-        EXPECT_EQ(0, registrar->Remove());
-        EXPECT_EQ(name + " does not exist in Win-NT registry\n", registrar->Messages());
-        EXPECT_EQ(length <= 989 ? 1 : 0, test::Count(test::CallsSince(first), "RegDeleteKeyA"));
-        EXPECT_TRUE(sim::machine().valueWrites.empty());
-    }
+    test::ExpectLongNamesRefused(registrar.get(), 989, kImage, 1, "Win-NT");
 }
 
 }  // namespace

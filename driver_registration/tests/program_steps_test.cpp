@@ -10,14 +10,9 @@
 
 namespace {
 
+using test::AddService;
+using test::kImage;
 using test::MachineTest;
-
-const char kImage[] = "C:\\WINDOWS\\system32\\drivers\\windrvr.sys";
-
-void Pause(DWORD milliseconds)
-{
-    Sleep(milliseconds);
-}
 
 // The calls that show the order of a sequence, with the pause as "Sleep".
 std::vector<std::string> Steps(size_t first)
@@ -31,20 +26,12 @@ std::vector<std::string> Steps(size_t first)
     return steps;
 }
 
-sim::Service& AddService(DWORD state)
-{
-    sim::Service& service = sim::machine().services["WinDriver"];
-    service.imagePath = kImage;
-    service.state = state;
-    return service;
-}
-
 TEST_F(MachineTest, ReplaceDriverStopsRemovesPausesThenAddsAndStarts)
 {
     AddService(SERVICE_RUNNING).imagePath = "C:\\old\\windrvr.sys";
     CRegistrarOwner registrar(0, "WinDriver", "windrvr", kImage);
     size_t first = sim::machine().calls.size();
-    EXPECT_EQ(0, ReplaceDriver(registrar.Get(), Pause));
+    EXPECT_EQ(0, ReplaceDriver(registrar.Get(), Sleep));
     EXPECT_EQ((std::vector<std::string>{"ControlService", "DeleteService", "Sleep",
                                         "CreateServiceA", "StartServiceA"}),
               Steps(first));
@@ -55,7 +42,7 @@ TEST_F(MachineTest, ReplaceDriverStopsRemovesPausesThenAddsAndStarts)
 
 TEST_F(MachineTest, ReplaceDriverWithoutRegistrarFailsBothCountedSteps)
 {
-    EXPECT_EQ(2, ReplaceDriver(nullptr, Pause));
+    EXPECT_EQ(2, ReplaceDriver(nullptr, Sleep));
     EXPECT_TRUE(sim::machine().calls.empty());
 }
 
@@ -79,8 +66,7 @@ TEST_F(MachineTest, RemoveDriverReportsWhatTheSystemStillHolds)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         sim::Reset();
-        SC_HANDLE manager = nullptr;
-        SC_HANDLE held = nullptr;
+        SC_HANDLE manager = nullptr, held = nullptr;
         if (row.setup != kNone)
             AddService(row.setup == kStopped ? SERVICE_STOPPED : SERVICE_RUNNING);
         if (row.setup == kWillNotStop)
@@ -96,7 +82,7 @@ TEST_F(MachineTest, RemoveDriverReportsWhatTheSystemStillHolds)
             if (row.setup == kNoManager)
                 sim::machine().scmAvailable = false;
             size_t first = sim::machine().calls.size();
-            EXPECT_EQ(row.expected, RemoveDriver(registrar.Get(), 0, "WinDriver", Pause));
+            EXPECT_EQ(row.expected, RemoveDriver(registrar.Get(), 0, "WinDriver", Sleep));
             if (row.setup == kRunning) {
                 EXPECT_EQ((std::vector<std::string>{"ControlService", "Sleep", "DeleteService"}),
                           Steps(first));
@@ -121,7 +107,7 @@ TEST_F(MachineTest, RemoveDriverOnWindows9xAsksTheVxdKey)
         if (refused)
             sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);
         EXPECT_EQ(refused ? kDriverStillRegistered : kDriverGone,
-                  RemoveDriver(registrar.Get(), 1, "WinDriver", Pause));
+                  RemoveDriver(registrar.Get(), 1, "WinDriver", Sleep));
         EXPECT_EQ(refused, sim::KeyExists(key));
     }
 }

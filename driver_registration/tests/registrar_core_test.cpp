@@ -10,43 +10,32 @@ using test::MachineTest;
 using test::Make;
 
 using Class = test::Registrar;
-using test::RegistrarName;
-
-std::string ParamName(const ::testing::TestParamInfo<Class>& info)
-{
-    return RegistrarName(info.param);
-}
-
-// ---------------------------------------------------------------------------------------------
-// A registrar without its manager
-
-struct NoManagerCase {
-    const char* label;
-    void (*breakManager)();
-    std::unique_ptr<CDriverRegistrar> (*make)();
-    const char* closeCall;
-};
 
 class NoManager : public MachineTest {};
 
 TEST_F(NoManager, RefusesConfigureAndEveryOperationWithoutTouchingTheMachine)
 {
-    const NoManagerCase cases[] = {
-        {"service control manager refused", [] { sim::machine().scmAvailable = false; },
-         Make<CNtServiceRegistrar>, "CloseServiceHandle"},
+    const struct Case {
+        const char* label;
+        void (*breakManager)();
+        Class made;
+        const char* closeCall;
+    } cases[] = {
+        {"service control manager refused", [] { sim::machine().scmAvailable = false; }, Class::Nt,
+         "CloseServiceHandle"},
         {"VxD loader missing",
          [] {
              sim::SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 0);
              sim::machine().vxd.present = false;
          },
-         Make<CVxdRegistrar>, "CloseHandle"},
+         Class::Vxd, "CloseHandle"},
     };
-    for (const NoManagerCase& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         sim::Reset();
         c.breakManager();
         const sim::Snapshot before = sim::TakeSnapshot();
-        std::unique_ptr<CDriverRegistrar> r = c.make();
+        std::unique_ptr<CDriverRegistrar> r = Make(c.made);
         EXPECT_STREQ("Cannot open service control manager\n", r->Messages());
         EXPECT_EQ(1, r->HasError());
         EXPECT_EQ(0, r->HasWarning());
@@ -100,14 +89,11 @@ TEST_F(NoManager, DestructorClosesTheManagerItOpenedExactlyOnce)
     }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Message text
-
 class Messages : public MachineTest {};
 
 TEST_F(Messages, AppendWithoutSeparatorAndClear)
 {
-    std::unique_ptr<CDriverRegistrar> r = Make<CWin98SysRegistrar>();
+    std::unique_ptr<CDriverRegistrar> r = Make(Class::Win98);
     r->AddWarning("first\n");
     r->AddWarning("second");
     EXPECT_STREQ("first\nsecond", r->Messages());
@@ -128,17 +114,15 @@ TEST_F(Messages, TextPastTheLimitIsNeverWrittenBehindTheBufferAndStillSetsTheFla
 {
     const int kGuard = 0x5A5A5A5A;
     struct Row {
-        size_t already;
-        size_t added;
+        size_t already, added;
         bool error;
     } rows[] = {{1990, 100, true}, {0, 5000, false}, {1999, 1, true}, {1998, 1, false}};
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.already << " + " << row.added);
-        std::unique_ptr<CDriverRegistrar> r = Make<CWin98SysRegistrar>();
+        std::unique_ptr<CDriverRegistrar> r = Make(Class::Win98);
         ASSERT_EQ(1, r->Configure("WinDriver", "windrvr", 2, nullptr, kGuard));
         r->ClearMessages();
-        std::string first(row.already, 'a');
-        std::string second(row.added, 'b');
+        const std::string first(row.already, 'a'), second(row.added, 'b');
         if (!first.empty())
             r->AddWarning(first.c_str());
         if (row.error)
@@ -156,42 +140,28 @@ TEST_F(Messages, TextPastTheLimitIsNeverWrittenBehindTheBufferAndStillSetsTheFla
     }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Configure
-
 class ConfigureRefusals : public MachineTest, public ::testing::WithParamInterface<Class> {};
-
-struct NameCase {
-    const char* label;
-    std::string name;
-    std::string fileName;
-    bool nullImage;
-    std::string imagePath;
-    int accepted;
-};
-
-std::vector<NameCase> NameCases()
-{
-    return {
-        {"999-character name", std::string(999, 'n'), "windrvr", false, "C:\\d\\w.sys", 1},
-        {"1000-character name", std::string(1000, 'n'), "windrvr", false, "C:\\d\\w.sys", 0},
-        {"1000-character file name", "WinDriver", std::string(1000, 'f'), false, "C:\\d\\w.sys", 0},
-        {"999-character image path", "WinDriver", "windrvr", false, "C:\\" + std::string(996, 'p'),
-         1},
-        {"1000-character image path", "WinDriver", "windrvr", false, "C:\\" + std::string(997, 'p'),
-         0},
-        {"empty name", "", "windrvr", false, "C:\\d\\w.sys", 0},
-        {"name leaving its key", "..\\VxD", "windrvr", false, "C:\\d\\w.sys", 0},
-        {"name naming a subkey", "VxD\\WinDriver", "windrvr", false, "C:\\d\\w.sys", 0},
-        {"file name with a backslash", "WinDriver", "x\\windrvr", false, "C:\\d\\w.sys", 0},
-    };
-}
 
 // A refused configuration stores nothing, and every operation then refuses without touching the
 // machine, whatever the state it finds.
 TEST_P(ConfigureRefusals, RefusedNamesLeaveAnInertRegistrar)
 {
-    for (const NameCase& c : NameCases()) {
+    struct Case {
+        const char* label;
+        std::string name, fileName, imagePath;
+        int accepted;
+    } cases[] = {
+        {"999-character name", std::string(999, 'n'), "windrvr", "C:\\d\\w.sys", 1},
+        {"1000-character name", std::string(1000, 'n'), "windrvr", "C:\\d\\w.sys", 0},
+        {"1000-character file name", "WinDriver", std::string(1000, 'f'), "C:\\d\\w.sys", 0},
+        {"999-character image path", "WinDriver", "windrvr", "C:\\" + std::string(996, 'p'), 1},
+        {"1000-character image path", "WinDriver", "windrvr", "C:\\" + std::string(997, 'p'), 0},
+        {"empty name", "", "windrvr", "C:\\d\\w.sys", 0},
+        {"name leaving its key", "..\\VxD", "windrvr", "C:\\d\\w.sys", 0},
+        {"name naming a subkey", "VxD\\WinDriver", "windrvr", "C:\\d\\w.sys", 0},
+        {"file name with a backslash", "WinDriver", "x\\windrvr", "C:\\d\\w.sys", 0},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         sim::Reset();
         if (GetParam() != Class::Nt)
@@ -200,9 +170,8 @@ TEST_P(ConfigureRefusals, RefusedNamesLeaveAnInertRegistrar)
         sim::machine().services["WinDriver"].state = SERVICE_RUNNING;
         std::unique_ptr<CDriverRegistrar> r = Make(GetParam());
         const sim::Snapshot before = sim::TakeSnapshot();
-        const int result = r->Configure(c.name.c_str(), c.fileName.c_str(), 2,
-                                        c.nullImage ? nullptr : c.imagePath.c_str(), 0);
-        EXPECT_EQ(c.accepted, result);
+        EXPECT_EQ(c.accepted,
+                  r->Configure(c.name.c_str(), c.fileName.c_str(), 2, c.imagePath.c_str(), 0));
         if (c.accepted) {
             EXPECT_EQ(c.name, r->Name());
             EXPECT_EQ(c.imagePath, r->ImagePath());
@@ -239,7 +208,8 @@ TEST_P(ConfigureRefusals, RefusedReconfigurationDoesNotActOnThePreviousDriver)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllClasses, ConfigureRefusals,
-                         ::testing::Values(Class::Nt, Class::Vxd, Class::Win98), ParamName);
+                         ::testing::Values(Class::Nt, Class::Vxd, Class::Win98),
+                         ::testing::PrintToStringParamName());
 
 class DefaultImagePath : public MachineTest {};
 
@@ -247,9 +217,7 @@ TEST_F(DefaultImagePath, PerClass)
 {
     struct Row {
         Class c;
-        std::string systemDir;
-        std::string fileName;
-        std::string expected;  // empty: Configure refuses
+        std::string systemDir, fileName, expected;  // expected empty: Configure refuses
     } rows[] = {
         {Class::Nt, "C:\\WINNT\\system32", "windrvr",
          "\\SystemRoot\\System32\\drivers\\windrvr.SYS"},
@@ -284,12 +252,12 @@ TEST_F(DefaultImagePath, PerClass)
 TEST_F(DefaultImagePath, ExplicitPathIsStoredUnchangedAndSystemDirectoryFailureRefuses)
 {
     UseWindows98();
-    std::unique_ptr<CDriverRegistrar> r = Make<CVxdRegistrar>();
+    std::unique_ptr<CDriverRegistrar> r = Make(Class::Vxd);
     ASSERT_EQ(1, r->Configure("WinDriver", "windrvr", 2, "d:\\Some Dir\\windrvr.vxd", 0));
     EXPECT_STREQ("d:\\Some Dir\\windrvr.vxd", r->ImagePath());
     EXPECT_EQ(0, test::Count(sim::machine().calls, "GetSystemDirectoryA"));
 
-    std::unique_ptr<CDriverRegistrar> other = Make<CVxdRegistrar>();
+    std::unique_ptr<CDriverRegistrar> other = Make(Class::Vxd);
     sim::FailCall("GetSystemDirectoryA", ERROR_ACCESS_DENIED);
     EXPECT_EQ(0, other->Configure("WinDriver", "windrvr", 2, nullptr, 0));
     EXPECT_EQ(0, other->Load());

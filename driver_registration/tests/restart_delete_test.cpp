@@ -4,12 +4,7 @@
 #include "restart_delete.h"
 #include "test_support.h"
 
-#include <string>
-#include <vector>
-
 namespace {
-
-using test::MachineTest;
 
 const char kSessionManager[] = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager";
 const char kPending[] = "PendingFileRenameOperations";
@@ -48,11 +43,11 @@ std::vector<std::string>& RenameSection()
     return sim::machine().profiles[kWininit]["rename"];
 }
 
-class RestartDelete : public MachineTest {
+class RestartDelete : public test::MachineTest {
 protected:
     void SetUp() override
     {
-        MachineTest::SetUp();
+        test::MachineTest::SetUp();
         for (const char* path : {kWindrvrSys, kTalvenkpSys, kWindrvrVxd, kTalvenkpVxd})
             sim::AddFile(path);
         sim::machine().shortNames[kWindrvrSys] = "C:\\WINDOW~1\\SYSTEM32\\DRIVERS\\WINDRVR.SYS";
@@ -79,46 +74,41 @@ TEST_F(RestartDelete, NtTakesBackExactlyOurDeletes)
     enum After { kUnchanged, kRemoved, kBecomes };
     struct Row {
         const char* name;
-        DWORD type;
         std::string before;
         int result;
         After after;
-        std::string becomes;
-        const char* failing;
+        std::string becomes = "";
+        const char* failing = nullptr;
+        DWORD type = REG_MULTI_SZ;
     } rows[] = {
-        {"ours only", REG_MULTI_SZ, List({kOurs, ""}), 1, kRemoved, "", nullptr},
-        {"both, the other without \\??\\ and in other case", REG_MULTI_SZ,
-         List({kOurs, "", "c:\\WINDOWS XP\\SYSTEM32\\Drivers\\TALVENKP.SYS", ""}), 1, kRemoved, "",
-         nullptr},
-        {"among others, in order", REG_MULTI_SZ,
+        {"ours only", List({kOurs, ""}), 1, kRemoved},
+        {"both, the other without \\??\\ and in other case",
+         List({kOurs, "", "c:\\WINDOWS XP\\SYSTEM32\\Drivers\\TALVENKP.SYS", ""}), 1, kRemoved},
+        {"among others, in order",
          List({kTheirs, "", kOurs, "", "\\??\\C:\\B.OLD", "!\\??\\C:\\B.NEW",
                std::string("\\??\\") + kTalvenkpSys, "", "\\??\\C:\\C.TMP", ""}),
          1, kBecomes,
-         List({kTheirs, "", "\\??\\C:\\B.OLD", "!\\??\\C:\\B.NEW", "\\??\\C:\\C.TMP", ""}),
-         nullptr},
-        {"the short form", REG_MULTI_SZ,
+         List({kTheirs, "", "\\??\\C:\\B.OLD", "!\\??\\C:\\B.NEW", "\\??\\C:\\C.TMP", ""})},
+        {"the short form",
          List({"\\??\\C:\\WINDOW~1\\system32\\DRIVERS\\windrvr.sys", "", kTheirs, ""}), 1, kBecomes,
-         List({kTheirs, ""}), nullptr},
-        {"a rename of ours, a rename into ours", REG_MULTI_SZ,
-         List({kOurs, "\\??\\C:\\SAVED.SYS", "\\??\\C:\\NEW.SYS", "!" + kOurs}), 1, kUnchanged, "",
-         nullptr},
-        {"names that only start like ours", REG_MULTI_SZ,
+         List({kTheirs, ""})},
+        {"a rename of ours, a rename into ours",
+         List({kOurs, "\\??\\C:\\SAVED.SYS", "\\??\\C:\\NEW.SYS", "!" + kOurs}), 1, kUnchanged},
+        {"names that only start like ours",
          List({kOurs + ".bak", "", kOurs.substr(0, kOurs.size() - 1), "",
                "\\??\\\\??\\" + kOurs.substr(4), ""}),
-         1, kUnchanged, "", nullptr},
-        {"a last source without its target", REG_MULTI_SZ,
-         std::string(List({kTheirs, "", kOurs})).substr(0, kTheirs.size() + 2 + kOurs.size() + 1),
-         1, kBecomes, List({kTheirs, ""}), nullptr},
-        {"no final NUL", REG_MULTI_SZ, kTheirs + '\0' + '\0' + kOurs + '\0', 1, kBecomes,
-         List({kTheirs, ""}), nullptr},
-        {"another type", REG_BINARY, List({kOurs, ""}), 1, kUnchanged, "", nullptr},
-        {"over the size limit", REG_MULTI_SZ,
-         List({kOurs, "", std::string(2 * 1024 * 1024, 'x'), ""}), 0, kUnchanged, "", nullptr},
-        {"the key refused", REG_MULTI_SZ, List({kOurs, ""}), 0, kUnchanged, "", "RegOpenKeyExA"},
-        {"the value not written", REG_MULTI_SZ, List({kTheirs, "", kOurs, ""}), 0, kUnchanged, "",
+         1, kUnchanged},
+        {"a last source without its target", kTheirs + '\0' + '\0' + kOurs + '\0', 1, kBecomes,
+         List({kTheirs, ""})},
+        {"no final NUL", kTheirs + '\0' + '\0' + kOurs + '\0' + '\0', 1, kBecomes,
+         List({kTheirs, ""})},
+        {"another type", List({kOurs, ""}), 1, kUnchanged, "", nullptr, REG_BINARY},
+        {"over the size limit", List({kOurs, "", std::string(2 * 1024 * 1024, 'x'), ""}), 0,
+         kUnchanged},
+        {"the key refused", List({kOurs, ""}), 0, kUnchanged, "", "RegOpenKeyExA"},
+        {"the value not written", List({kTheirs, "", kOurs, ""}), 0, kUnchanged, "",
          "RegSetValueExA"},
-        {"the value not deleted", REG_MULTI_SZ, List({kOurs, ""}), 0, kUnchanged, "",
-         "RegDeleteValueA"},
+        {"the value not deleted", List({kOurs, ""}), 0, kUnchanged, "", "RegDeleteValueA"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -153,29 +143,24 @@ TEST_F(RestartDelete, Win9xTakesBackOurNulLinesInLongAndShortForm)
     const std::vector<std::string> others = {
         "NUL=C:\\OTHER.TMP", "C:\\Windows98\\SYSTEM\\VMM32\\windrvr.vxd=C:\\NEW.VXD",
         "NUL=C:\\Windows98\\SYSTEM\\VMM32\\windrvr.vx"};
+    const std::string ours = std::string("NUL=") + kWindrvrVxd;
+    const std::vector<std::string> big(2000, "NUL=C:\\TEMP\\0123456789.TMP");
     struct Row {
         const char* name;
         std::vector<std::string> before;
         int result;
         std::vector<std::string> after;
-        const char* failing;
+        const char* failing = nullptr;
     } rows[] = {
         {"long and short forms among others",
-         {others[0], std::string("NUL=") + kWindrvrVxd, others[1],
-          " nul = c:\\window~1\\system\\vmm32\\windrvr.vxd", others[2],
+         {others[0], ours, others[1], " nul = c:\\window~1\\system\\vmm32\\windrvr.vxd", others[2],
           std::string("NUL=") + kTalvenkpVxd},
          1,
-         others,
-         nullptr},
-        {"ours only", {std::string("NUL=") + kWindrvrVxd}, 1, {}, nullptr},
-        {"nothing of ours", others, 1, others, nullptr},
-        {"too big to read whole", std::vector<std::string>(2000, "NUL=C:\\TEMP\\0123456789.TMP"), 0,
-         std::vector<std::string>(2000, "NUL=C:\\TEMP\\0123456789.TMP"), nullptr},
-        {"not written",
-         {std::string("NUL=") + kWindrvrVxd, others[0]},
-         0,
-         {std::string("NUL=") + kWindrvrVxd, others[0]},
-         "WritePrivateProfileSectionA"},
+         others},
+        {"ours only", {ours}, 1, {}},
+        {"nothing of ours", others, 1, others},
+        {"too big to read whole", big, 0, big},
+        {"not written", {ours, others[0]}, 0, {ours, others[0]}, "WritePrivateProfileSectionA"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -18,21 +18,14 @@ namespace test {
 
 const char kServicesKey[] = "HKLM\\System\\CurrentControlSet\\Services\\";
 const char kVxdKey[] = "HKLM\\System\\CurrentControlSet\\Services\\VxD\\";
+const char kImage[] = "C:\\WINDOWS\\system32\\drivers\\windrvr.sys";
 
-inline std::vector<BYTE> Bytes(std::initializer_list<int> values)
-{
-    std::vector<BYTE> out;
-    for (int v : values)
-        out.push_back(static_cast<BYTE>(v));
-    return out;
-}
+using Bytes = std::vector<BYTE>;
 
 // The bytes of `text` with its terminating NUL, as REG_SZ data and loader paths carry them.
-inline std::vector<BYTE> StringBytes(const std::string& text)
+inline Bytes StringBytes(const std::string& text)
 {
-    std::vector<BYTE> out(text.begin(), text.end());
-    out.push_back(0);
-    return out;
+    return Bytes(text.c_str(), text.c_str() + text.size() + 1);
 }
 
 inline int Count(const std::vector<std::string>& calls, const std::string& function)
@@ -40,7 +33,6 @@ inline int Count(const std::vector<std::string>& calls, const std::string& funct
     return static_cast<int>(std::count(calls.begin(), calls.end(), function));
 }
 
-// The calls made since `first`.
 inline std::vector<std::string> CallsSince(size_t first)
 {
     const std::vector<std::string>& calls = sim::machine().calls;
@@ -71,6 +63,44 @@ inline std::vector<std::string> WriteOrder(const std::string& key)
     return names;
 }
 
+// Install and Remove of a driver whose name has `longest` characters, one more, and 999: both
+// refuse with their texts and change nothing, and the registry is asked (once by each) only when
+// the key path fits. `system` names the registry in the text ("Win-NT").
+inline void ExpectLongNamesRefused(CDriverRegistrar* r, size_t longest, const char* image,
+                                   int registryOnly, const std::string& system)
+{
+    const sim::Snapshot before = sim::TakeSnapshot();
+    for (size_t length : {longest, longest + 1, size_t(999)}) {
+        SCOPED_TRACE(length);
+        const std::string name(length, 'n');
+        ASSERT_EQ(1, r->Configure(name.c_str(), "windrvr", 2, image, registryOnly));
+        const size_t first = sim::machine().calls.size();
+        EXPECT_EQ(0, r->Install());  // the registry refuses names over 255 characters too
+        EXPECT_STREQ("Cannot open registry key\n", r->Messages());
+        EXPECT_EQ(length <= longest ? 1 : 0, Count(CallsSince(first), "RegCreateKeyExA"));
+        EXPECT_EQ(0, r->Remove());
+        EXPECT_EQ(name + " does not exist in " + system + " registry\n", r->Messages());
+        EXPECT_EQ(length <= longest ? 1 : 0, Count(CallsSince(first), "RegDeleteKeyA"));
+        EXPECT_TRUE(sim::machine().valueWrites.empty());
+        EXPECT_TRUE(before == sim::TakeSnapshot());
+    }
+}
+
+// The WinDriver service, at kImage, in `state`; FindService gives null when there is none.
+inline sim::Service& AddService(DWORD state)
+{
+    sim::Service& service = sim::machine().services["WinDriver"];
+    service.imagePath = kImage;
+    service.state = state;
+    return service;
+}
+
+inline const sim::Service* FindService()
+{
+    auto it = sim::machine().services.find("WinDriver");
+    return it == sim::machine().services.end() ? nullptr : &it->second;
+}
+
 // Every test starts on a fresh machine and ends with every handle closed exactly once.
 class MachineTest : public ::testing::Test {
 protected:
@@ -91,9 +121,8 @@ protected:
     }
 };
 
-// A registrar of class T configured for WinDriver (windrvr, start type 2, Image() or the default
-// path, RegistryOnly()), on Windows 98 for the 9x classes. At the end of each test it holds
-// kOpenAtEnd handles (its manager or loader) when that is not -1.
+// A registrar of class T configured for WinDriver, on Windows 98 for the 9x classes; at the end of
+// each test it holds kOpenAtEnd handles (its manager or loader) unless that is -1.
 template <class T, int kOpenAtEnd>
 class RegistrarTest : public MachineTest {
 protected:
@@ -119,36 +148,21 @@ protected:
     std::unique_ptr<CDriverRegistrar> registrar;
 };
 
-// The one factory of the native tests: a registrar of a class, named or chosen at run time.
-template <class T>
-std::unique_ptr<CDriverRegistrar> Make()
-{
-    return std::unique_ptr<CDriverRegistrar>(new T);
-}
-
+// The one factory of the native tests: a registrar of a class chosen at run time.
 enum class Registrar { Nt, Vxd, Win98 };
 
 inline std::unique_ptr<CDriverRegistrar> Make(Registrar r)
 {
-    switch (r) {
-    case Registrar::Nt:
-        return Make<CNtServiceRegistrar>();
-    case Registrar::Vxd:
-        return Make<CVxdRegistrar>();
-    case Registrar::Win98:
-        return Make<CWin98SysRegistrar>();
-    }
-    return nullptr;
-}
-
-inline const char* RegistrarName(Registrar r)
-{
-    return r == Registrar::Nt ? "Nt" : r == Registrar::Vxd ? "Vxd" : "Win98";
+    if (r == Registrar::Nt)
+        return std::unique_ptr<CDriverRegistrar>(new CNtServiceRegistrar);
+    if (r == Registrar::Vxd)
+        return std::unique_ptr<CDriverRegistrar>(new CVxdRegistrar);
+    return std::unique_ptr<CDriverRegistrar>(new CWin98SysRegistrar);
 }
 
 inline void PrintTo(Registrar r, std::ostream* os)
 {
-    *os << RegistrarName(r);
+    *os << (r == Registrar::Nt ? "Nt" : r == Registrar::Vxd ? "Vxd" : "Win98");
 }
 
 }  // namespace test

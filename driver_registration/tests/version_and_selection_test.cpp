@@ -6,9 +6,7 @@
 
 namespace {
 
-using test::MachineTest;
-
-class WindowsKindTest : public MachineTest {};
+class WindowsKindTest : public test::MachineTest {};
 
 TEST_F(WindowsKindTest, ClassifiesEveryVersionRow)
 {
@@ -49,9 +47,6 @@ TEST(WindowsKindNames, InKindOrder)
     for (int i = 0; i < 6; ++i)
         EXPECT_STREQ(expected[i], kWindowsKindNames[i]) << i;
 }
-
-// ---------------------------------------------------------------------------------------------
-// Driver locations
 
 TEST(DriverLocationsTest, PerKind)
 {
@@ -117,25 +112,17 @@ TEST(DriverLocationsTest, TooLongWindowsDirectoryIsRefusedWithEmptyPaths)
     }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Registrar selection
-
 enum class Made { None, Nt, Vxd, Win98 };
 
 Made WhatWasMade(CDriverRegistrar* r)
 {
-    if (r == nullptr)
-        return Made::None;
-    if (dynamic_cast<CNtServiceRegistrar*>(r) != nullptr)
-        return Made::Nt;
-    if (dynamic_cast<CVxdRegistrar*>(r) != nullptr)
-        return Made::Vxd;
-    if (dynamic_cast<CWin98SysRegistrar*>(r) != nullptr)
-        return Made::Win98;
-    return Made::None;
+    return dynamic_cast<CNtServiceRegistrar*>(r) != nullptr  ? Made::Nt
+           : dynamic_cast<CVxdRegistrar*>(r) != nullptr      ? Made::Vxd
+           : dynamic_cast<CWin98SysRegistrar*>(r) != nullptr ? Made::Win98
+                                                             : Made::None;
 }
 
-class SelectionTest : public MachineTest {};
+class SelectionTest : public test::MachineTest {};
 
 TEST_F(SelectionTest, ByPlatformVersionAndPreference)
 {

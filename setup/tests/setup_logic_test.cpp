@@ -19,8 +19,7 @@ namespace {
 
 std::string Stripped(std::string path)
 {
-    std::vector<char> buffer(path.begin(), path.end());
-    buffer.push_back('\0');
+    std::vector<char> buffer(path.c_str(), path.c_str() + path.size() + 1);
     StripToDirectory(buffer.data());
     return buffer.data();
 }
@@ -37,29 +36,38 @@ TEST(StripToDirectory, CutsBehindTheLastBackslashAfterTheFirstCharacter)
     EXPECT_EQ("", Stripped(""));
 }
 
-class CreateDirectoryPathTest : public ::testing::Test {
+// A fresh machine whose current directory is C:\DIST, as setup finds it when started from its
+// disk; every handle is closed exactly once by the end.
+class SetupLogicTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         sim::Reset();
-        sim::machine().currentDir = "C:\\work";
-        sim::AddDirectory("C:\\work");
+        sim::machine().currentDir = "C:\\DIST";
+        sim::AddDirectory("C:\\DIST");
     }
-    void TearDown() override { EXPECT_EQ(0u, sim::OpenHandleCount()); }
-
-    static bool IsDirectory(const std::string& path)
+    void TearDown() override
     {
-        auto it = sim::machine().files.find(path);
-        return it != sim::machine().files.end() && it->second.directory;
-    }
-    // The paths GetFileAttributesA and CreateDirectoryA were asked about are not logged by the
-    // stand-in, so count the calls instead.
-    static int Calls(const char* function)
-    {
-        return static_cast<int>(std::count(sim::machine().calls.begin(), sim::machine().calls.end(),
-                                           std::string(function)));
+        EXPECT_EQ(0u, sim::OpenHandleCount());
+        EXPECT_EQ(0u, sim::BadCloseCount());
     }
 };
+
+using CreateDirectoryPathTest = SetupLogicTest;
+
+bool IsDirectory(const std::string& path)
+{
+    auto it = sim::machine().files.find(path);
+    return it != sim::machine().files.end() && it->second.directory;
+}
+
+// The paths GetFileAttributesA and CreateDirectoryA were asked about are not logged by the
+// stand-in, so count the calls instead.
+int Calls(const char* function)
+{
+    return static_cast<int>(std::count(sim::machine().calls.begin(), sim::machine().calls.end(),
+                                       std::string(function)));
+}
 
 TEST_F(CreateDirectoryPathTest, NestedPathIsCreatedLevelByLevel)
 {
@@ -128,14 +136,13 @@ TEST_F(CreateDirectoryPathTest, MissingShareIsNotFoundOfAnotherKind)
 TEST_F(CreateDirectoryPathTest, RelativePathIsCreatedBelowTheCurrentDirectory)
 {
     EXPECT_TRUE(CreateDirectoryPath("talven\\sdk"));
-    EXPECT_TRUE(IsDirectory("C:\\work\\talven"));
-    EXPECT_TRUE(IsDirectory("C:\\work\\talven\\sdk"));
+    EXPECT_TRUE(IsDirectory("C:\\DIST\\talven"));
+    EXPECT_TRUE(IsDirectory("C:\\DIST\\talven\\sdk"));
 }
 
 TEST_F(CreateDirectoryPathTest, AnErrorOtherThanNotFoundEndsTheWalk)
 {
-    const DWORD errors[] = {ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND};
-    for (DWORD error : errors) {
+    for (DWORD error : {DWORD(ERROR_ACCESS_DENIED), DWORD(ERROR_PATH_NOT_FOUND)}) {
         sim::Reset();
         sim::Snapshot before = sim::TakeSnapshot();
         sim::FailCall("GetFileAttributesA", error, 2);  // C: answers, C:\a does not
@@ -158,13 +165,9 @@ TEST_F(CreateDirectoryPathTest, LevelsCreatedBeforeAFailureStay)
 TEST_F(CreateDirectoryPathTest, OverLongPathIsRefusedBeforeAnythingIsCreated)
 {
     // The working copy holds 260 characters: the path, a trailing backslash and the terminator.
-    std::string fits = "C:\\" + std::string(255, 'x');  // 258 + '\' + NUL
-    std::string tooLong = "C:\\" + std::string(256, 'x');
-    std::string fitsWithBackslash = "C:\\" + std::string(255, 'x') + "\\";
-    std::string inputMaximum =
-        "C:\\" + std::string(1019, 'x');  // what the 1023-count edit read gives
-
-    for (const std::string& path : {tooLong, inputMaximum}) {
+    // One character too many, and the most the 1023-count edit read gives:
+    for (const std::string& path :
+         {"C:\\" + std::string(256, 'x'), "C:\\" + std::string(1019, 'x')}) {
         sim::Snapshot before = sim::TakeSnapshot();
         size_t calls = sim::machine().calls.size();
         SetLastError(0xdeadbeef);
@@ -173,8 +176,10 @@ TEST_F(CreateDirectoryPathTest, OverLongPathIsRefusedBeforeAnythingIsCreated)
         EXPECT_EQ(calls, sim::machine().calls.size()) << "a refused path reached the file system";
         EXPECT_TRUE(before == sim::TakeSnapshot());
     }
-    // These fit the working copy; the file system itself then refuses the over-long last level.
-    for (const std::string& path : {fits, fitsWithBackslash}) {
+    // 258 characters, alone or with their backslash, fit the working copy; the file system itself
+    // then refuses the over-long last level.
+    const std::string fits = "C:\\" + std::string(255, 'x');
+    for (const std::string& path : {fits, fits + "\\"}) {
         sim::Snapshot before = sim::TakeSnapshot();
         EXPECT_FALSE(CreateDirectoryPath(path.c_str())) << path.size();
         EXPECT_TRUE(before == sim::TakeSnapshot());
@@ -182,27 +187,13 @@ TEST_F(CreateDirectoryPathTest, OverLongPathIsRefusedBeforeAnythingIsCreated)
     EXPECT_EQ(2, Calls("CreateDirectoryA"));
 }
 
-// ---------------------------------------------------------------------------------------------
-
 // The read-me is read as setup does, "setup.txt" relative to the current directory.
-class ReadmeTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        sim::Reset();
-        sim::machine().currentDir = "C:\\DIST";
-        sim::AddDirectory("C:\\DIST");
-    }
-    void TearDown() override
-    {
-        EXPECT_EQ(0u, sim::OpenHandleCount());
-        EXPECT_EQ(0u, sim::BadCloseCount());
-    }
-    void Write(const std::string& bytes, const char* path = "C:\\DIST\\setup.txt")
-    {
-        sim::AddFile(path, FILE_ATTRIBUTE_NORMAL, bytes);
-    }
-};
+using ReadmeTest = SetupLogicTest;
+
+void Write(const std::string& bytes, const char* path = "C:\\DIST\\setup.txt")
+{
+    sim::AddFile(path, FILE_ATTRIBUTE_NORMAL, bytes);
+}
 
 TEST_F(ReadmeTest, BytesArePassedUntranslatedAndTerminated)
 {
