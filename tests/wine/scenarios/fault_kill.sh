@@ -70,23 +70,17 @@ run_until() {
 # Page 0, page 1, Install, "TALVEN Installation Complete!", exit code 0, both drivers running
 # from the package's bytes.
 setup_completes() {
-  setup_start "$pkg"
-  expect_gui "$1: setup" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT timeout 60000 fail-on Error \
-    wait-msgbox "" expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" click $IDOK wait-gone
-  expect_exit "$1: setup exit code" 0
+  run_setup "$pkg" 0 "$1: setup" "${TO_INSTALL[@]}" "${SETUP_COMPLETES[@]}"
   expect_eq "$1: WinDriver/talvenkp" RUNNING/RUNNING "$(services_state)"
   expect_same_file "$1: windrvr.sys" "$pkg/system/windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
   expect_same_file "$1: talvenkp.sys" "$pkg/system/talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
 }
 
 uninstall_completes() {
-  uninstall_start "$SETUP_INSTALL_DIR"
-  expect_gui "$1: uninstall" wait "$UNINSTALL_TITLE" click $IDOK wait-msgbox Notice 30000 \
-    expect-text $MSGBOX_TEXT "$TEXT_REMOVED" click $IDOK
-  expect_exit "$1: uninstall exit code" 0
+  run_uninstall "$SETUP_INSTALL_DIR" 0 "$1: uninstall" wait "$UNINSTALL_TITLE" click $IDOK \
+    wait-msgbox Notice 30000 expect-text $MSGBOX_TEXT "$TEXT_REMOVED" click $IDOK
   expect_eq "$1: WinDriver/talvenkp" MISSING/MISSING "$(services_state)"
-  expect_no_path "$1: no windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
-  expect_no_path "$1: no talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
+  expect_driver_files "$1" gone sys
   expect_eq "$1: VxD keys" "" "$(wine reg query 'HKLM\System\CurrentControlSet\Services\VxD' \
     2>/dev/null | tr -d '\r' | grep -iE '\\(WinDriver|talvenkp)$')"
 }
@@ -119,14 +113,10 @@ if [ "$mode" = setup ]; then
   # The first setup has a status file of its own: the refused runs below take program_start's.
   (cd "$pkg" && wine_run setup.exe; echo $? >"$TALVEN_TEST_DIR/first.status") &
   expect_gui "first setup: wizard up" wait "$CAPTION"
-  setup_start "$pkg"
-  expect_gui "second setup refused" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_BUSY" \
-    click $IDOK wait-gone
-  expect_exit "second setup: exit code" 3
-  uninstall_start "$pkg"
-  expect_gui "uninstall refused" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_BUSY" \
-    click $IDOK wait-gone
-  expect_exit "uninstall: exit code" 3
+  for program in setup uninstall; do
+    run_$program "$pkg" 3 "$program refused" wait-msgbox Error \
+      expect-text $MSGBOX_TEXT "$TEXT_BUSY" click $IDOK wait-gone
+  done
   gui wait "" 30000 wait-text $SETUP_IDC_STATUS_TEXT "$TEXT_DEV" \
     wait-text $SETUP_IDC_STATUS_TEXT "$TEXT_SYS" wait-text $SETUP_IDC_STATUS_TEXT "$TEXT_REG" \
     >"$TALVEN_TEST_DIR/status.out" &

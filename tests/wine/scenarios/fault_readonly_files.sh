@@ -19,7 +19,7 @@ TALVEN_ON_EXIT=unlock
 # Both services gone, and the file given (the one that could be deleted) with them.
 check_unregistered() {
   expect_services "$1" MISSING
-  expect_eq "$1: $2" gone "$(file_state "$(driver_file "$2")")"
+  expect_file "$1: $2" gone "$2"
 }
 
 # --- 1: a read-only driver file ------------------------------------------------------------------
@@ -28,11 +28,7 @@ running_drivers 1
 wine attrib +r 'C:\windows\system32\drivers\windrvr.sys' >/dev/null 2>&1
 expect_eq "1: windrvr.sys read-only" AR \
   "$(file_attributes 'C:\windows\system32\drivers\windrvr.sys')"
-uninstall_start
-expect_gui "1: uninstall" fail-on Error wait "$UNINSTALL_TITLE" click $IDOK \
-  wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" expect-alone click $IDOK \
-  wait-gone
-expect_exit "1: exit status" 0
+run_uninstall "" 0 "1: uninstall" "${UNINSTALL_RESTARTS[@]}"
 check_unregistered 1 talvenkp.sys
 expect_eq "1: windrvr.sys stays until the restart" present "$(file_state "$readonly")"
 expect_eq "1: delete pending" windrvr.sys "$(pending_delete windrvr.sys)"
@@ -43,11 +39,7 @@ chmod u+w "$readonly" 2>/dev/null; rm -f "$readonly"
 # --- 2: a driver file that may not be deleted ----------------------------------------------------
 running_drivers 2
 if chattr +i "$locked" 2>/dev/null && ! rm -f "$locked" 2>/dev/null; then
-  uninstall_start
-  expect_gui "2: uninstall" fail-on Error wait "$UNINSTALL_TITLE" click $IDOK \
-    wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" expect-alone click $IDOK \
-    wait-gone
-  expect_exit "2: exit status" 0
+  run_uninstall "" 0 "2: uninstall" "${UNINSTALL_RESTARTS[@]}"
   check_unregistered 2 windrvr.sys
   expect_eq "2: talvenkp.sys stays until the restart" present "$(file_state "$locked")"
   expect_eq "2: delete pending" talvenkp.sys "$(pending_delete talvenkp.sys)"

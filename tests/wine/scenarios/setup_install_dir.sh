@@ -40,10 +40,8 @@ expect_eq "1: the file in the way untouched" "a file where a directory should be
   "$(cat "$drive_c/blocked")"
 expect_no_path "1: no driver copied" "$SETUP_DRIVERS/windrvr.sys"
 expect_eq "1: no service" MISSING "$(wine_service_state WinDriver)"
-expect_gui "1: corrected path" wait "$CAPTION" set-text $SETUP_IDC_INSTALL_DIR 'C:\Tools\TALVEN' \
-  click $SETUP_IDC_NEXT timeout 60000 fail-on Error wait-msgbox "" \
-  expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" click $IDOK wait-gone
-expect_exit "1: exit code" 0
+run_gui 0 "1: corrected path" wait "$CAPTION" \
+  set-text $SETUP_IDC_INSTALL_DIR 'C:\Tools\TALVEN' "${SETUP_COMPLETES[@]}"
 expect_ok "1: developer files in the corrected directory" diff -r "$pkg" "$drive_c/Tools/TALVEN"
 expect_no_path "1: nothing in the default directory" "$drive_c/Program Files/Orbanet"
 expect_services 1 RUNNING
@@ -51,11 +49,8 @@ expect_services 1 RUNNING
 # 2: from C:, developer files not installed.
 cpkg=$drive_c/dist
 setup_package "$cpkg" || exit 1
-setup_start "$cpkg"
-expect_gui "2: from C:" "${TO_INSTALL[@]}" expect-checked $SETUP_IDC_DEVELOPER_FILES_CHECK 1 \
-  click $SETUP_IDC_NEXT timeout 60000 fail-on Error wait-msgbox "" \
-  expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" click $IDOK wait-gone
-expect_exit "2: exit code" 0
+run_setup "$cpkg" 0 "2: from C:" "${TO_INSTALL[@]}" \
+  expect-checked $SETUP_IDC_DEVELOPER_FILES_CHECK 1 "${SETUP_COMPLETES[@]}"
 expect_no_path "2: default install directory not created" "$drive_c/Program Files/Orbanet"
 for file in windrvr.sys talvenkp.sys; do
   expect_same_file "2: $file in the drivers folder" "$cpkg/system/$file" "$SETUP_DRIVERS/$file"

@@ -34,10 +34,8 @@ wininit_lines() {
 uninstall_nt_holding_windrvr() {
   running_drivers "$1"
   hold read 'C:\windows\system32\drivers\windrvr.sys'
-  uninstall_start
-  expect_ok "$1: restart message" gui wait "$UNINSTALL_TITLE" click $IDOK wait-msgbox Notice 20000 \
-    expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" click $IDOK
-  expect_exit "$1: exit status" 0
+  run_uninstall "" 0 "$1: restart message" wait "$UNINSTALL_TITLE" click $IDOK \
+    wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" click $IDOK
 }
 # Both .vxd files in place, a line already in WININIT.INI, both files held, then uninstall: the
 # restart message.
@@ -45,10 +43,8 @@ uninstall_9x_holding_both() {
   put_driver_files vxd windrvr talvenkp
   printf '[rename]\r\nNUL=C:\\OTHER.TMP\r\n' >"$wininit"
   hold read 'C:\windows\system\vmm32\windrvr.vxd' 'C:\windows\system\vmm32\talvenkp.vxd'
-  uninstall_start
-  expect_ok "$1: restart message" gui wait-prefix "Windows 98 Orbanet" click $IDOK \
+  run_uninstall "" 0 "$1: restart message" wait-prefix "Windows 98 Orbanet" click $IDOK \
     wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" click $IDOK
-  expect_exit "$1: exit status" 0
   expect_eq "$1: WININIT.INI" \
     "[rename]|NUL=C:\\OTHER.TMP|NUL=C:\\windows\\system\\vmm32\\windrvr.vxd|NUL=C:\\windows\\system\\vmm32\\talvenkp.vxd" \
     "$(wininit_lines)"
@@ -59,21 +55,18 @@ uninstall_nt_holding_windrvr nt
 expect_ok "nt: no error" gui absent Error
 expect_eq "nt: WinDriver" MISSING "$(wine_service_state WinDriver)"
 expect_eq "nt: talvenkp" MISSING "$(wine_service_state talvenkp)"
-expect_eq "nt: talvenkp.sys" gone "$(file_state "$(driver_file talvenkp.sys)")"
-expect_eq "nt: windrvr.sys still held" present "$(file_state "$(driver_file windrvr.sys)")"
+expect_file "nt: talvenkp.sys" gone talvenkp.sys
+expect_file "nt: windrvr.sys still held" present windrvr.sys
 expect_eq "nt: delete pending" windrvr.sys "$(pending_deletes)"
 release
 wine_restart
-expect_eq "nt: windrvr.sys after the restart" gone "$(file_state "$(driver_file windrvr.sys)")"
+expect_file "nt: windrvr.sys after the restart" gone windrvr.sys
 
 # --- NT family: setup again before the restart ---
 uninstall_nt_holding_windrvr "nt again"
 expect_eq "nt again: delete pending" windrvr.sys "$(pending_deletes)"
 release
-setup_start "$pkg"
-expect_gui "nt again: setup" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT timeout 60000 fail-on Error \
-  wait-msgbox "" expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" click $IDOK wait-gone
-expect_exit "nt again: setup exit code" 0
+run_setup "$pkg" 0 "nt again: setup" "${TO_INSTALL[@]}" "${SETUP_COMPLETES[@]}"
 expect_eq "nt again: delete taken back" "" "$(pending_deletes)"
 wine_restart
 for service in WinDriver talvenkp; do
@@ -91,8 +84,7 @@ wine_set_app_version uninstall.exe win98
 uninstall_9x_holding_both 9x
 release
 wine_restart
-expect_eq "9x: windrvr.vxd after the restart" gone "$(file_state "$(driver_file windrvr.vxd)")"
-expect_eq "9x: talvenkp.vxd after the restart" gone "$(file_state "$(driver_file talvenkp.vxd)")"
+expect_driver_files "9x: after the restart" gone vxd
 
 # --- Windows 95/98: setup again before the restart, with the test VxD loader ---
 wine_set_app_version setup.exe win98
@@ -102,10 +94,8 @@ uninstall_9x_holding_both "9x again"
 release
 wine_driver_install vxdldr "$TALVEN_TEST_DRIVERS/vxdldr_fake.sys"
 expect_ok "9x again: loader start" wine_svc start vxdldr
-setup_start "$pkg"
-expect_gui "9x again: setup" "${TO_INSTALL_98[@]}" click $SETUP_IDC_NEXT timeout 60000 \
+run_setup "$pkg" 0 "9x again: setup" "${TO_INSTALL_98[@]}" click $SETUP_IDC_NEXT timeout 60000 \
   fail-on Error wait "Installation Complete" click $IDCANCEL wait-gone
-expect_exit "9x again: setup exit code" 0
 expect_eq "9x again: deletes taken back" "[rename]|NUL=C:\\OTHER.TMP" "$(wininit_lines)"
 wine_restart
 for name in windrvr talvenkp; do
@@ -123,13 +113,11 @@ mkdir "$wininit"
 hold read 'C:\windows\system\vmm32\talvenkp.vxd'
 # The loader (stopped by the restart) is needed to unregister the drivers setup registered above.
 expect_ok "9x error: loader start" wine_svc start vxdldr
-uninstall_start
-expect_ok "9x error: names the file" gui wait-prefix "Windows 98 Orbanet" click $IDOK \
+run_uninstall "" 0 "9x error: names the file" wait-prefix "Windows 98 Orbanet" click $IDOK \
   wait-msgbox Error 20000 \
   expect-text-contains $MSGBOX_TEXT 'C:\windows\system\vmm32\talvenkp.vxd' click $IDOK \
   absent Notice 1000
-expect_exit "9x error: exit status" 0
-expect_eq "9x error: windrvr.vxd" gone "$(file_state "$(driver_file windrvr.vxd)")"
+expect_file "9x error: windrvr.vxd" gone windrvr.vxd
 release
 
 # --- Windows 95/98: a [rename] section too big to read whole, so setup cannot tell whether a
@@ -141,9 +129,8 @@ rm -rf "$wininit"
   printf 'NUL=C:\\windows\\system\\vmm32\\windrvr.vxd\r\n'
 } >"$wininit"
 before=$(md5sum <"$wininit")
-setup_start "$pkg"
-expect_gui "9x too big: setup fails" "${TO_INSTALL_98[@]}" click $SETUP_IDC_NEXT timeout 60000 \
-  fail-on "Installation Complete" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_FAILURE" click $IDOK wait-gone
-expect_exit "9x too big: setup exit code" 0
+run_setup "$pkg" 0 "9x too big: setup fails" "${TO_INSTALL_98[@]}" click $SETUP_IDC_NEXT \
+  timeout 60000 fail-on "Installation Complete" wait-msgbox Error \
+  expect-text $MSGBOX_TEXT "$TEXT_FAILURE" click $IDOK wait-gone
 expect_eq "9x too big: WININIT.INI unchanged" "$before" "$(md5sum <"$wininit")"
 finish

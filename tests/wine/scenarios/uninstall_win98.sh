@@ -18,10 +18,8 @@ for name in WinDriver talvenkp; do
 done
 put_driver_files vxd windrvr talvenkp
 
-uninstall_start
-expect_gui "run" wait "$(setup_caption win98 UnInstaller)" click $IDOK \
+run_uninstall "" 0 "run" wait "$(setup_caption win98 UnInstaller)" click $IDOK \
   wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT "$TEXT_REMOVED" click $IDOK
-expect_exit "exit status" 0
 # The registrar unloads until the loader refuses, so each name ends with one refused request.
 expect_eq "unload requests, in order" "unload WINDRVR (id 0xFFFFFFFF, input 260 bytes): ok
 unload WINDRVR (id 0xFFFFFFFF, input 260 bytes): refused
