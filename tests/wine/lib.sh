@@ -22,8 +22,8 @@
 #           run_gui (driven, exit code checked), gui / expect_gui (guictl.exe, tests/tools)
 # Services: wine_svc (svcctl.exe), wine_service_state, wine_driver_copy, wine_driver_install,
 #           running_drivers
-# Files:    driver_file, put_driver_files, file_state, hold / release, pending_delete,
-#           reg_key_state, vxdldr_ctl
+# Files:    driver_file, put_driver_files, file_state, hold / release, pending_deletes,
+#           reg_key_state, reg_value, vxdldr_ctl
 # Checks:   expect_eq, expect_ok, expect_fail, expect_same_file, expect_no_path, expect_file,
 #           expect_services, expect_driver_files, nothing_installed; each failure names the
 #           scenario's file and line. skip DESC: a part that cannot run here. finish: exit 0, or 1
@@ -81,12 +81,18 @@ poll() {  # N CMD...
   "${@:2}"
 }
 
-expect_eq() {
-  if [ "$2" != "$3" ]; then
-    _talven_fail "$1: expected '$2', got '$3'"
+# An expectation held (RC 0: OK-TEXT printed) or failed (FAIL-TEXT recorded).
+_talven_check() {  # RC OK-TEXT FAIL-TEXT
+  if [ "$1" -eq 0 ]; then
+    echo "ok   $2"
   else
-    echo "ok   $1: $3"
+    _talven_fail "$3"
   fi
+}
+
+expect_eq() {
+  [ "$2" = "$3" ]
+  _talven_check $? "$1: $3" "$1: expected '$2', got '$3'"
 }
 
 # expect_ok DESC CMD...: CMD must succeed; expect_fail DESC CMD...: it must fail. CMD's exit code.
@@ -97,20 +103,15 @@ _talven_expect_rc() {  # 0|1 DESC CMD...
   local want=$1 desc=$2 out rc
   shift 2
   out=$("$@" 2>&1); rc=$?
-  if [ $((rc != 0)) != "$want" ]; then
-    _talven_fail "$desc: exit code $rc${out:+: $out}"
-  else
-    echo "ok   $desc${out:+: $out}"
-  fi
+  [ $((rc != 0)) = "$want" ]
+  _talven_check $? "$desc${out:+: $out}" "$desc: exit code $rc${out:+: $out}"
   return $rc
 }
 
 expect_same_file() {
-  if cmp -s "$2" "$3"; then
-    echo "ok   $1"
-  else
-    _talven_fail "$1: $2 and $3 differ (or one is missing): $(ls -l "$2" "$3" 2>&1 | tr '\n' ' ')"
-  fi
+  cmp -s "$2" "$3"
+  _talven_check $? "$1" \
+    "$1: $2 and $3 differ (or one is missing): $(ls -l "$2" "$3" 2>&1 | tr '\n' ' ')"
 }
 
 expect_file() {  # DESC present|gone NAME.EXT (driver_file)
@@ -118,11 +119,8 @@ expect_file() {  # DESC present|gone NAME.EXT (driver_file)
 }
 
 expect_no_path() {
-  if [ -e "$2" ]; then
-    _talven_fail "$1: expected nothing at $2, found: $(ls -ld "$2")"
-  else
-    echo "ok   $1"
-  fi
+  [ ! -e "$2" ]
+  _talven_check $? "$1" "$1: expected nothing at $2, found: $(ls -ld "$2" 2>&1)"
 }
 
 skip() {
@@ -295,11 +293,8 @@ expect_exit() {
 expect_ended() {
   local code
   code=$(program_exit)
-  if [ "$code" = timeout ]; then
-    _talven_fail "$1: the program did not end"
-  else
-    echo "ok   $1: exit code $code"
-  fi
+  [ "$code" != timeout ]
+  _talven_check $? "$1: exit code $code" "$1: the program did not end"
 }
 
 setup_start() {
@@ -373,7 +368,7 @@ UNINSTALL_RESTARTS=(fail-on Error wait "$UNINSTALL_TITLE" click $IDOK wait-msgbo
 # and talvenkp.sys (copies of DRIVER.sys when given, else the good test drivers), two .vxd
 # stand-ins.
 setup_package() {
-  local dir=$1 driver=${2:-}
+  local dir=$1 driver=${2:-} name
   rm -rf "$dir"
   mkdir -p "$dir/system" "$dir/include" "$dir/doc" || return 1
   cp "$TALVEN_WIN32_BIN/setup/setup.exe" "$TALVEN_WIN32_BIN/uninstall/uninstall.exe" "$dir/" ||
@@ -383,14 +378,10 @@ setup_package() {
   printf '/* TALVEN API (test package) */\r\n#define TALVEN_VERSION 0x0507\r\n' \
     >"$dir/include/talven.h"
   printf 'TALVEN developer notes\r\n' >"$dir/doc/readme.txt"
-  if [ -n "$driver" ]; then
-    cp "$driver" "$dir/system/windrvr.sys" && cp "$driver" "$dir/system/talvenkp.sys" || return 1
-  else
-    cp "$TALVEN_TEST_DRIVERS/windrvr.sys" "$TALVEN_TEST_DRIVERS/talvenkp.sys" "$dir/system/" ||
-      return 1
-  fi
-  printf 'VXD stand-in windrvr\r\n' >"$dir/system/windrvr.vxd"
-  printf 'VXD stand-in talvenkp\r\n' >"$dir/system/talvenkp.vxd"
+  for name in windrvr talvenkp; do
+    cp "${driver:-$TALVEN_TEST_DRIVERS/$name.sys}" "$dir/system/$name.sys" || return 1
+    printf 'VXD stand-in %s\r\n' $name >"$dir/system/$name.vxd"
+  done
 }
 
 # A read-me of SIZE bytes: CRLF lines of text, then x up to the size.
@@ -489,10 +480,16 @@ file_attributes() {
   wine cmd /c attrib "$1" 2>/dev/null | tr -d '\r' | sed 's/[A-Z]:\\.*//' | tr -d ' '
 }
 
-# NAME when the system's pending-rename list holds it, else nothing.
-pending_delete() {
+# The driver files named in the system's pending-rename list, lower case, in list order.
+pending_deletes() {
   wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
-    /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -io "$1" | head -1
+    /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -io '[a-z]*\.sys' |
+    tr 'A-Z' 'a-z' | paste -sd' '
+}
+
+# The type and data of registry value NAME of KEY ("REG_DWORD 0x2"), or nothing.
+reg_value() {  # KEY NAME
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" '$1 == v { print $2, $3 }'
 }
 
 # hold_file.exe holds FILEs open (MODE read: shared for reading, none: not shared) until release.

@@ -31,7 +31,7 @@ expect_eq "1: windrvr.sys read-only" AR \
 run_uninstall "" 0 "1: uninstall" "${UNINSTALL_RESTARTS[@]}"
 check_unregistered 1 talvenkp.sys
 expect_eq "1: windrvr.sys stays until the restart" present "$(file_state "$readonly")"
-expect_eq "1: delete pending" windrvr.sys "$(pending_delete windrvr.sys)"
+expect_eq "1: delete pending" windrvr.sys "$(pending_deletes)"
 wineboot -r >/dev/null 2>&1
 expect_eq "1: windrvr.sys after the restart" gone "$(file_state "$readonly")"
 chmod u+w "$readonly" 2>/dev/null; rm -f "$readonly"
@@ -42,7 +42,7 @@ if chattr +i "$locked" 2>/dev/null && ! rm -f "$locked" 2>/dev/null; then
   run_uninstall "" 0 "2: uninstall" "${UNINSTALL_RESTARTS[@]}"
   check_unregistered 2 windrvr.sys
   expect_eq "2: talvenkp.sys stays until the restart" present "$(file_state "$locked")"
-  expect_eq "2: delete pending" talvenkp.sys "$(pending_delete talvenkp.sys)"
+  expect_eq "2: delete pending" talvenkp.sys "$(pending_deletes)"
   unlock
   wineboot -r >/dev/null 2>&1
   expect_eq "2: talvenkp.sys after the restart" gone "$(file_state "$locked")"

@@ -62,7 +62,7 @@ expect_file "2: windrvr.sys" gone windrvr.sys
 expect_file "2: talvenkp.sys, loaded, stays until the restart" present talvenkp.sys
 expect_eq "2: talvenkp marked for deletion" "create talvenkp: error 1072" \
   "$(wine_svc create talvenkp 'C:\windows\system32\drivers\talvenkp.sys')"
-expect_eq "2: delete pending" talvenkp.sys "$(pending_delete talvenkp.sys)"
+expect_eq "2: delete pending" talvenkp.sys "$(pending_deletes)"
 
 # The restart: every process of the prefix ends, the next boot carries out the pending delete.
 wine_restart

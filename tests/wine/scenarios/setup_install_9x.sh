@@ -35,8 +35,7 @@ check_replacement() {  # DESCRIPTION [KEPT]
     "$k0 $k0 $k2 $k2" "$k0 $k1 $k2 $k3"
 }
 vxd_value() {
-  wine reg query "HKLM\\System\\CurrentControlSet\\Services\\VxD\\$1" /v "$2" 2>&1 | tr -d '\r' |
-    awk -v v="$2" '$1 == v { print $2, $3 }'
+  reg_value "HKLM\\System\\CurrentControlSet\\Services\\VxD\\$1" "$2"
 }
 
 # A program of the session that a restart would end.

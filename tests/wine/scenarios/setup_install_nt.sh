@@ -33,9 +33,8 @@ check_drivers_running() {
   local service
   for service in WinDriver talvenkp; do
     expect_eq "$1: $service state" RUNNING "$(wine_service_state $service)"
-    expect_eq "$1: $service start type" "0x2" \
-      "$(wine reg query "HKLM\\System\\CurrentControlSet\\Services\\$service" /v Start 2>/dev/null |
-         tr -d '\r' | awk '$1 == "Start" { print $3 }')"
+    expect_eq "$1: $service start type" "REG_DWORD 0x2" \
+      "$(reg_value "HKLM\\System\\CurrentControlSet\\Services\\$service" Start)"
   done
 }
 

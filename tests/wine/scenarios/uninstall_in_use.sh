@@ -20,12 +20,6 @@ pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" || exit 1
 wininit=$WINEPREFIX/drive_c/windows/wininit.ini
 
-# The driver files named in the pending-rename list, lower case, in list order.
-pending_deletes() {
-  wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
-    /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -io '[a-z]*\.sys' |
-    tr 'A-Z' 'a-z' | paste -sd' '
-}
 wininit_lines() {
   tr -d '\r' <"$wininit" | grep -v '^$' | paste -sd'|'
 }
@@ -72,8 +66,8 @@ wine_restart
 for service in WinDriver talvenkp; do
   file=$([ $service = WinDriver ] && echo windrvr.sys || echo talvenkp.sys)
   expect_same_file "nt again: $file after the restart" "$pkg/system/$file" "$(driver_file $file)"
-  image=$(wine reg query "HKLM\\System\\CurrentControlSet\\Services\\$service" /v ImagePath \
-            2>/dev/null | tr -d '\r' | awk '$1 == "ImagePath" { print $3 }')
+  image=$(reg_value "HKLM\\System\\CurrentControlSet\\Services\\$service" ImagePath)
+  image=${image#* }
   expect_eq "nt again: $service registered after the restart" RUNNING "$(wine_service_state $service)"
   expect_eq "nt again: $service image file $image" present \
     "$(file_state "$(wine winepath -u "$image" 2>/dev/null | tr -d '\r')")"
