@@ -15,21 +15,8 @@
 # Optional: TALVEN_WINE_KEEP=1 keeps the prefix after a passing run (failing runs always keep it);
 # TALVEN_WINE_TIMEOUT (seconds, default 120) bounds each wine_run / wine_svc call.
 #
-# Prefix:   wine_prefix_new [VERSION], gui_prefix VERSION [SETUP_VERSION], wine_set_version,
-#           wine_set_app_version, wine_restart
-# Programs: wine_run, wine_test_program, program_start / setup_start / uninstall_start (in the
-#           background), program_exit, expect_exit, expect_ended, run_setup / run_uninstall /
-#           run_gui (driven, exit code checked), gui / expect_gui (guictl.exe, tests/tools)
-# Services: wine_svc (svcctl.exe), wine_service_state, wine_driver_copy, wine_driver_install,
-#           running_drivers
-# Files:    driver_file, put_driver_files, file_state, hold / release, pending_deletes,
-#           reg_key_state, reg_value, vxdldr_ctl
-# Checks:   expect_eq, expect_ok, expect_fail, expect_same_file, expect_no_path, expect_file,
-#           expect_services, expect_driver_files, nothing_installed; each failure names the
-#           scenario's file and line. skip DESC: a part that cannot run here. finish: exit 0, or 1
-#           when an expectation failed, or 77 (CTest: skipped) when a part was skipped.
-# Cleanup (EXIT trap): the command in TALVEN_ON_EXIT if set, wineserver -k for this prefix, stop
-# our Xvfb, remove the prefix on success.
+# The helpers below, by section: checks (expect_*: each failure names the scenario's file and
+# line), prefix and display, programs, packages, services and files.
 [ -n "${TALVEN_LIB_LOADED:-}" ] && return 0
 TALVEN_LIB_LOADED=1
 set -u
@@ -123,11 +110,13 @@ expect_no_path() {
   _talven_check $? "$1" "$1: expected nothing at $2, found: $(ls -ld "$2" 2>&1)"
 }
 
+# A part that cannot run here.
 skip() {
   echo "SKIP $*"
   TALVEN_WINE_SKIPS=$((TALVEN_WINE_SKIPS + 1))
 }
 
+# Exit 0, or 1 when an expectation failed, or 77 (CTest: skipped) when a part was skipped.
 finish() {
   if [ "$TALVEN_WINE_FAILURES" -ne 0 ]; then
     echo "$TALVEN_WINE_FAILURES expectation(s) failed"
@@ -139,6 +128,8 @@ finish() {
 
 # --- Prefix and display ----------------------------------------------------------------------
 
+# The EXIT trap: the command in TALVEN_ON_EXIT if set, wineserver -k for this prefix, our Xvfb
+# stopped, the prefix removed on success.
 _talven_cleanup() {
   local rc=$?
   ${TALVEN_ON_EXIT:-}
@@ -431,10 +422,8 @@ wine_driver_copy() {
 # A demand-start kernel service NAME for SYSFILE, copied into the drivers folder: a scenario's
 # setup step, so a failure is the scenario's.
 wine_driver_install() {
-  local file
-  file=$(basename "$2")
   wine_driver_copy "$2" || _talven_fail "copy $2"
-  expect_ok "service $1 created" wine_svc create "$1" "C:\\windows\\system32\\drivers\\$file"
+  expect_ok "service $1 created" wine_svc create "$1" "C:\\windows\\system32\\drivers\\${2##*/}"
 }
 
 # A restart of the prefix's Windows: every process ended, then wineboot -r, which carries out the

@@ -1,26 +1,18 @@
 #!/usr/bin/env bash
 # Bad input to setup (and one to uninstall) on winxp, one prefix, the package on Z: (developer
 # files installed). Outcomes the programs chose:
-#  A. Install directories too long for the 260-character working copy of the directory walk: one
-#     of 1022 characters typed into the edit box, then one of 1500 (the run reads at most 1022):
-#     each time only "Could not create install directory" / "Error", the wizard stays on page 1
-#     with the typed text and Install enabled, nothing is created; "Quit" ends it (exit code 1).
-#  B. Read-mes too big for the 100,000-character buffer: of 100,000 bytes and of 5 MB, the page
-#     shows the first 99,999 bytes, the wizard shows within the usual time-out and works on.
-#     (99,999 and 150,000 bytes: setup_pages.sh.)
-#  C. A package folder so deep that the program path has 300 characters (setup_pages.sh checks
-#     255 and 256): the refusal "The TALVEN installer cannot run from a path of 256 characters
-#     or more. ..." / "Error" alone, exit code 1, nothing installed.
-#  D. A package without system\: the developer files are copied, the driver copy finds no
-#     source, so the copied-driver check fails for both files; registration still runs, and
-#     creates both services, which cannot start without their files. One failure message,
-#     exit code 0; both services registered and STOPPED, no driver files.
-#  E. setup.txt that is a folder: the read-me page is empty and the wizard works; the run, into
-#     an install directory of its own, completes over D's leftovers ("TALVEN Installation
-#     Complete!", exit code 0, both drivers running) and the folder is copied with the developer
-#     files.
-#  F. uninstall.exe from the 300-character folder of C: it does not use its own path, so it runs
-#     as from anywhere else: "TALVEN Removed!", both services and driver files gone.
+#  A. Install directories too long for the 260-character working copy of the directory walk
+#     (1022 characters, then 1500: the run reads at most 1022): "Could not create install
+#     directory" alone each time, the wizard stays on page 1, nothing is created.
+#  B. Read-mes too big for the 100,000-character buffer (100,000 bytes and 5 MB): the page shows
+#     the first 99,999 bytes, within the usual time-out. (99,999 and 150,000: setup_pages.sh.)
+#  C. A program path of 300 characters (255 and 256: setup_pages.sh): the refusal alone.
+#  D. A package without system\: the developer files copied, the driver copy finds no source, so
+#     the copied-driver check fails; registration still runs and creates both services, which
+#     cannot start without their files: the failure message alone.
+#  E. setup.txt that is a folder: an empty read-me page; the run completes over D's leftovers,
+#     the folder copied with the developer files.
+#  F. uninstall.exe from C's folder: it does not use its own path, so it runs as from anywhere.
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
 gui_prefix winxp

@@ -1,18 +1,14 @@
 #!/usr/bin/env bash
-# The drivers folder refuses setup's copy, on winxp from Z: (developer files installed).
-#
-# Windows' read-only attribute of a folder does not keep files from being written into it, and
-# the tests run as root, whom no permission bit stops; so the folder that refuses writes (a
-# folder whose access list denies the user, on Windows) is made with the Linux immutable flag
-# (chattr +i): nothing can be created in it.
-#  1. Drivers folder immutable, no driver files in it: the shell copy fails, the copied files do
-#     not hold the package's bytes, so the run ends with exactly one failure message (caption
-#     "Error", no completion message), exit code 0. Registration still runs: both services are
-#     created, but cannot start without their files (STOPPED). The developer files are copied.
-#  2. The folder writable again, older driver files (other bytes) in it with the read-only
-#     attribute: the shell clears the attribute and overwrites them without asking
-#     (FOF_NOCONFIRMATION), so the run completes: "TALVEN Installation Complete!", the package's
-#     bytes in the drivers folder, both drivers running.
+# The drivers folder refuses setup's copy, on winxp from Z: (developer files installed). A
+# folder's read-only attribute does not keep files out, and the tests run as root, whom no
+# permission bit stops; so the folder that refuses writes (on Windows, one whose access list
+# denies the user) is made with the Linux immutable flag (chattr +i).
+#  1. The copy fails, the copied files do not hold the package's bytes: the failure message
+#     alone. Registration still runs: both services created, STOPPED without their files; the
+#     developer files copied.
+#  2. Older read-only driver files in the folder, writable again: the shell clears the attribute
+#     and overwrites them without asking (FOF_NOCONFIRMATION): the run completes, both drivers
+#     running from the package's bytes.
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
 gui_prefix winxp

@@ -1,14 +1,12 @@
 #!/usr/bin/env bash
 # Driver files that resist the uninstaller's delete, on winxp, both drivers registered and
-# running each time. (Files held open by another program: uninstall_in_use.sh.)
-#  1. windrvr.sys with the read-only attribute. Wine's shell, unlike Windows', does not delete a
-#     read-only file even with FOF_NOCONFIRMATION, so the file outlives its delete: talvenkp.sys
-#     deleted, both services unregistered, windrvr.sys scheduled for deletion at the restart,
-#     the restart message in place of "TALVEN Removed!", no "Error" box. The uninstaller clears
-#     the read-only attribute when it schedules the delete, so the restart removes the file.
-#  2. talvenkp.sys that nobody may delete (access denied: the Linux immutable flag, since the
-#     tests run as root, whom no permission bit stops): the same outcome for that file. Once the
-#     file may be deleted again, the restart of the prefix removes it.
+# running each time (files held open: uninstall_in_use.sh). Each time: the other file deleted,
+# both services unregistered, the file scheduled for deletion, the restart message, no "Error"
+# box, and the file gone after the restart.
+#  1. windrvr.sys read-only: Wine's shell, unlike Windows', does not delete a read-only file even
+#     with FOF_NOCONFIRMATION. The uninstaller clears the attribute when it schedules the delete.
+#  2. talvenkp.sys that nobody may delete (the Linux immutable flag: the tests run as root, whom
+#     no permission bit stops), deletable again before the restart.
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
 gui_prefix winxp

@@ -1,27 +1,18 @@
 #!/usr/bin/env bash
-# A driver that cannot be stopped (stuck_driver.sys has no unload routine) on winxp.
-#
-# Wine's service control manager answers the stop request of such a driver with success, but the
-# driver stays loaded and the service RUNNING (Windows refuses the request with
-# ERROR_INVALID_SERVICE_CONTROL); either way the registrar's Unload sees no STOPPED state and
-# fails. Its Remove then only marks the service for deletion, which lasts as long as the driver
-# runs, and its loaded file can be neither overwritten nor deleted.
-#
-#  1. Setup over it: a package whose talvenkp.sys is the stuck driver installs and runs; a second
-#     run of the same package cannot stop talvenkp, so its Install fails (1072: marked for
-#     deletion) and its start fails (1056: already running): exactly one failure message, caption
-#     "Error", no completion message, exit code 0. WinDriver is re-registered and runs; talvenkp
-#     keeps running from the same file.
-#  2. Uninstall over it (fresh prefix, both drivers registered and running): the run still ends.
-#     WinDriver and windrvr.sys are gone; talvenkp is marked for deletion (a new service of that
-#     name is refused with 1072) and its loaded file stays, scheduled for deletion at the
-#     restart, so the restart message shows instead of "TALVEN Removed!", and no "Error" box.
-#     After the restart (the wineserver ended, as at a power-off, then the prefix booted) the file
-#     is gone. Wine does not keep the deletion mark across the restart (Windows deletes the
-#     service's key at boot), so talvenkp is still registered then, STOPPED: printed, not checked.
-#  3. Uninstall over it when the running driver's image is another copy (fresh prefix): both
-#     driver files can be deleted now and are, but talvenkp still runs, marked for deletion, so
-#     the run ends with the restart message, never "TALVEN Removed!", and no "Error" box.
+# A driver that cannot be stopped (stuck_driver.sys has no unload routine) on winxp. Wine's
+# service control manager answers its stop request with success but leaves it loaded and RUNNING
+# (Windows refuses the request with ERROR_INVALID_SERVICE_CONTROL); either way the registrar's
+# Unload sees no STOPPED state and fails, its Remove only marks the service for deletion for as
+# long as the driver runs, and the loaded file can be neither overwritten nor deleted.
+#  1. Setup over it, a second time: talvenkp cannot be stopped, so its Install fails (1072:
+#     marked for deletion) and its start fails (1056: already running): the failure message
+#     alone; WinDriver re-registered and running, talvenkp running from the same file.
+#  2. Uninstall over it (fresh prefix): WinDriver and windrvr.sys gone; talvenkp marked for
+#     deletion, its loaded file scheduled for deletion at the restart: the restart message, no
+#     "Error" box; the file gone after the restart. Wine does not keep the deletion mark across
+#     the restart (Windows deletes the service's key at boot): talvenkp's state then is printed.
+#  3. The same when the running image is another copy: both driver files deleted, talvenkp
+#     still running, marked for deletion: the restart message, no "Error" box.
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
 STUCK=$TALVEN_TEST_DRIVERS/stuck_driver.sys
@@ -64,7 +55,6 @@ expect_eq "2: talvenkp marked for deletion" "create talvenkp: error 1072" \
   "$(wine_svc create talvenkp 'C:\windows\system32\drivers\talvenkp.sys')"
 expect_eq "2: delete pending" talvenkp.sys "$(pending_deletes)"
 
-# The restart: every process of the prefix ends, the next boot carries out the pending delete.
 wine_restart
 expect_file "2: talvenkp.sys after the restart" gone talvenkp.sys
 echo "     talvenkp after the restart: $(wine_service_state talvenkp)"

@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
 # Installation on Windows 95 or 98 (argument: win95 or win98) against the test VxD loader (a
 # kernel driver started through Wine's SCM; setup.exe alone sees the 9x version): VxD keys, .vxd
-# files in system\vmm32, the loader's requests (each unload 1 s before its load; over installed
-# drivers, the unload before the key's removal), the reboot offer. "Don't Reboot" (win98) or
-# Escape (win95) ends the program and restarts nothing. With the
-# loader stopped the loads fail: the failure message and no reboot offer. "Reboot" (a last run,
-# the loader started again) makes ExitWindowsEx end the prefix's session, which ends the other
-# programs of the session too.
+# files, the loader's requests, the reboot offer. "Don't Reboot" (win98) or Escape (win95) ends
+# the program and restarts nothing; without the loader, the failure message and no reboot offer;
+# "Reboot" makes ExitWindowsEx end the prefix's session, the session's other programs with it.
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
 version=${1:?version}

@@ -1,14 +1,12 @@
 #!/usr/bin/env bash
 # Full installations on an NT-family version (argument: winxp, win2k or nt40), in one prefix:
-#  1. the package from Z: (developer files installed): files in the install directory and the
-#     drivers folder, WinDriver and talvenkp RUNNING, "TALVEN Installation Complete!" with an
-#     empty caption, exit code 0;
-#  2. the same package again over the running drivers: the same outcome;
-#     each driver unloaded, then loaded again at least 1 s later (the pause between Remove and
-#     Install; the test drivers record when they start and unload);
-#  3. a package whose driver files differ while the old drivers run: Wine refuses to overwrite a
-#     loaded driver's file, so the run ends with the failure message (exit code 0) and the old
-#     driver files stay.
+#  1. the package from Z: (developer files installed), the completion message with an empty
+#     caption;
+#  2. the same package again over the running drivers: the same outcome, each driver loaded again
+#     at least 1 s after its unload (the pause between Remove and Install; the test drivers
+#     record when they start and unload);
+#  3. other driver bytes while the old drivers run: Wine refuses to overwrite a loaded driver's
+#     file, so the run ends with the failure message and the old driver files stay.
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
 version=${1:?version}

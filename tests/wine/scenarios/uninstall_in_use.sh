@@ -1,16 +1,11 @@
 #!/usr/bin/env bash
 # A driver file that cannot be deleted because another program holds it open:
-#  - NT family: both services unregistered, the other file deleted, the held file scheduled in
-#    the system's pending-rename list, the restart message instead of "TALVEN Removed!", and the
-#    file gone once the prefix restarts (wineboot -r carries out the pending deletes);
-#  - NT family, setup run again before the restart: the pending delete taken back, and after the
-#    restart both driver files there, both services registered with their image files present;
-#  - Windows 98, both files held: two "NUL=" lines in the [rename] section of WININIT.INI next
-#    to a line that was there before, and both files gone after the restart;
-#  - Windows 98, setup run again before the restart: only the line that was there before stays,
-#    and after the restart both .vxd files and both VxD keys are there;
-#  - Windows 98, WININIT.INI cannot be written: an "Error" box that names the file, no restart
-#    message and no "TALVEN Removed!";
+#  - NT family: the held file scheduled in the system's pending-rename list, the restart
+#    message, the file gone once the prefix restarts (wineboot -r carries out the deletes);
+#  - NT family, setup run again before the restart: the pending delete taken back;
+#  - Windows 98: "NUL=" lines in WININIT.INI's [rename] section beside one there before; setup
+#    run again before the restart takes them back;
+#  - Windows 98, WININIT.INI cannot be written: an "Error" box that names the file;
 #  - Windows 98, a [rename] section too big to read whole: setup cannot take a delete back and
 #    ends with its failure message, WININIT.INI untouched.
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
@@ -23,16 +18,14 @@ wininit=$WINEPREFIX/drive_c/windows/wininit.ini
 wininit_lines() {
   tr -d '\r' <"$wininit" | grep -v '^$' | paste -sd'|'
 }
-# Both drivers installed and started as a user has them, windrvr.sys held, then uninstall: the
-# restart message.
+# Both drivers running, windrvr.sys held, then uninstall: the restart message.
 uninstall_nt_holding_windrvr() {
   running_drivers "$1"
   hold read 'C:\windows\system32\drivers\windrvr.sys'
   run_uninstall "" 0 "$1: restart message" wait "$UNINSTALL_TITLE" click $IDOK \
     wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" click $IDOK
 }
-# Both .vxd files in place, a line already in WININIT.INI, both files held, then uninstall: the
-# restart message.
+# Both .vxd files held, a line already in WININIT.INI, then uninstall: the restart message.
 uninstall_9x_holding_both() {
   put_driver_files vxd windrvr talvenkp
   printf '[rename]\r\nNUL=C:\\OTHER.TMP\r\n' >"$wininit"
