@@ -152,7 +152,6 @@ _talven_cleanup() {
 # A copy of the template with a persistent wineserver (drivers live as long as it does) and the
 # cleanup trap; VERSION: Wine's version setting.
 wine_prefix_new() {
-  local version=${1:-}
   : "${TALVEN_TEST_DIR:?set by talven_wine_test}" "${TALVEN_WINE_TEMPLATE:?set by talven_wine_test}"
   if [ ! -f "$TALVEN_WINE_TEMPLATE/system.reg" ]; then
     echo "no template prefix at $TALVEN_WINE_TEMPLATE (run the wine_template test first)"
@@ -172,8 +171,8 @@ wine_prefix_new() {
   # Kept alive between the script's steps (drivers stop when the server ends); 300 s rather than
   # forever, so that a test killed by CTest's time-out does not leave a server behind for good.
   wineserver -p300 || exit 1
-  if [ -n "$version" ]; then
-    wine_set_version "$version" || exit 1
+  if [ -n "${1:-}" ]; then
+    wine_set_version "$1" || exit 1
   fi
   # Every Windows 95 and 98 has system\vmm32; Wine's shell does not create a missing
   # destination folder of a wildcard copy.
@@ -182,12 +181,9 @@ wine_prefix_new() {
   SETUP_INSTALL_DIR="$WINEPREFIX/drive_c/Program Files/Orbanet/TALVEN 5.7"
 }
 
-wine_set_version() {
-  wine reg add 'HKCU\Software\Wine' /v Version /d "$1" /f >/dev/null
-}
-
-wine_set_app_version() {
-  wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$1" /v Version /d "$2" /f >/dev/null
+# Wine's Windows version for every program, or for PROG.exe alone (AppDefaults).
+wine_set_version() {  # VERSION [PROG.exe]
+  wine reg add "HKCU\\Software\\Wine${2:+\\AppDefaults\\$2}" /v Version /d "$1" /f >/dev/null
 }
 
 # Xvfb picks a free display itself (-displayfd), so tests running side by side never collide.
@@ -215,7 +211,7 @@ gui_prefix() {
   wine_start_display || exit 1
   wine_prefix_new "$1"
   if [ -n "${2:-}" ]; then
-    wine_set_app_version setup.exe "$2" || exit 1
+    wine_set_version "$2" setup.exe || exit 1
   fi
   CAPTION=$(setup_caption "${2:-$1}")
   TO_INSTALL=(wait "$CAPTION" check "$SETUP_IDC_README_CHECK" 1 click "$SETUP_IDC_NEXT"

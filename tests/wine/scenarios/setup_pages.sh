@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
 # The wizard's pages on winxp, one prefix, each run ended before anything is installed:
-#  A. from C:\dist (inside drive_c): caption, focus on Quit, the read-me as the file holds it
-#     (CRLF kept), Next only while the box is ticked, the About entry's modal box, page 1's
-#     texts, default directory and driver note, the developer-files box ticked with edit and
-#     Browse disabled and its toggling; "Quit" on page 1.
+#  A. from C:\dist (inside drive_c): page 0, the read-me as the file holds it (CRLF kept), the
+#     About box, page 1 with the developer-files box ticked (edit and Browse disabled).
 #  B. from Z: (outside drive_c), a read-me with a NUL: the text up to the NUL; page 1 with the
-#     box unticked, edit and Browse enabled; Browse then Cancel keeps the edit's text, Browse
-#     then the desktop puts the desktop folder's path in; a typed path stays; "Quit" on page 1.
+#     box unticked; Browse then Cancel keeps the edit's text, Browse then the desktop sets it.
 #  C. from Z: without setup.txt: an empty read-me page that still works; "Quit" on page 0.
 #  D. Escape, and the system menu's Close (SC_CLOSE) with the box ticked, end the program.
 #  E. a read-me of 99,999 bytes is shown whole, a longer one cut after 99,999 bytes.

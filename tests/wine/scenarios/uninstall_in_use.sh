@@ -67,14 +67,14 @@ for service in WinDriver talvenkp; do
 done
 
 # --- Windows 95/98: WININIT.INI ---
-wine_set_app_version uninstall.exe win98
+wine_set_version win98 uninstall.exe
 uninstall_9x_holding_both 9x
 release
 wine_restart
 expect_driver_files "9x: after the restart" gone vxd
 
 # --- Windows 95/98: setup again before the restart, with the test VxD loader ---
-wine_set_app_version setup.exe win98
+wine_set_version win98 setup.exe
 TO_INSTALL_98=(wait "$(setup_caption win98)" check $SETUP_IDC_README_CHECK 1 click $SETUP_IDC_NEXT
                wait-text $SETUP_IDC_NEXT Install)
 uninstall_9x_holding_both "9x again"

@@ -26,7 +26,7 @@ hold none 'C:\windows\system32\drivers\windrvr.sys' 'C:\windows\system32\drivers
 refused "both unreadable" 2 "$TEXT_NOT_INSTALLED"
 release
 
-wine_set_app_version uninstall.exe vista
+wine_set_version vista uninstall.exe
 refused "vista" 1 "$TEXT_UNSUPPORTED"
 wine reg delete 'HKCU\Software\Wine\AppDefaults\uninstall.exe' /f >/dev/null 2>&1
 

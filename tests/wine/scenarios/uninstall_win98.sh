@@ -7,7 +7,7 @@
 VXD_KEY='HKLM\System\CurrentControlSet\Services\VxD'
 
 gui_prefix winxp
-wine_set_app_version uninstall.exe win98
+wine_set_version win98 uninstall.exe
 wine_driver_install tvxdldr "$TALVEN_TEST_DRIVERS/vxdldr_fake.sys"
 expect_ok "loader start" wine_svc start tvxdldr
 expect_ok "loader reset" vxdldr_ctl reset
