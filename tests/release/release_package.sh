@@ -32,8 +32,7 @@ package_build() {
 
 expect_ok "signed package of our payload" package_build "$payload"
 out=$build/package
-expect_eq "setup.txt in the folder" "$(cat "$payload/setup.txt")" \
-  "$(cat "$out/talven-package/setup.txt")"
+expect_same_file "setup.txt in the folder" "$payload/setup.txt" "$out/talven-package/setup.txt"
 expect_eq "setup.txt in the archive" "$(cat "$payload/setup.txt")" \
   "$(python3 -c 'import sys, zipfile; sys.stdout.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]).decode())' \
        "$out/talven-package.zip" talven-package/setup.txt)"

@@ -4,9 +4,7 @@
 #   . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 #   gui_prefix winxp                        # display, fresh prefix (wine_prefix_new: no display)
 #   setup_package "$TALVEN_TEST_DIR/pkg"    # a package folder from the nested Windows build
-#   setup_start "$TALVEN_TEST_DIR/pkg"      # setup.exe in the background, cwd = package folder
-#   expect_gui "page 0" wait "$CAPTION" check $SETUP_IDC_README_CHECK 1 ...
-#   expect_exit "exit code" 0               # waits for the program
+#   run_setup "$TALVEN_TEST_DIR/pkg" 0 "install" "${TO_INSTALL[@]}" "${SETUP_COMPLETES[@]}"
 #   finish
 #
 # Environment set by talven_wine_test(): TALVEN_SOURCE_DIR (source tree), TALVEN_WIN32_BIN (the
@@ -17,38 +15,8 @@
 # Optional: TALVEN_WINE_KEEP=1 keeps the prefix after a passing run (failing runs always keep it);
 # TALVEN_WINE_TIMEOUT (seconds, default 120) bounds each wine_run / wine_svc call.
 #
-# Prefix:   wine_prefix_new [VERSION]  copy the template, start a persistent wineserver (drivers
-#                                      live as long as it does), install the cleanup trap
-#           gui_prefix VERSION [SETUP_VERSION]   private Xvfb (before the prefix's first process,
-#                                      which starts its desktop), then wine_prefix_new; setup.exe
-#                                      alone sees SETUP_VERSION when given; CAPTION is the
-#                                      wizard's caption, TO_INSTALL guictl's way from page 0 to Install
-#           wine_set_version VERSION / wine_set_app_version PROG.exe VERSION
-#           wine_restart               a restart of the prefix's Windows: every process ended, then
-#                                      wineboot -r, which carries out the deletes left to it
-# Programs: wine_run EXE ARGS...       a Windows program with a time-out; its exit code
-#           wine_test_program EXE ARGS...   a test program (wine_test.h): a failure unless it
-#                                      exits with 0
-#           program_start DIR EXE      EXE in the background, DIR as working directory
-#           setup_start DIR [EXE] / uninstall_start [DIR]   (uninstall: the built one in C:\talven)
-#           program_exit [SECONDS]     wait for it (60 s, 5 s after a failed expect_gui), print its
-#                                      exit code, or "timeout" (then it is stopped)
-#           expect_exit DESC CODE / expect_ended DESC (any exit code)
-#           gui ARGS... / expect_gui DESC ARGS...   guictl.exe (tests/tools/guictl.cpp)
-# Services: wine_svc create NAME PATH [START] | start | stop | delete | state NAME
-#           wine_service_state NAME    RUNNING, STOPPED, ... or MISSING
-#           wine_driver_copy SYSFILE [NAME.sys] / wine_driver_install NAME SYSFILE (checked)
-#           running_drivers DESC       both test drivers installed and started
-# Files:    driver_file NAME.EXT (sys: NT drivers folder, vxd: system\vmm32), put_driver_files
-#           sys|vxd NAME..., file_state PATH, hold read|none FILE... / release, pending_delete NAME,
-#           reg_key_state KEY, vxdldr_ctl ARGS...
-# Checks:   expect_eq DESC EXPECTED ACTUAL, expect_ok DESC CMD..., expect_fail DESC CMD...,
-#           expect_same_file DESC A B, expect_no_path DESC PATH, expect_services DESC STATE,
-#           expect_driver_files DESC present|gone sys|vxd, nothing_installed DESC; each failure
-#           names the scenario's file and line. skip DESC: a part that cannot run here. finish:
-#           exit 0, or 1 when an expectation failed, or 77 (CTest: skipped) when a part was skipped.
-# Cleanup (EXIT trap): the command in TALVEN_ON_EXIT if set, wineserver -k for this prefix, stop
-# our Xvfb, remove the prefix on success.
+# The helpers below, by section: checks (expect_*: each failure names the scenario's file and
+# line), prefix and display, programs, packages, services and files.
 [ -n "${TALVEN_LIB_LOADED:-}" ] && return 0
 TALVEN_LIB_LOADED=1
 set -u
@@ -60,7 +28,6 @@ TALVEN_XVFB_PID=
 TALVEN_PREFIX=
 GUI_FAILED=0
 PROGRAM_PID=
-GUICTL=$TALVEN_TEST_TOOLS/guictl.exe
 
 # Windows' own ids: the buttons of a message box, its text, the system menu's Close.
 IDOK=1
@@ -91,58 +58,65 @@ _talven_fail() {
   TALVEN_WINE_FAILURES=$((TALVEN_WINE_FAILURES + 1))
 }
 
-expect_eq() {
-  if [ "$2" != "$3" ]; then
-    _talven_fail "$1: expected '$2', got '$3'"
+# Runs CMD... every 0.1 s until it succeeds, at most N times; its last exit code.
+poll() {  # N CMD...
+  local n
+  for n in $(seq "$1"); do
+    "${@:2}" && return 0
+    sleep 0.1
+  done
+  "${@:2}"
+}
+
+# An expectation held (RC 0: OK-TEXT printed) or failed (FAIL-TEXT recorded).
+_talven_check() {  # RC OK-TEXT FAIL-TEXT
+  if [ "$1" -eq 0 ]; then
+    echo "ok   $2"
   else
-    echo "ok   $1: $3"
+    _talven_fail "$3"
   fi
 }
 
-expect_ok() {
-  local desc=$1 out rc
-  shift
+expect_eq() {
+  [ "$2" = "$3" ]
+  _talven_check $? "$1: $3" "$1: expected '$2', got '$3'"
+}
+
+# expect_ok DESC CMD...: CMD must succeed; expect_fail DESC CMD...: it must fail. CMD's exit code.
+expect_ok() { _talven_expect_rc 0 "$@"; }
+expect_fail() { _talven_expect_rc 1 "$1 fails" "${@:2}"; }
+
+_talven_expect_rc() {  # 0|1 DESC CMD...
+  local want=$1 desc=$2 out rc
+  shift 2
   out=$("$@" 2>&1); rc=$?
-  if [ $rc -ne 0 ]; then
-    _talven_fail "$desc: exit code $rc: $out"
-  else
-    echo "ok   $desc${out:+: $out}"
-  fi
+  [ $((rc != 0)) = "$want" ]
+  _talven_check $? "$desc${out:+: $out}" "$desc: exit code $rc${out:+: $out}"
   return $rc
 }
 
-expect_fail() {
-  local desc=$1 out rc
-  shift
-  out=$("$@" 2>&1); rc=$?
-  if [ $rc -eq 0 ]; then
-    _talven_fail "$desc: succeeded but should fail: $out"
-  else
-    echo "ok   $desc fails${out:+: $out}"
-  fi
+expect_same_file() {
+  cmp -s "$2" "$3"
+  _talven_check $? "$1" \
+    "$1: $2 and $3 differ (or one is missing): $(ls -l "$2" "$3" 2>&1 | tr '\n' ' ')"
 }
 
-expect_same_file() {
-  if cmp -s "$2" "$3"; then
-    echo "ok   $1"
-  else
-    _talven_fail "$1: $2 and $3 differ (or one is missing): $(ls -l "$2" "$3" 2>&1 | tr '\n' ' ')"
-  fi
+expect_file() {  # DESC present|gone NAME.EXT (driver_file)
+  expect_eq "$1" "$2" "$(file_state "$(driver_file "$3")")"
 }
 
 expect_no_path() {
-  if [ -e "$2" ]; then
-    _talven_fail "$1: expected nothing at $2, found: $(ls -ld "$2")"
-  else
-    echo "ok   $1"
-  fi
+  [ ! -e "$2" ]
+  _talven_check $? "$1" "$1: expected nothing at $2, found: $(ls -ld "$2" 2>&1)"
 }
 
+# A part that cannot run here.
 skip() {
   echo "SKIP $*"
   TALVEN_WINE_SKIPS=$((TALVEN_WINE_SKIPS + 1))
 }
 
+# Exit 0, or 1 when an expectation failed, or 77 (CTest: skipped) when a part was skipped.
 finish() {
   if [ "$TALVEN_WINE_FAILURES" -ne 0 ]; then
     echo "$TALVEN_WINE_FAILURES expectation(s) failed"
@@ -154,6 +128,8 @@ finish() {
 
 # --- Prefix and display ----------------------------------------------------------------------
 
+# The EXIT trap: the command in TALVEN_ON_EXIT if set, wineserver -k for this prefix, our Xvfb
+# stopped, the prefix removed on success.
 _talven_cleanup() {
   local rc=$?
   ${TALVEN_ON_EXIT:-}
@@ -173,8 +149,9 @@ _talven_cleanup() {
   exit $rc
 }
 
+# A copy of the template with a persistent wineserver (drivers live as long as it does) and the
+# cleanup trap; VERSION: Wine's version setting.
 wine_prefix_new() {
-  local version=${1:-}
   : "${TALVEN_TEST_DIR:?set by talven_wine_test}" "${TALVEN_WINE_TEMPLATE:?set by talven_wine_test}"
   if [ ! -f "$TALVEN_WINE_TEMPLATE/system.reg" ]; then
     echo "no template prefix at $TALVEN_WINE_TEMPLATE (run the wine_template test first)"
@@ -194,8 +171,8 @@ wine_prefix_new() {
   # Kept alive between the script's steps (drivers stop when the server ends); 300 s rather than
   # forever, so that a test killed by CTest's time-out does not leave a server behind for good.
   wineserver -p300 || exit 1
-  if [ -n "$version" ]; then
-    wine_set_version "$version" || exit 1
+  if [ -n "${1:-}" ]; then
+    wine_set_version "$1" || exit 1
   fi
   # Every Windows 95 and 98 has system\vmm32; Wine's shell does not create a missing
   # destination folder of a wildcard copy.
@@ -204,12 +181,9 @@ wine_prefix_new() {
   SETUP_INSTALL_DIR="$WINEPREFIX/drive_c/Program Files/Orbanet/TALVEN 5.7"
 }
 
-wine_set_version() {
-  wine reg add 'HKCU\Software\Wine' /v Version /d "$1" /f >/dev/null
-}
-
-wine_set_app_version() {
-  wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$1" /v Version /d "$2" /f >/dev/null
+# Wine's Windows version for every program, or for PROG.exe alone (AppDefaults).
+wine_set_version() {  # VERSION [PROG.exe]
+  wine reg add "HKCU\\Software\\Wine${2:+\\AppDefaults\\$2}" /v Version /d "$1" /f >/dev/null
 }
 
 # Xvfb picks a free display itself (-displayfd), so tests running side by side never collide.
@@ -223,22 +197,21 @@ wine_start_display() {
   # Stopped on every exit, also when the prefix is never made (its inherited output would keep
   # whoever reads this script's output waiting).
   trap _talven_cleanup EXIT
-  for _ in $(seq 100); do
-    [ -s "$fifo" ] && break
-    sleep 0.1
-  done
-  if [ ! -s "$fifo" ]; then
+  if ! poll 100 test -s "$fifo"; then
     echo "Xvfb did not start"
     return 1
   fi
   export DISPLAY=":$(head -n1 "$fifo")"
 }
 
+# A private Xvfb (before the prefix's first process, which starts its desktop), then the prefix;
+# setup.exe alone sees SETUP_VERSION when given. CAPTION: the wizard's caption; TO_INSTALL:
+# guictl's way from page 0 to Install.
 gui_prefix() {
   wine_start_display || exit 1
   wine_prefix_new "$1"
   if [ -n "${2:-}" ]; then
-    wine_set_app_version setup.exe "$2" || exit 1
+    wine_set_version "$2" setup.exe || exit 1
   fi
   CAPTION=$(setup_caption "${2:-$1}")
   TO_INSTALL=(wait "$CAPTION" check "$SETUP_IDC_README_CHECK" 1 click "$SETUP_IDC_NEXT"
@@ -266,6 +239,7 @@ wine_run() {
   timeout "${TALVEN_WINE_TIMEOUT:-120}" wine "$@"
 }
 
+# A test program (wine_test.h): a failure unless it exits with 0.
 wine_test_program() {
   local rc
   echo "---- $(basename "$1") ${*:2}"
@@ -283,14 +257,12 @@ program_start() {
   PROGRAM_PID=$!
 }
 
+# Waits for the program (60 s, 5 s after a failed expect_gui); its exit code, or "timeout" (then
+# it is stopped).
 program_exit() {
   local seconds=${1:-60}
   [ "$GUI_FAILED" = 1 ] && seconds=5
-  for _ in $(seq $((seconds * 10))); do
-    [ -s "$PROGRAM_STATUS" ] && break
-    sleep 0.1
-  done
-  if [ -s "$PROGRAM_STATUS" ]; then
+  if poll $((seconds * 10)) test -s "$PROGRAM_STATUS"; then
     cat "$PROGRAM_STATUS"
     return
   fi
@@ -304,14 +276,12 @@ expect_exit() {
   expect_eq "$1" "$2" "$(program_exit)"
 }
 
+# The program ends, with any exit code.
 expect_ended() {
   local code
   code=$(program_exit)
-  if [ "$code" = timeout ]; then
-    _talven_fail "$1: the program did not end"
-  else
-    echo "ok   $1: exit code $code"
-  fi
+  [ "$code" != timeout ]
+  _talven_check $? "$1: exit code $code" "$1: the program did not end"
 }
 
 setup_start() {
@@ -328,10 +298,16 @@ uninstall_start() {
   program_start "$dir" uninstall.exe
 }
 
-gui() {
-  wine_run "$GUICTL" "$@" | tr -d '\r'
+# A tool of TALVEN_TEST_TOOLS (tests/tools): its output without CRs, its exit code. svcctl:
+# create NAME PATH [START] | start | stop | delete | state NAME; vxdldr_ctl: the test VxD
+# loader's counts and request log.
+_talven_tool() {  # NAME ARGS...
+  wine_run "$TALVEN_TEST_TOOLS/$1.exe" "${@:2}" | tr -d '\r'
   return "${PIPESTATUS[0]}"
 }
+gui() { _talven_tool guictl "$@"; }
+wine_svc() { _talven_tool svcctl "$@"; }
+vxdldr_ctl() { _talven_tool vxdldr_ctl "$@"; }
 
 expect_gui() {
   local desc=$1 out rc
@@ -347,13 +323,39 @@ expect_gui() {
   return $rc
 }
 
+# run_setup DIR CODE DESC GUICTL-ARGS...: setup.exe from DIR, driven by guictl, must exit with
+# CODE; run_uninstall likewise (DIR "": the built one in C:\talven); run_gui CODE DESC ...: the
+# program already started.
+run_setup() {
+  setup_start "$1"
+  run_gui "${@:2}"
+}
+run_uninstall() {
+  uninstall_start "$1"
+  run_gui "${@:2}"
+}
+run_gui() {
+  expect_gui "$2" "${@:3}"
+  expect_exit "$2: exit code" "$1"
+}
+
+# The outcomes guictl waits for after page 1's Install: the completion message with no "Error"
+# box on the way, the failure message alone and no box after it; uninstall's restart message.
+SETUP_COMPLETES=(click "$SETUP_IDC_NEXT" timeout 60000 fail-on Error wait-msgbox ""
+                 expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" click $IDOK wait-gone)
+SETUP_FAILS=(click "$SETUP_IDC_NEXT" timeout 60000 fail-on "" wait-msgbox Error
+             expect-text $MSGBOX_TEXT "$TEXT_FAILURE" expect-alone click $IDOK wait-gone
+             absent Error 1000 absent "" 500)
+UNINSTALL_RESTARTS=(fail-on Error wait "$UNINSTALL_TITLE" click $IDOK wait-msgbox Notice 20000
+                    expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" expect-alone click $IDOK wait-gone)
+
 # --- Packages and read-mes ---------------------------------------------------------------------
 
 # Package folder: setup.exe, uninstall.exe, setup.txt, developer files, system\ with windrvr.sys
 # and talvenkp.sys (copies of DRIVER.sys when given, else the good test drivers), two .vxd
 # stand-ins.
 setup_package() {
-  local dir=$1 driver=${2:-}
+  local dir=$1 driver=${2:-} name
   rm -rf "$dir"
   mkdir -p "$dir/system" "$dir/include" "$dir/doc" || return 1
   cp "$TALVEN_WIN32_BIN/setup/setup.exe" "$TALVEN_WIN32_BIN/uninstall/uninstall.exe" "$dir/" ||
@@ -363,14 +365,10 @@ setup_package() {
   printf '/* TALVEN API (test package) */\r\n#define TALVEN_VERSION 0x0507\r\n' \
     >"$dir/include/talven.h"
   printf 'TALVEN developer notes\r\n' >"$dir/doc/readme.txt"
-  if [ -n "$driver" ]; then
-    cp "$driver" "$dir/system/windrvr.sys" && cp "$driver" "$dir/system/talvenkp.sys" || return 1
-  else
-    cp "$TALVEN_TEST_DRIVERS/windrvr.sys" "$TALVEN_TEST_DRIVERS/talvenkp.sys" "$dir/system/" ||
-      return 1
-  fi
-  printf 'VXD stand-in windrvr\r\n' >"$dir/system/windrvr.vxd"
-  printf 'VXD stand-in talvenkp\r\n' >"$dir/system/talvenkp.vxd"
+  for name in windrvr talvenkp; do
+    cp "${driver:-$TALVEN_TEST_DRIVERS/$name.sys}" "$dir/system/$name.sys" || return 1
+    printf 'VXD stand-in %s\r\n' $name >"$dir/system/$name.vxd"
+  done
 }
 
 # A read-me of SIZE bytes: CRLF lines of text, then x up to the size.
@@ -384,8 +382,7 @@ readme_of() {
 
 # The Windows path (on Z:) of a Linux path.
 windows_path() {
-  local p=${1//\//\\}
-  echo "Z:$p"
+  echo "Z:${1//\//\\}"
 }
 
 # No install directory, no driver files, no services.
@@ -403,17 +400,13 @@ expect_services() {  # DESC STATE
 
 # Both driver files (windrvr, talvenkp; EXT sys or vxd) present or gone.
 expect_driver_files() {  # DESC present|gone EXT
-  expect_eq "$1: windrvr.$3" "$2" "$(file_state "$(driver_file "windrvr.$3")")"
-  expect_eq "$1: talvenkp.$3" "$2" "$(file_state "$(driver_file "talvenkp.$3")")"
+  expect_file "$1: windrvr.$3" "$2" "windrvr.$3"
+  expect_file "$1: talvenkp.$3" "$2" "talvenkp.$3"
 }
 
 # --- Services, driver files, held files ------------------------------------------------------
 
-wine_svc() {
-  wine_run "$TALVEN_TEST_TOOLS/svcctl.exe" "$@" | tr -d '\r'
-  return "${PIPESTATUS[0]}"
-}
-
+# RUNNING, STOPPED, ... or MISSING.
 wine_service_state() {
   wine_svc state "$1"
 }
@@ -425,12 +418,12 @@ wine_driver_copy() {
 # A demand-start kernel service NAME for SYSFILE, copied into the drivers folder: a scenario's
 # setup step, so a failure is the scenario's.
 wine_driver_install() {
-  local file
-  file=$(basename "$2")
   wine_driver_copy "$2" || _talven_fail "copy $2"
-  expect_ok "service $1 created" wine_svc create "$1" "C:\\windows\\system32\\drivers\\$file"
+  expect_ok "service $1 created" wine_svc create "$1" "C:\\windows\\system32\\drivers\\${2##*/}"
 }
 
+# A restart of the prefix's Windows: every process ended, then wineboot -r, which carries out the
+# deletes left to it.
 wine_restart() {
   wineserver -k
   wineserver -w
@@ -446,6 +439,7 @@ running_drivers() {  # DESC
   expect_ok "$1: talvenkp started" wine_svc start talvenkp
 }
 
+# The path of a driver file: NAME.sys in the NT drivers folder, NAME.vxd in system\vmm32.
 driver_file() {
   case $1 in
     *.vxd) echo "$WINEPREFIX/drive_c/windows/system/vmm32/$1" ;;
@@ -453,7 +447,8 @@ driver_file() {
   esac
 }
 
-put_driver_files() {
+# The test drivers NAME.sys in place as NAME.EXT.
+put_driver_files() {  # sys|vxd NAME...
   local ext=$1 name
   shift
   for name in "$@"; do
@@ -470,10 +465,16 @@ file_attributes() {
   wine cmd /c attrib "$1" 2>/dev/null | tr -d '\r' | sed 's/[A-Z]:\\.*//' | tr -d ' '
 }
 
-# NAME when the system's pending-rename list holds it, else nothing.
-pending_delete() {
+# The driver files named in the system's pending-rename list, lower case, in list order.
+pending_deletes() {
   wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
-    /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -io "$1" | head -1
+    /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -io '[a-z]*\.sys' |
+    tr 'A-Z' 'a-z' | paste -sd' '
+}
+
+# The type and data of registry value NAME of KEY ("REG_DWORD 0x2"), or nothing.
+reg_value() {  # KEY NAME
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" '$1 == v { print $2, $3 }'
 }
 
 # hold_file.exe holds FILEs open (MODE read: shared for reading, none: not shared) until release.
@@ -483,10 +484,7 @@ hold() {
   rm -f "$out" "$WINEPREFIX/drive_c/release"
   wine_run "$TALVEN_TEST_TOOLS/hold_file.exe" "$mode" 'C:\release' "$@" >"$out" 2>&1 &
   HOLD_PID=$!
-  for _ in $(seq 100); do
-    grep -q held "$out" 2>/dev/null && return 0
-    sleep 0.1
-  done
+  poll 100 grep -qs held "$out" && return 0
   _talven_fail "hold_file did not hold $*: $(cat "$out")"
   return 1
 }
@@ -498,11 +496,5 @@ release() {
 
 reg_key_state() {
   if wine reg query "$1" >/dev/null 2>&1; then echo present; else echo gone; fi
-}
-
-# vxdldr_ctl.exe: the test VxD loader's counts and request log (tests/tools/vxdldr_ctl.c).
-vxdldr_ctl() {
-  wine_run "$TALVEN_TEST_TOOLS/vxdldr_ctl.exe" "$@" | tr -d '\r'
-  return "${PIPESTATUS[0]}"
 }
 

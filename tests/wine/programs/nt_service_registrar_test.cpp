@@ -12,7 +12,6 @@
 
 namespace {
 
-const char kServicesKey[] = "System\\CurrentControlSet\\Services\\";
 char g_driverPath[MAX_PATH];
 char g_failingPath[MAX_PATH];
 
@@ -29,7 +28,6 @@ CDriverRegistrar* NewConfigured(const char* name, const char* fileName, DWORD st
     return registrar;
 }
 
-// Install, second install, load, second load, unload twice, remove, then the missing service.
 void TestServiceLifecycle()
 {
     ok_state("WinDriver", kServiceMissing, "before the test");
@@ -156,29 +154,19 @@ void TestDefaultImagePath()
 
 void CheckSixValues(const char* keyPath, DWORD startType)
 {
-    RegistryValue value;
-    ReadMachineValue(keyPath, "Start", &value);
-    ok(value.found && ValueIsDword(value, startType), "Start: type %lu size %lu", value.type,
-       value.size);
-    ReadMachineValue(keyPath, "Type", &value);
-    ok(value.found && ValueIsDword(value, 1), "Type");
-    ReadMachineValue(keyPath, "ErrorControl", &value);
-    ok(value.found && ValueIsDword(value, 1), "ErrorControl");
-    ReadMachineValue(keyPath, "Group", &value);
-    ok(value.found && ValueIsString(value, "Extended Base") && value.size == 14,
-       "Group: type %lu size %lu", value.type, value.size);
-    ReadMachineValue(keyPath, "ImagePath", &value);
-    ok(value.found && ValueIsString(value, g_driverPath), "ImagePath: %s", value.data);
-    ReadMachineValue(keyPath, "DisplayName", &value);
-    ok(value.found && ValueIsString(value, "WinDriver"), "DisplayName: %s", value.data);
+    ok(MachineDwordIs(keyPath, "Start", startType), "Start");
+    ok(MachineDwordIs(keyPath, "Type", 1), "Type");
+    ok(MachineDwordIs(keyPath, "ErrorControl", 1), "ErrorControl");
+    ok(MachineStringIs(keyPath, "Group", "Extended Base"), "Group");
+    ok(MachineStringIs(keyPath, "ImagePath", g_driverPath), "ImagePath");
+    ok(MachineStringIs(keyPath, "DisplayName", "WinDriver"), "DisplayName");
 }
 
 // registryOnly: Install and Remove write and delete the key; Load and Unload still go through
 // the service control manager.
 void TestRegistryOnly()
 {
-    char keyPath[256];
-    snprintf(keyPath, sizeof keyPath, "%s%s", kServicesKey, "WinDriver");
+    const char keyPath[] = "System\\CurrentControlSet\\Services\\WinDriver";
     ok(OpenMachineKeyResult(keyPath) == ERROR_FILE_NOT_FOUND, "key exists before the test");
 
     CDriverRegistrar* registrar = NewConfigured("WinDriver", "windrvr", 2, g_driverPath, 1);

@@ -70,26 +70,24 @@ inline DWORD ServiceState(const char* name, DWORD* error = NULL)
            ((error) < 0 || (r)->HasError() == (error)),                                            \
        "text '%s', warning %d, error %d", (r)->Messages(), (r)->HasWarning(), (r)->HasError())
 
-// One registry value under HKEY_LOCAL_MACHINE; `found` false when the key or the value is missing.
-// Read it before the ok() that prints it: the arguments of a call are evaluated in no set order.
-struct RegistryValue {
-    bool found;
-    DWORD type;
-    DWORD size;
-    BYTE data[1024];
-};
-
-inline bool ReadMachineValue(const char* keyPath, const char* valueName, RegistryValue* value)
+// Whether value NAME of HKEY_LOCAL_MACHINE\KEY has TYPE and exactly the SIZE bytes at DATA; one
+// that differs is traced with what was found.
+inline bool MachineValueIs(const char* keyPath, const char* name, DWORD type, const void* data,
+                           DWORD size)
 {
-    memset(value, 0, sizeof *value);
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    value->size = sizeof value->data;
-    LONG result = RegQueryValueExA(key, valueName, NULL, &value->type, value->data, &value->size);
-    RegCloseKey(key);
-    value->found = result == ERROR_SUCCESS;
-    return value->found;
+    LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key);
+    BYTE found[1024];
+    DWORD foundType = REG_NONE, foundSize = sizeof found;
+    if (result == ERROR_SUCCESS) {
+        result = RegQueryValueExA(key, name, NULL, &foundType, found, &foundSize);
+        RegCloseKey(key);
+    }
+    if (result == ERROR_SUCCESS && foundType == type && foundSize == size &&
+        memcmp(found, data, size) == 0)
+        return true;
+    trace("%s\\%s: result %ld, type %lu, size %lu", keyPath, name, result, foundType, foundSize);
+    return false;
 }
 
 inline LONG OpenMachineKeyResult(const char* keyPath)
@@ -101,15 +99,12 @@ inline LONG OpenMachineKeyResult(const char* keyPath)
     return result;
 }
 
-inline bool ValueIsDword(const RegistryValue& value, DWORD expected)
+inline bool MachineDwordIs(const char* keyPath, const char* name, DWORD expected)
 {
-    DWORD data;
-    memcpy(&data, value.data, sizeof data);
-    return value.type == REG_DWORD && value.size == 4 && data == expected;
+    return MachineValueIs(keyPath, name, REG_DWORD, &expected, sizeof expected);
 }
 
-inline bool ValueIsString(const RegistryValue& value, const char* expected)
+inline bool MachineStringIs(const char* keyPath, const char* name, const char* expected)
 {
-    return value.type == REG_SZ && value.size == strlen(expected) + 1 &&
-           memcmp(value.data, expected, value.size) == 0;
+    return MachineValueIs(keyPath, name, REG_SZ, expected, strlen(expected) + 1);
 }

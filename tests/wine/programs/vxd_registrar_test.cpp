@@ -67,11 +67,10 @@ const VXDLDR_LOG& LoaderLog()
 // Entry `index` of the log is an unload request for `name`, answered with success or failure.
 void CheckUnloadEntry(unsigned index, const char* name, bool accepted)
 {
-    const VXDLDR_LOG& log = g_log;
-    ok(index < log.stored, "no log entry %u", index);
-    if (index >= log.stored)
+    ok(index < g_log.stored, "no log entry %u", index);
+    if (index >= g_log.stored)
         return;
-    const VXDLDR_LOG_ENTRY& entry = log.entries[index];
+    const VXDLDR_LOG_ENTRY& entry = g_log.entries[index];
     ok(entry.code == VXDLDR_UNLOAD, "entry %u: code %lu", index, entry.code);
     ok(entry.inputLength == 260 && entry.outputLength == 0, "entry %u: input %lu output %lu", index,
        entry.inputLength, entry.outputLength);
@@ -105,15 +104,11 @@ void TestInstallRemove()
     CDriverRegistrar* registrar = NewVxdRegistrar("WinDriver", "windrvr", kPath35);
     if (!registrar)
         return;
-    RegistryValue value;
+    const BYTE startZero = 0;
     for (int round = 0; round < 2; ++round) {
         ok(registrar->Install() == 1, "Install %d failed", round);
-        ReadMachineValue(kVxdKey, "Start", &value);
-        ok(value.found && value.type == REG_BINARY && value.size == 1 && value.data[0] == 0,
-           "round %d: Start type %lu size %lu", round, value.type, value.size);
-        ReadMachineValue(kVxdKey, "StaticVxD", &value);
-        ok(value.found && ValueIsString(value, "*windrvr") && value.size == 9,
-           "round %d: StaticVxD '%s' size %lu", round, value.data, value.size);
+        ok(MachineValueIs(kVxdKey, "Start", REG_BINARY, &startZero, 1), "round %d: Start", round);
+        ok(MachineStringIs(kVxdKey, "StaticVxD", "*windrvr"), "round %d: StaticVxD", round);
         if (round == 0) {
             ok_text(registrar, "", 0, 0);
             HKEY key;

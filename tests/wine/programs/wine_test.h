@@ -12,23 +12,15 @@
 
 namespace wine_test {
 
-inline int& Checks()
-{
-    static int count;
-    return count;
-}
-inline int& Failures()
-{
-    static int count;
-    return count;
-}
+inline int checks;
+inline int failures;
 
 inline void OkAt(const char* file, int line, int condition, const char* format, ...)
 {
-    ++Checks();
+    ++checks;
     if (condition)
         return;
-    ++Failures();
+    ++failures;
     const char* base = file;
     for (const char* c = file; *c; ++c)
         if (*c == '/' || *c == '\\')
@@ -49,6 +41,6 @@ inline void OkAt(const char* file, int line, int condition, const char* format, 
 
 inline int test_summary()
 {
-    printf("%d checks, %d failures\n", wine_test::Checks(), wine_test::Failures());
-    return wine_test::Failures() ? 1 : 0;
+    printf("%d checks, %d failures\n", wine_test::checks, wine_test::failures);
+    return wine_test::failures ? 1 : 0;
 }

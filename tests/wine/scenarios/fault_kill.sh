@@ -2,21 +2,14 @@
 # A program ended abruptly (kill -9 of its Wine process, as TerminateProcess ends it) at each step
 # of its run on winxp, then run again. The package's drivers are slow_unload.sys under both names:
 # each stop takes 1.5 s, so that a kill can land inside it, before the driver's Remove.
-#
-#   fault_kill.sh setup      first installation on a fresh prefix: while the wizard is up, a
-#                            second setup and an uninstall are each refused (the "Error" box,
-#                            exit code 3) and the first one completes undisturbed; another
-#                            process reads setup's three status texts during the run. Then setup
-#                            is killed at each point of SETUP_POINTS and run again: both drivers
-#                            installed, running and holding the package's bytes.
-#   fault_kill.sh uninstall  from an installation, uninstall is killed at each point of
-#                            UNINSTALL_POINTS; then setup and uninstall run again: no driver
-#                            files, no services, no VxD keys.
-# Each point is reached through a status text read by a guictl.exe that waits for it before the
-# run starts (or the status window, the outcome box, files appearing in the install directory),
-# plus a sleep. The state the kill left (WinDriver/talvenkp as the service control manager
-# reports them) is checked, so that a kill that missed its point fails rather than testing
-# another one.
+#   fault_kill.sh setup      while a first setup's wizard is up, a second setup and an uninstall
+#                            are refused (exit code 3), and another process reads its three
+#                            status texts; then setup killed at each of SETUP_POINTS and run
+#                            again: both drivers installed, running, the package's bytes.
+#   fault_kill.sh uninstall  uninstall killed at each of UNINSTALL_POINTS, then setup and
+#                            uninstall run again: no driver files, services or VxD keys.
+# Each point is reached through a trigger (run_until) plus a sleep. The state the kill left is
+# checked, so that a kill that missed its point fails rather than testing another one.
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
 mode=${1:?setup or uninstall}
@@ -67,26 +60,18 @@ run_until() {
   wait "$waiter" || { echo "     trigger $trigger not seen: $(cat "$out")"; return 1; }
 }
 
-# Page 0, page 1, Install, "TALVEN Installation Complete!", exit code 0, both drivers running
-# from the package's bytes.
 setup_completes() {
-  setup_start "$pkg"
-  expect_gui "$1: setup" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT timeout 60000 fail-on Error \
-    wait-msgbox "" expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" click $IDOK wait-gone
-  expect_exit "$1: setup exit code" 0
+  run_setup "$pkg" 0 "$1: setup" "${TO_INSTALL[@]}" "${SETUP_COMPLETES[@]}"
   expect_eq "$1: WinDriver/talvenkp" RUNNING/RUNNING "$(services_state)"
   expect_same_file "$1: windrvr.sys" "$pkg/system/windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
   expect_same_file "$1: talvenkp.sys" "$pkg/system/talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
 }
 
 uninstall_completes() {
-  uninstall_start "$SETUP_INSTALL_DIR"
-  expect_gui "$1: uninstall" wait "$UNINSTALL_TITLE" click $IDOK wait-msgbox Notice 30000 \
-    expect-text $MSGBOX_TEXT "$TEXT_REMOVED" click $IDOK
-  expect_exit "$1: uninstall exit code" 0
+  run_uninstall "$SETUP_INSTALL_DIR" 0 "$1: uninstall" wait "$UNINSTALL_TITLE" click $IDOK \
+    wait-msgbox Notice 30000 expect-text $MSGBOX_TEXT "$TEXT_REMOVED" click $IDOK
   expect_eq "$1: WinDriver/talvenkp" MISSING/MISSING "$(services_state)"
-  expect_no_path "$1: no windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
-  expect_no_path "$1: no talvenkp.sys" "$SETUP_DRIVERS/talvenkp.sys"
+  expect_driver_files "$1" gone sys
   expect_eq "$1: VxD keys" "" "$(wine reg query 'HKLM\System\CurrentControlSet\Services\VxD' \
     2>/dev/null | tr -d '\r' | grep -iE '\\(WinDriver|talvenkp)$')"
 }
@@ -113,29 +98,22 @@ UNINSTALL_POINTS=(
 )
 
 survived=0
-tried=0
 if [ "$mode" = setup ]; then
   # --- Two runs at once, and the status texts read from another process -------------------------
   # The first setup has a status file of its own: the refused runs below take program_start's.
   (cd "$pkg" && wine_run setup.exe; echo $? >"$TALVEN_TEST_DIR/first.status") &
   expect_gui "first setup: wizard up" wait "$CAPTION"
-  setup_start "$pkg"
-  expect_gui "second setup refused" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_BUSY" \
-    click $IDOK wait-gone
-  expect_exit "second setup: exit code" 3
-  uninstall_start "$pkg"
-  expect_gui "uninstall refused" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_BUSY" \
-    click $IDOK wait-gone
-  expect_exit "uninstall: exit code" 3
+  for program in setup uninstall; do
+    run_$program "$pkg" 3 "$program refused" wait-msgbox Error \
+      expect-text $MSGBOX_TEXT "$TEXT_BUSY" click $IDOK wait-gone
+  done
   gui wait "" 30000 wait-text $SETUP_IDC_STATUS_TEXT "$TEXT_DEV" \
     wait-text $SETUP_IDC_STATUS_TEXT "$TEXT_SYS" wait-text $SETUP_IDC_STATUS_TEXT "$TEXT_REG" \
     >"$TALVEN_TEST_DIR/status.out" &
   reader=$!
   sleep 0.5
-  expect_gui "first setup completes" wait "$CAPTION" expect-alone \
-    check $SETUP_IDC_README_CHECK 1 click $SETUP_IDC_NEXT wait-text $SETUP_IDC_NEXT Install \
-    click $SETUP_IDC_NEXT timeout 60000 fail-on Error wait-msgbox "" \
-    expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" click $IDOK wait-gone
+  expect_gui "first setup completes" wait "$CAPTION" expect-alone "${TO_INSTALL[@]}" \
+    "${SETUP_COMPLETES[@]}"
   PROGRAM_STATUS=$TALVEN_TEST_DIR/first.status
   expect_exit "first setup: exit code" 0
   wait "$reader"
@@ -146,32 +124,25 @@ if [ "$mode" = setup ]; then
 
   uninstall_completes "clean start"
   rm -rf "$SETUP_INSTALL_DIR"  # the developer files deleted too: the first point creates it
-  points=("${SETUP_POINTS[@]}")
+  points=("${SETUP_POINTS[@]}") start=(setup_start "$pkg") ready=("${TO_INSTALL[@]}")
+  target=($SETUP_IDC_STATUS_TEXT "$CAPTION" $SETUP_IDC_NEXT)
 else
   setup_completes "installation"
-  points=("${UNINSTALL_POINTS[@]}")
+  points=("${UNINSTALL_POINTS[@]}") start=(uninstall_start "$SETUP_INSTALL_DIR")
+  ready=(wait "$UNINSTALL_TITLE") target=($UNINSTALL_IDC_STATUS_TEXT "$UNINSTALL_TITLE" $IDOK)
 fi
 
 for point in "${points[@]}"; do
   IFS='|' read -r name trigger delay expected <<<"$point"
   echo "---- $mode killed: $name"
-  tried=$((tried + 1))
   failures=$TALVEN_WINE_FAILURES
-  if [ "$mode" = setup ]; then
-    if [ "${trigger%%:*}" = files ]; then
-      mkdir -p "$pkg/include/many"
-      for n in $(seq 1500); do echo "/* $n */" >"$pkg/include/many/f$n.h"; done
-    fi
-    setup_start "$pkg"
-    gui "${TO_INSTALL[@]}" >/dev/null
-    run_until "$trigger" $SETUP_IDC_STATUS_TEXT "$CAPTION" $SETUP_IDC_NEXT ||
-      expect_eq "$name: trigger seen" yes no
-  else
-    uninstall_start "$SETUP_INSTALL_DIR"
-    gui wait "$UNINSTALL_TITLE" >/dev/null
-    run_until "$trigger" $UNINSTALL_IDC_STATUS_TEXT "$UNINSTALL_TITLE" $IDOK ||
-      expect_eq "$name: trigger seen" yes no
+  if [ "${trigger%%:*}" = files ]; then
+    mkdir -p "$pkg/include/many"
+    for n in $(seq 1500); do echo "/* $n */" >"$pkg/include/many/f$n.h"; done
   fi
+  "${start[@]}"
+  gui "${ready[@]}" >/dev/null
+  run_until "$trigger" "${target[@]}" || expect_eq "$name: trigger seen" yes no
   sleep "$delay"
   expect_ok "$name: killed" kill_program "$mode.exe"
   sleep 1  # a stop under way finishes
@@ -192,5 +163,5 @@ for point in "${points[@]}"; do
   fi
   [ "$TALVEN_WINE_FAILURES" = "$failures" ] && survived=$((survived + 1))
 done
-echo "     $mode: $survived of $tried kill points survived"
+echo "     $mode: $survived of ${#points[@]} kill points survived"
 finish

@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
 # Installation on Windows 95 or 98 (argument: win95 or win98) against the test VxD loader (a
 # kernel driver started through Wine's SCM; setup.exe alone sees the 9x version): VxD keys, .vxd
-# files in system\vmm32, the loader's requests (each unload 1 s before its load; over installed
-# drivers, the unload before the key's removal), the reboot offer. "Don't Reboot" (win98) or
-# Escape (win95) ends the program and restarts nothing. With the
-# loader stopped the loads fail: the failure message and no reboot offer. "Reboot" (a last run,
-# the loader started again) makes ExitWindowsEx end the prefix's session, which ends the other
-# programs of the session too.
+# files, the loader's requests, the reboot offer. "Don't Reboot" (win98) or Escape (win95) ends
+# the program and restarts nothing; without the loader, the failure message and no reboot offer;
+# "Reboot" makes ExitWindowsEx end the prefix's session, the session's other programs with it.
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
 version=${1:?version}
@@ -35,21 +32,18 @@ check_replacement() {  # DESCRIPTION [KEPT]
     "$k0 $k0 $k2 $k2" "$k0 $k1 $k2 $k3"
 }
 vxd_value() {
-  wine reg query "HKLM\\System\\CurrentControlSet\\Services\\VxD\\$1" /v "$2" 2>&1 | tr -d '\r' |
-    awk -v v="$2" '$1 == v { print $2, $3 }'
+  reg_value "HKLM\\System\\CurrentControlSet\\Services\\VxD\\$1" "$2"
 }
 
 # A program of the session that a restart would end.
 wine notepad & witness=$!
 
-setup_start "$pkg"
-expect_gui "wizard to the reboot offer" "${TO_INSTALL[@]}" \
+run_setup "$pkg" 0 "wizard to the reboot offer, declined" "${TO_INSTALL[@]}" \
   expect-text $SETUP_IDC_DRIVER_NOTE -e 'The installer will automatically register and copy the WINDRVR and TALVENKP system files to the C:\\windows\\system\\vmm32 directory.  Please use the uninstall utility to remove/unregister them.' \
   click $SETUP_IDC_NEXT timeout 60000 fail-on Error wait "Installation Complete" \
   expect-text $IDOK Reboot expect-text $IDCANCEL "Don't Reboot" \
   expect-text $MSGBOX_TEXT 'TALVEN has been successfully installed.  Before using any TALVEN applications, you must reboot the computer.  Do you wish to reboot now?' \
   absent "" $decline wait-gone
-expect_exit "declined (): exit code" 0
 
 for name in windrvr talvenkp; do
   key=$([ $name = windrvr ] && echo WinDriver || echo talvenkp)
@@ -65,24 +59,20 @@ expect_ok "declined: the session goes on" kill -0 $witness
 
 # Without the loader: both loads fail.
 expect_ok "loader stop" wine_svc stop vxdldr
-setup_start "$pkg"
-expect_gui "no loader: failure, no reboot offer" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT \
+run_setup "$pkg" 0 "no loader: failure, no reboot offer" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT \
   timeout 60000 fail-on "Installation Complete" wait-msgbox Error \
   expect-text $MSGBOX_TEXT "$TEXT_FAILURE" expect-alone click $IDOK wait-gone \
   absent "Installation Complete" 500
-expect_exit "no loader: exit code" 0
 expect_eq "no loader: WinDriver StaticVxD still written" "REG_SZ *windrvr" \
   "$(vxd_value WinDriver StaticVxD)"
 
 # The loader again (its counts start from nothing), and this time "Reboot".
 expect_ok "loader start again" wine_svc start vxdldr
-setup_start "$pkg"
-expect_gui "wizard to Reboot" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT timeout 60000 fail-on Error \
+run_setup "$pkg" 0 "Reboot" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT timeout 60000 fail-on Error \
   wait "Installation Complete" click $IDOK wait-gone
-expect_exit "Reboot: exit code" 0
 expect_eq "Reboot run: loader requests" "$requests" "$(vxdldr_ctl log)"
 check_replacement "Reboot run" kept
-for n in $(seq 100); do kill -0 $witness 2>/dev/null || break; sleep 0.1; done
+poll 100 eval '! kill -0 $witness 2>/dev/null'
 expect_fail "Reboot: the session's other programs end" kill -0 $witness
 kill $witness 2>/dev/null
 finish

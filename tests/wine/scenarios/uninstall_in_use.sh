@@ -1,16 +1,11 @@
 #!/usr/bin/env bash
 # A driver file that cannot be deleted because another program holds it open:
-#  - NT family: both services unregistered, the other file deleted, the held file scheduled in
-#    the system's pending-rename list, the restart message instead of "TALVEN Removed!", and the
-#    file gone once the prefix restarts (wineboot -r carries out the pending deletes);
-#  - NT family, setup run again before the restart: the pending delete taken back, and after the
-#    restart both driver files there, both services registered with their image files present;
-#  - Windows 98, both files held: two "NUL=" lines in the [rename] section of WININIT.INI next
-#    to a line that was there before, and both files gone after the restart;
-#  - Windows 98, setup run again before the restart: only the line that was there before stays,
-#    and after the restart both .vxd files and both VxD keys are there;
-#  - Windows 98, WININIT.INI cannot be written: an "Error" box that names the file, no restart
-#    message and no "TALVEN Removed!";
+#  - NT family: the held file scheduled in the system's pending-rename list, the restart
+#    message, the file gone once the prefix restarts (wineboot -r carries out the deletes);
+#  - NT family, setup run again before the restart: the pending delete taken back;
+#  - Windows 98: "NUL=" lines in WININIT.INI's [rename] section beside one there before; setup
+#    run again before the restart takes them back;
+#  - Windows 98, WININIT.INI cannot be written: an "Error" box that names the file;
 #  - Windows 98, a [rename] section too big to read whole: setup cannot take a delete back and
 #    ends with its failure message, WININIT.INI untouched.
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
@@ -20,35 +15,23 @@ pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" || exit 1
 wininit=$WINEPREFIX/drive_c/windows/wininit.ini
 
-# The driver files named in the pending-rename list, lower case, in list order.
-pending_deletes() {
-  wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
-    /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -io '[a-z]*\.sys' |
-    tr 'A-Z' 'a-z' | paste -sd' '
-}
 wininit_lines() {
   tr -d '\r' <"$wininit" | grep -v '^$' | paste -sd'|'
 }
-# Both drivers installed and started as a user has them, windrvr.sys held, then uninstall: the
-# restart message.
+# Both drivers running, windrvr.sys held, then uninstall: the restart message.
 uninstall_nt_holding_windrvr() {
   running_drivers "$1"
   hold read 'C:\windows\system32\drivers\windrvr.sys'
-  uninstall_start
-  expect_ok "$1: restart message" gui wait "$UNINSTALL_TITLE" click $IDOK wait-msgbox Notice 20000 \
-    expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" click $IDOK
-  expect_exit "$1: exit status" 0
+  run_uninstall "" 0 "$1: restart message" wait "$UNINSTALL_TITLE" click $IDOK \
+    wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" click $IDOK
 }
-# Both .vxd files in place, a line already in WININIT.INI, both files held, then uninstall: the
-# restart message.
+# Both .vxd files held, a line already in WININIT.INI, then uninstall: the restart message.
 uninstall_9x_holding_both() {
   put_driver_files vxd windrvr talvenkp
   printf '[rename]\r\nNUL=C:\\OTHER.TMP\r\n' >"$wininit"
   hold read 'C:\windows\system\vmm32\windrvr.vxd' 'C:\windows\system\vmm32\talvenkp.vxd'
-  uninstall_start
-  expect_ok "$1: restart message" gui wait-prefix "Windows 98 Orbanet" click $IDOK \
+  run_uninstall "" 0 "$1: restart message" wait-prefix "Windows 98 Orbanet" click $IDOK \
     wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" click $IDOK
-  expect_exit "$1: exit status" 0
   expect_eq "$1: WININIT.INI" \
     "[rename]|NUL=C:\\OTHER.TMP|NUL=C:\\windows\\system\\vmm32\\windrvr.vxd|NUL=C:\\windows\\system\\vmm32\\talvenkp.vxd" \
     "$(wininit_lines)"
@@ -59,53 +42,47 @@ uninstall_nt_holding_windrvr nt
 expect_ok "nt: no error" gui absent Error
 expect_eq "nt: WinDriver" MISSING "$(wine_service_state WinDriver)"
 expect_eq "nt: talvenkp" MISSING "$(wine_service_state talvenkp)"
-expect_eq "nt: talvenkp.sys" gone "$(file_state "$(driver_file talvenkp.sys)")"
-expect_eq "nt: windrvr.sys still held" present "$(file_state "$(driver_file windrvr.sys)")"
+expect_file "nt: talvenkp.sys" gone talvenkp.sys
+expect_file "nt: windrvr.sys still held" present windrvr.sys
 expect_eq "nt: delete pending" windrvr.sys "$(pending_deletes)"
 release
 wine_restart
-expect_eq "nt: windrvr.sys after the restart" gone "$(file_state "$(driver_file windrvr.sys)")"
+expect_file "nt: windrvr.sys after the restart" gone windrvr.sys
 
 # --- NT family: setup again before the restart ---
 uninstall_nt_holding_windrvr "nt again"
 expect_eq "nt again: delete pending" windrvr.sys "$(pending_deletes)"
 release
-setup_start "$pkg"
-expect_gui "nt again: setup" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT timeout 60000 fail-on Error \
-  wait-msgbox "" expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" click $IDOK wait-gone
-expect_exit "nt again: setup exit code" 0
+run_setup "$pkg" 0 "nt again: setup" "${TO_INSTALL[@]}" "${SETUP_COMPLETES[@]}"
 expect_eq "nt again: delete taken back" "" "$(pending_deletes)"
 wine_restart
 for service in WinDriver talvenkp; do
   file=$([ $service = WinDriver ] && echo windrvr.sys || echo talvenkp.sys)
   expect_same_file "nt again: $file after the restart" "$pkg/system/$file" "$(driver_file $file)"
-  image=$(wine reg query "HKLM\\System\\CurrentControlSet\\Services\\$service" /v ImagePath \
-            2>/dev/null | tr -d '\r' | awk '$1 == "ImagePath" { print $3 }')
+  image=$(reg_value "HKLM\\System\\CurrentControlSet\\Services\\$service" ImagePath)
+  image=${image#* }
   expect_eq "nt again: $service registered after the restart" RUNNING "$(wine_service_state $service)"
   expect_eq "nt again: $service image file $image" present \
     "$(file_state "$(wine winepath -u "$image" 2>/dev/null | tr -d '\r')")"
 done
 
 # --- Windows 95/98: WININIT.INI ---
-wine_set_app_version uninstall.exe win98
+wine_set_version win98 uninstall.exe
 uninstall_9x_holding_both 9x
 release
 wine_restart
-expect_eq "9x: windrvr.vxd after the restart" gone "$(file_state "$(driver_file windrvr.vxd)")"
-expect_eq "9x: talvenkp.vxd after the restart" gone "$(file_state "$(driver_file talvenkp.vxd)")"
+expect_driver_files "9x: after the restart" gone vxd
 
 # --- Windows 95/98: setup again before the restart, with the test VxD loader ---
-wine_set_app_version setup.exe win98
+wine_set_version win98 setup.exe
 TO_INSTALL_98=(wait "$(setup_caption win98)" check $SETUP_IDC_README_CHECK 1 click $SETUP_IDC_NEXT
                wait-text $SETUP_IDC_NEXT Install)
 uninstall_9x_holding_both "9x again"
 release
 wine_driver_install vxdldr "$TALVEN_TEST_DRIVERS/vxdldr_fake.sys"
 expect_ok "9x again: loader start" wine_svc start vxdldr
-setup_start "$pkg"
-expect_gui "9x again: setup" "${TO_INSTALL_98[@]}" click $SETUP_IDC_NEXT timeout 60000 \
+run_setup "$pkg" 0 "9x again: setup" "${TO_INSTALL_98[@]}" click $SETUP_IDC_NEXT timeout 60000 \
   fail-on Error wait "Installation Complete" click $IDCANCEL wait-gone
-expect_exit "9x again: setup exit code" 0
 expect_eq "9x again: deletes taken back" "[rename]|NUL=C:\\OTHER.TMP" "$(wininit_lines)"
 wine_restart
 for name in windrvr talvenkp; do
@@ -123,13 +100,11 @@ mkdir "$wininit"
 hold read 'C:\windows\system\vmm32\talvenkp.vxd'
 # The loader (stopped by the restart) is needed to unregister the drivers setup registered above.
 expect_ok "9x error: loader start" wine_svc start vxdldr
-uninstall_start
-expect_ok "9x error: names the file" gui wait-prefix "Windows 98 Orbanet" click $IDOK \
+run_uninstall "" 0 "9x error: names the file" wait-prefix "Windows 98 Orbanet" click $IDOK \
   wait-msgbox Error 20000 \
   expect-text-contains $MSGBOX_TEXT 'C:\windows\system\vmm32\talvenkp.vxd' click $IDOK \
   absent Notice 1000
-expect_exit "9x error: exit status" 0
-expect_eq "9x error: windrvr.vxd" gone "$(file_state "$(driver_file windrvr.vxd)")"
+expect_file "9x error: windrvr.vxd" gone windrvr.vxd
 release
 
 # --- Windows 95/98: a [rename] section too big to read whole, so setup cannot tell whether a
@@ -141,9 +116,8 @@ rm -rf "$wininit"
   printf 'NUL=C:\\windows\\system\\vmm32\\windrvr.vxd\r\n'
 } >"$wininit"
 before=$(md5sum <"$wininit")
-setup_start "$pkg"
-expect_gui "9x too big: setup fails" "${TO_INSTALL_98[@]}" click $SETUP_IDC_NEXT timeout 60000 \
-  fail-on "Installation Complete" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_FAILURE" click $IDOK wait-gone
-expect_exit "9x too big: setup exit code" 0
+run_setup "$pkg" 0 "9x too big: setup fails" "${TO_INSTALL_98[@]}" click $SETUP_IDC_NEXT \
+  timeout 60000 fail-on "Installation Complete" wait-msgbox Error \
+  expect-text $MSGBOX_TEXT "$TEXT_FAILURE" click $IDOK wait-gone
 expect_eq "9x too big: WININIT.INI unchanged" "$before" "$(md5sum <"$wininit")"
 finish

@@ -9,10 +9,8 @@
 gui_prefix winxp
 
 refused() {  # DESCRIPTION EXPECTED-STATUS TEXT
-  uninstall_start
-  expect_gui "$1: message, never the dialog" wait-msgbox Error absent "$UNINSTALL_TITLE" \
-    expect-text $MSGBOX_TEXT "$3" click $IDOK
-  expect_exit "$1: exit status" "$2"
+  run_uninstall "" "$2" "$1: message, never the dialog" wait-msgbox Error \
+    absent "$UNINSTALL_TITLE" expect-text $MSGBOX_TEXT "$3" click $IDOK
 }
 
 refused "no driver files" 2 "$TEXT_NOT_INSTALLED"
@@ -28,18 +26,16 @@ hold none 'C:\windows\system32\drivers\windrvr.sys' 'C:\windows\system32\drivers
 refused "both unreadable" 2 "$TEXT_NOT_INSTALLED"
 release
 
-wine_set_app_version uninstall.exe vista
+wine_set_version vista uninstall.exe
 refused "vista" 1 "$TEXT_UNSUPPORTED"
 wine reg delete 'HKCU\Software\Wine\AppDefaults\uninstall.exe' /f >/dev/null 2>&1
 
 # Both drivers registered and running: leaving the dialog in any of the three ways changes nothing.
 running_drivers "three ways out"
 for way in "click $IDCANCEL" "key esc" "close"; do
-  uninstall_start
   # No message while the program ends: watched until it has ended, not after.
-  expect_gui "$way: dialog, no message" wait "$UNINSTALL_TITLE" expect-focus $IDCANCEL $way \
-    wait-gone absent Notice 1000
-  expect_exit "$way: exit status" 0
+  run_uninstall "" 0 "$way: dialog, no message" wait "$UNINSTALL_TITLE" expect-focus $IDCANCEL \
+    $way wait-gone absent Notice 1000
   expect_services "$way" RUNNING
   expect_driver_files "$way" present sys
 done

@@ -14,28 +14,23 @@ cp -r "$PACKAGE" "$pkg" || exit 1
 install_dir=$SETUP_INSTALL_DIR
 
 # Setup, as a user goes through it (the package lies on Z:, so developer files are installed).
-setup_start "$pkg"
-expect_gui "setup" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT wait-msgbox "" 30000 \
+run_setup "$pkg" 0 "setup" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT wait-msgbox "" 30000 \
   expect-text $MSGBOX_TEXT "$TEXT_COMPLETE" click $IDOK
-expect_exit "setup exit status" 0
 expect_services installed RUNNING
 developer_files=$(cd "$install_dir" && find . | sort | paste -sd' ')
 expect_eq "developer files installed" \
   ". ./doc ./doc/README.txt ./include ./include/talven.h ./lib ./lib/talven.lib ./setup.exe ./setup.txt ./system ./system/talvenkp.sys ./system/talvenkp.vxd ./system/windrvr.sys ./system/windrvr.vxd ./uninstall.exe" \
   "$developer_files"
 
-uninstall_start "$install_dir"
-expect_gui "uninstall" wait "$UNINSTALL_TITLE" expect-caption "$UNINSTALL_TITLE" click $IDOK \
-  wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT "$TEXT_REMOVED" click $IDOK
-expect_exit "uninstall exit status" 0
+run_uninstall "$install_dir" 0 "uninstall" wait "$UNINSTALL_TITLE" \
+  expect-caption "$UNINSTALL_TITLE" click $IDOK wait-msgbox Notice 20000 \
+  expect-text $MSGBOX_TEXT "$TEXT_REMOVED" click $IDOK
 expect_services uninstalled MISSING
 expect_driver_files uninstalled gone sys
 expect_eq "developer files untouched" "$developer_files" \
   "$(cd "$install_dir" && find . | sort | paste -sd' ')"
 expect_ok "developer files unchanged" cmp "$pkg/include/talven.h" "$install_dir/include/talven.h"
 
-uninstall_start "$install_dir"
-expect_gui "second uninstall" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_NOT_INSTALLED" \
-  click $IDOK
-expect_exit "second uninstall exit status" 2
+run_uninstall "$install_dir" 2 "second uninstall" wait-msgbox Error \
+  expect-text $MSGBOX_TEXT "$TEXT_NOT_INSTALLED" click $IDOK
 finish

@@ -7,11 +7,10 @@
 gui_prefix winxp
 
 run_to_removed() {  # DESCRIPTION
-  uninstall_start
   # No other message while it runs: none before the notice (fail-on), none beside it.
-  expect_gui "$1: run, no other message" fail-on Error wait "$UNINSTALL_TITLE" click $IDOK \
-    wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT "$TEXT_REMOVED" expect-alone click $IDOK
-  expect_exit "$1: exit status" 0
+  run_uninstall "" 0 "$1: run, no other message" fail-on Error wait "$UNINSTALL_TITLE" \
+    click $IDOK wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT "$TEXT_REMOVED" expect-alone \
+    click $IDOK
   expect_driver_files "$1" gone sys
 }
 

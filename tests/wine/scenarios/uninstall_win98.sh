@@ -7,7 +7,7 @@
 VXD_KEY='HKLM\System\CurrentControlSet\Services\VxD'
 
 gui_prefix winxp
-wine_set_app_version uninstall.exe win98
+wine_set_version win98 uninstall.exe
 wine_driver_install tvxdldr "$TALVEN_TEST_DRIVERS/vxdldr_fake.sys"
 expect_ok "loader start" wine_svc start tvxdldr
 expect_ok "loader reset" vxdldr_ctl reset
@@ -18,10 +18,8 @@ for name in WinDriver talvenkp; do
 done
 put_driver_files vxd windrvr talvenkp
 
-uninstall_start
-expect_gui "run" wait "$(setup_caption win98 UnInstaller)" click $IDOK \
+run_uninstall "" 0 "run" wait "$(setup_caption win98 UnInstaller)" click $IDOK \
   wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT "$TEXT_REMOVED" click $IDOK
-expect_exit "exit status" 0
 # The registrar unloads until the loader refuses, so each name ends with one refused request.
 expect_eq "unload requests, in order" "unload WINDRVR (id 0xFFFFFFFF, input 260 bytes): ok
 unload WINDRVR (id 0xFFFFFFFF, input 260 bytes): refused

@@ -4,7 +4,7 @@
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
 wine_prefix_new winxp
-wine_set_app_version vxd_registrar_test.exe win98
+wine_set_version win98 vxd_registrar_test.exe
 wine_driver_install tvxdldr "$TALVEN_TEST_DRIVERS/vxdldr_fake.sys"
 expect_ok "loader start" wine_svc start tvxdldr
 wine_test_program "$TALVEN_TEST_TOOLS/vxd_registrar_test.exe" loader
