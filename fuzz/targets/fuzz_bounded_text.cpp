@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string whole;
     bool known = Expand(format, parts, &whole);
     for (int cut = 0; cut < 2; ++cut) {
-        char* buffer = ExactCopy("old text", capacity);
+        Exact buffer("old text", capacity);
         int result = cut ? FormatTextCut(buffer, capacity, format.c_str(), parts[0].c_str(),
                                          parts[1].c_str(), parts[2].c_str())
                          : FormatText(buffer, capacity, format.c_str(), parts[0].c_str(),
@@ -91,22 +91,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         result = cut ? CopyTextCut(buffer, capacity, parts[0].c_str())
                      : CopyText(buffer, capacity, parts[0].c_str());
         CheckResult(parts[0], true, capacity, buffer, result, !cut);
-        free(buffer);
     }
 
-    char* buffer = ExactCopy("old text", capacity);
+    Exact buffer("old text", capacity);
     int result = JoinText(buffer, capacity, parts[0].c_str(), parts[1].c_str(), parts[2].c_str(),
                           parts[3].c_str());
     CheckResult(parts[0] + parts[1] + parts[2] + parts[3], true, capacity, buffer, result, true);
-    free(buffer);
 
     // Appends keep what was there and add as much as fits.
     if (capacity != 0) {
-        buffer = ExactCopy(parts[0], capacity);
-        std::string before = buffer;
-        result = AppendTextCut(buffer, capacity, parts[1].c_str());
-        CheckResult(before + parts[1], true, capacity, buffer, result, false);
-        free(buffer);
+        Exact appended(parts[0], capacity);
+        std::string before(appended);
+        result = AppendTextCut(appended, capacity, parts[1].c_str());
+        CheckResult(before + parts[1], true, capacity, appended, result, false);
     }
 
     // The registrar's use: repeated appends into 2000 characters, cut at the end, never past it.

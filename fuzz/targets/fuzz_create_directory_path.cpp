@@ -16,19 +16,9 @@ const DWORD kErrors[] = {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCES
 // exactly the ancestors of the resolved path.
 bool IsPlainPath(const std::string& path)
 {
-    if (path.find('/') != std::string::npos)
-        return false;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string::npos)
-            end = path.size();
-        std::string part = path.substr(start, end - start);
-        if (part == "." || part == "..")
-            return false;
-        start = end + 1;
-    }
-    return true;
+    const std::string parts = "\\" + path + "\\";
+    return path.find('/') == std::string::npos && parts.find("\\.\\") == std::string::npos &&
+           parts.find("\\..\\") == std::string::npos;
 }
 
 }  // namespace
@@ -60,9 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                         kErrors[(failure >> 3) % (sizeof kErrors / sizeof kErrors[0])]);
 
     auto before = sim::machine().files;
-    char* exact = ExactString(path);
-    bool created = CreateDirectoryPath(exact);
-    free(exact);
+    bool created = CreateDirectoryPath(Exact(path));
     sim::ClearFailures();
 
     FUZZ_CHECK(sim::OpenHandleCount() == 0);

@@ -23,9 +23,7 @@ void CheckLocations(WindowsKind kind, const std::string& windowsDir)
 {
     DriverLocations* out = static_cast<DriverLocations*>(malloc(sizeof(DriverLocations)));
     memset(out, 'x', sizeof *out);
-    char* dir = ExactString(windowsDir);
-    int result = GetDriverLocations(kind, dir, out);
-    free(dir);
+    int result = GetDriverLocations(kind, Exact(windowsDir), out);
 
     const bool nt = kind >= kWindowsNT4;
     const std::string extension = nt ? ".sys" : ".vxd";

@@ -15,8 +15,6 @@
 #include "simulated_machine.h"
 #include "fuzz_input.h"
 
-#include <ctype.h>
-
 #include <vector>
 
 namespace {
@@ -25,16 +23,6 @@ const char kSessionManager[] = "HKLM\\System\\CurrentControlSet\\Control\\Sessio
 const char kPending[] = "PendingFileRenameOperations";
 const char kWininit[] = "C:\\WINDOWS\\WININIT.INI";
 const char kOtherDriver[] = "C:\\WINDOWS\\system32\\drivers\\talvenkp.sys";
-
-bool SameNoCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 std::string Trimmed(const std::string& text)
 {
@@ -50,7 +38,7 @@ std::vector<std::string> g_forms;
 bool Ours(const std::string& name)
 {
     for (const std::string& form : g_forms)
-        if (!form.empty() && SameNoCase(name, form))
+        if (!form.empty() && sim::detail::EqualNoCase(name, form))
             return true;
     return false;
 }
@@ -97,7 +85,8 @@ std::vector<std::string> ExpectedLines(const std::vector<std::string>& lines)
     std::vector<std::string> kept;
     for (const std::string& line : lines) {
         size_t equals = line.find('=');
-        if (equals != std::string::npos && SameNoCase(Trimmed(line.substr(0, equals)), "NUL") &&
+        if (equals != std::string::npos &&
+            sim::detail::EqualNoCase(Trimmed(line.substr(0, equals)), "NUL") &&
             Ours(Trimmed(line.substr(equals + 1))))
             continue;
         kept.push_back(line);
@@ -105,17 +94,13 @@ std::vector<std::string> ExpectedLines(const std::vector<std::string>& lines)
     return kept;
 }
 
-std::vector<std::string> RenameLines()
+// The lines of WININIT.INI's [rename] section in `profiles` (the machine's or a snapshot's).
+std::vector<std::string> RenameLines(const decltype(sim::Snapshot::profiles)& profiles)
 {
-    auto file = sim::machine().profiles.find(kWininit);
-    if (file == sim::machine().profiles.end() || file->second.count("rename") == 0)
+    auto file = profiles.find(kWininit);
+    if (file == profiles.end() || file->second.count("rename") == 0)
         return {};
-    return file->second["rename"];
-}
-
-const sim::RegValue* PendingValue()
-{
-    return sim::FindValue(kSessionManager, kPending);
+    return file->second.at("rename");
 }
 
 std::string ShortForm(const std::string& path)
@@ -127,10 +112,7 @@ std::string ShortForm(const std::string& path)
 
 void CheckWininit(int result, const sim::Snapshot& before)
 {
-    std::vector<std::string> lines =
-        before.profiles.count(kWininit) != 0 && before.profiles.at(kWininit).count("rename") != 0
-            ? before.profiles.at(kWininit).at("rename")
-            : std::vector<std::string>();
+    std::vector<std::string> lines = RenameLines(before.profiles);
     size_t used = 0;
     for (const std::string& line : lines)
         used += line.size() + 1;
@@ -139,7 +121,7 @@ void CheckWininit(int result, const sim::Snapshot& before)
     if (result == 0 || expected == lines)
         FUZZ_CHECK(sim::TakeSnapshot() == before);
     else
-        FUZZ_CHECK(RenameLines() == expected);
+        FUZZ_CHECK(RenameLines(sim::machine().profiles) == expected);
 }
 
 void CheckPendingRenames(int result, const sim::Snapshot& before)
@@ -157,9 +139,9 @@ void CheckPendingRenames(int result, const sim::Snapshot& before)
     if (result == 0 || withdrawn == 0) {
         FUZZ_CHECK(sim::TakeSnapshot() == before);
     } else if (expected.empty()) {
-        FUZZ_CHECK(PendingValue() == nullptr);
+        FUZZ_CHECK(sim::FindValue(kSessionManager, kPending) == nullptr);
     } else {
-        const sim::RegValue* after = PendingValue();
+        const sim::RegValue* after = sim::FindValue(kSessionManager, kPending);
         FUZZ_CHECK(after != nullptr && after->type == REG_MULTI_SZ &&
                    std::string(after->data.begin(), after->data.end()) == expected);
     }
@@ -216,14 +198,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
 
-    char* exact = ExactString(path);
+    Exact exact(path);
     if (choice & 4) {
         const sim::Snapshot unscheduled = sim::TakeSnapshot();
         int scheduled = ScheduleDeleteAtRestart(exact, windows9x);
         if (windows9x && scheduled) {
             std::vector<std::string> expected = lines;
             expected.push_back("NUL=" + g_forms[1]);
-            FUZZ_CHECK(RenameLines() == expected);
+            FUZZ_CHECK(RenameLines(sim::machine().profiles) == expected);
         } else if (windows9x || !scheduled) {
             FUZZ_CHECK(sim::TakeSnapshot().profiles == unscheduled.profiles);
         }
@@ -231,7 +213,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const sim::Snapshot before = sim::TakeSnapshot();
     const char* paths[2] = {exact, kOtherDriver};
     int result = WithdrawDeletesAtRestart(paths, 2, windows9x);
-    free(exact);
     FUZZ_CHECK(sim::OpenHandleCount() == 0 && sim::BadCloseCount() == 0);
     if (windows9x)
         CheckWininit(result, before);
