@@ -34,11 +34,8 @@ DWORD g_timeoutMs = 10000;
 HWND g_window = NULL;
 const char* g_failOn = NULL;
 
-// ---------------------------------------------------------------------------------------------
-// Output
-// ---------------------------------------------------------------------------------------------
-
-void Line(const char* format, ...)
+// Prints one line; true, so that a command can end with its "ok" line.
+bool Line(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
@@ -46,6 +43,7 @@ void Line(const char* format, ...)
     va_end(args);
     putchar('\n');
     fflush(stdout);
+    return true;
 }
 
 // Control characters and the letters of their escapes; the backslash itself (decoded only).
@@ -93,10 +91,6 @@ void Unescape(char* text)
     *out = '\0';
 }
 
-// ---------------------------------------------------------------------------------------------
-// Windows of the program under test
-// ---------------------------------------------------------------------------------------------
-
 // Caption of a top-level window (of any process: the system keeps it, no message is sent).
 void Caption(HWND window, char* out, int size)
 {
@@ -119,8 +113,9 @@ bool IsMessageBox(HWND window)
     return text && GetClassNameA(text, cls, sizeof cls) && lstrcmpiA(cls, "Static") == 0;
 }
 
-// kHasControl: a dialog holding the control whose id the caption field gives (decimal).
-enum MatchMode { kExact, kPrefix, kMessageBox, kOwned, kHasControl };
+// kHasControl: a dialog holding the control whose id the caption field gives (decimal);
+// kOther: any dialog but the selected window.
+enum MatchMode { kExact, kPrefix, kMessageBox, kOwned, kHasControl, kOther };
 
 struct Match {
     MatchMode mode;
@@ -136,24 +131,14 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
         return TRUE;
     char caption[kCaptionSize];
     Caption(window, caption, sizeof caption);
-    bool hit = false;
-    switch (match->mode) {
-    case kExact:
-        hit = strcmp(caption, match->caption) == 0;
-        break;
-    case kPrefix:
-        hit = strncmp(caption, match->caption, strlen(match->caption)) == 0;
-        break;
-    case kMessageBox:
-        hit = strcmp(caption, match->caption) == 0 && IsMessageBox(window);
-        break;
-    case kOwned:
-        hit = GetWindow(window, GW_OWNER) == match->owner;
-        break;
-    case kHasControl:
-        hit = GetDlgItem(window, atoi(match->caption)) != NULL;
-        break;
-    }
+    MatchMode mode = match->mode;
+    const char* want = match->caption;
+    bool hit = (mode == kExact && strcmp(caption, want) == 0) ||
+               (mode == kMessageBox && strcmp(caption, want) == 0 && IsMessageBox(window)) ||
+               (mode == kPrefix && strncmp(caption, want, strlen(want)) == 0) ||
+               (mode == kOwned && GetWindow(window, GW_OWNER) == match->owner) ||
+               (mode == kHasControl && GetDlgItem(window, atoi(want)) != NULL) ||
+               (mode == kOther && window != g_window);
     if (!hit)
         return TRUE;
     match->found = window;
@@ -202,15 +187,6 @@ BOOL CALLBACK ListWindow(HWND window, LPARAM)
     return TRUE;
 }
 
-// Finds a visible dialog other than the selected window.
-BOOL CALLBACK CountOthers(HWND window, LPARAM param)
-{
-    if (window == g_window || !IsDialog(window))
-        return TRUE;
-    ((Match*)param)->found = window;
-    return FALSE;
-}
-
 void ListDialogs()
 {
     Line("     visible dialogs:");
@@ -228,19 +204,14 @@ char* ReadText(HWND window)
     char* text = (char*)calloc(size, 1);
     if (!text)
         return NULL;
-    DWORD_PTR copied = 0;
     if (!SendMessageTimeoutA(window, WM_GETTEXT, size, (LPARAM)text, SMTO_NORMAL, kSendTimeoutMs,
-                             &copied)) {
+                             NULL)) {
         free(text);
         return NULL;
     }
     text[size - 1] = '\0';
     return text;
 }
-
-// ---------------------------------------------------------------------------------------------
-// Commands
-// ---------------------------------------------------------------------------------------------
 
 struct Args {
     int count;
@@ -350,8 +321,7 @@ bool Select(HWND window, const char* command, const char* what, bool waitForAnsw
     char caption[kCaptionSize], shown[kCaptionSize];
     Caption(window, caption, sizeof caption);
     Escape(caption, shown, sizeof shown);
-    Line("ok   %s: '%s'", command, shown);
-    return true;
+    return Line("ok   %s: '%s'", command, shown);
 }
 
 // Shows at most kShown characters of text from offset on, escaped, with "..." where cut.
@@ -379,9 +349,8 @@ bool CompareText(const char* command, int id, const char* seen, const char* expe
     char seenShown[kShown * 4 + 32], expectedShown[kShown * 4 + 32];
     if (same) {
         Excerpt(seen, 0, seenShown, sizeof seenShown);
-        Line("ok   %s %d: '%s'%s", command, id, seenShown,
-             strlen(seen) > kShown ? " (the whole text matches)" : "");
-        return true;
+        return Line("ok   %s %d: '%s'%s", command, id, seenShown,
+                    strlen(seen) > kShown ? " (the whole text matches)" : "");
     }
     // Long texts: show where they part.
     size_t at = 0;
@@ -403,10 +372,8 @@ bool CompareText(const char* command, int id, const char* seen, const char* expe
 
 bool ExpectState(const char* command, int id, const char* what, int expected, int seen)
 {
-    if (expected == seen) {
-        Line("ok   %s %d: %s %d", command, id, what, seen);
-        return true;
-    }
+    if (expected == seen)
+        return Line("ok   %s %d: %s %d", command, id, what, seen);
     return Fail("%s %d: expected %s %d, seen %d", command, id, what, expected, seen);
 }
 
@@ -506,8 +473,7 @@ bool DoMilliseconds(Args& args, const char* command, int sleep)
         Sleep((DWORD)value);
     else
         g_timeoutMs = (DWORD)value;
-    Line(sleep ? "ok   %s %ld" : "ok   %s %lu", command, sleep ? value : (long)g_timeoutMs);
-    return true;
+    return Line(sleep ? "ok   %s %ld" : "ok   %s %lu", command, sleep ? value : (long)g_timeoutMs);
 }
 
 bool DoFailOn(Args& args, const char* command, int)
@@ -515,8 +481,7 @@ bool DoFailOn(Args& args, const char* command, int)
     g_failOn = args.Take();
     if (!g_failOn)
         return UsageError(command, "caption missing");
-    Line("ok   fail-on '%s'", g_failOn);
-    return true;
+    return Line("ok   fail-on '%s'", g_failOn);
 }
 
 // Every wait for a dialog: by caption (exact, prefix, message box), by owner (the selected
@@ -553,8 +518,7 @@ bool DoAbsent(Args& args, const char* command, int)
             return Fail("absent: a dialog with caption '%s' is shown", caption);
         Sleep(kPollMs);
     } while (GetTickCount() - start < (DWORD)ms);
-    Line("ok   absent '%s' (%ld ms)", caption, ms);
-    return true;
+    return Line("ok   absent '%s' (%ld ms)", caption, ms);
 }
 
 // mode 1: hidden is enough.
@@ -570,20 +534,17 @@ bool DoWaitGone(Args& args, const char* command, int hiddenIsEnough)
                         hiddenIsEnough ? "visible" : "there", timeoutMs);
         Sleep(kPollMs);
     }
-    Line("ok   %s", command);
-    return true;
+    return Line("ok   %s", command);
 }
 
 bool DoExpectAlone(Args&, const char* command, int)
 {
     if (NoWindow(command))
         return false;
-    Match others = {kOwned, NULL, NULL, NULL};
-    EnumWindows(CountOthers, (LPARAM)&others);
-    if (others.found)
-        return Fail("%s: another dialog is visible: %p", command, (void*)others.found);
-    Line("ok   expect-alone");
-    return true;
+    HWND other = FindDialog(kOther, NULL, NULL);
+    if (other)
+        return Fail("%s: another dialog is visible: %p", command, (void*)other);
+    return Line("ok   expect-alone");
 }
 
 bool DoList(Args&, const char*, int)
@@ -603,8 +564,7 @@ bool DoCaption(Args& args, const char* command, int how)
     if (expected)
         return CompareText(command, 0, caption, expected, (char)how);
     Escape(caption, shown, sizeof shown);
-    Line("ok   caption '%s'", shown);
-    return true;
+    return Line("ok   caption '%s'", shown);
 }
 
 // The whole file, NUL-terminated (malloc'ed); NULL when it cannot be read.
@@ -625,7 +585,8 @@ char* ReadFileText(const char* path)
     return text;
 }
 
-// mode 0: print; '=', '^', '~': compare with TEXT; 'f': compare with a file's text.
+// mode 0: print; '=', '^', '~': compare with TEXT; 'f': compare with a file's text; 'w': wait
+// until the text is TEXT (a control that does not answer shows "").
 bool DoText(Args& args, const char* command, int how)
 {
     HWND control = NULL;
@@ -643,12 +604,20 @@ bool DoText(Args& args, const char* command, int how)
     } else if (how) {
         expected = TakeText(args, command);
     }
+    DWORD timeoutMs = how == 'w' ? TakeTimeout(args) : 0, start = GetTickCount();
     char* seen = ReadText(control);
+    while (how == 'w' && !(seen && strcmp(seen, expected) == 0) &&
+           GetTickCount() - start < timeoutMs) {
+        free(seen);
+        Sleep(kPollMs);
+        seen = ReadText(control);
+    }
     bool ok = true;
-    if (!seen) {
+    if (!seen && how != 'w') {
         ok = Fail("%s %d: the control does not answer WM_GETTEXT", command, id);
     } else if (expected) {
-        ok = CompareText(command, id, seen, expected, how == 'f' ? '=' : (char)how);
+        char compare = how == 'f' || how == 'w' ? '=' : (char)how;
+        ok = CompareText(command, id, seen ? seen : "", expected, compare);
     } else {
         size_t size = strlen(seen) * 4 + 16;
         char* shown = (char*)malloc(size);
@@ -663,28 +632,6 @@ bool DoText(Args& args, const char* command, int how)
     return ok;
 }
 
-bool DoWaitText(Args& args, const char* command, int)
-{
-    HWND control = NULL;
-    int id = 0;
-    if (!TakeControl(args, command, &control, &id))
-        return false;
-    const char* expected = TakeText(args, command);
-    DWORD timeoutMs = TakeTimeout(args);
-    DWORD start = GetTickCount();
-    for (;;) {
-        char* seen = ReadText(control);
-        bool same = seen && strcmp(seen, expected) == 0;
-        if (same || GetTickCount() - start >= timeoutMs) {
-            bool ok = CompareText(command, id, seen ? seen : "", expected, '=');
-            free(seen);
-            return ok;
-        }
-        free(seen);
-        Sleep(kPollMs);
-    }
-}
-
 bool DoExpectChildText(Args& args, const char* command, int)
 {
     const char* expected = TakeText(args, command);
@@ -694,8 +641,7 @@ bool DoExpectChildText(Args& args, const char* command, int)
     EnumChildWindows(g_window, SearchChild, (LPARAM)&search);
     if (!search.found)
         return Fail("%s: no control shows '%s'", command, expected);
-    Line("ok   %s: control %d shows '%s'", command, GetDlgCtrlID(search.found), expected);
-    return true;
+    return Line("ok   %s: control %d shows '%s'", command, GetDlgCtrlID(search.found), expected);
 }
 
 bool DoTreeSelectRoot(Args&, const char* command, int)
@@ -715,8 +661,7 @@ bool DoTreeSelectRoot(Args&, const char* command, int)
                         kSendTimeoutMs, &selected);
     if (!selected)
         return Fail("%s: the tree view refused to select its root item", command);
-    Line("ok   tree-select-root");
-    return true;
+    return Line("ok   tree-select-root");
 }
 
 enum StateKind { kEnabled, kVisible, kChecked };
@@ -747,8 +692,7 @@ bool DoFocus(Args& args, const char* command, int compare)
     HWND focus = FocusedWindow(g_window);
     int focusId = focus ? GetDlgCtrlID(focus) : -1;
     if (!compare) {
-        Line("ok   focus %d", focusId);
-        return true;
+        return Line("ok   focus %d", focusId);
     }
     return ExpectState(command, (int)expected, "focus on control", (int)expected, focusId);
 }
@@ -760,8 +704,7 @@ bool DoClick(Args& args, const char* command, int)
     if (!TakeControl(args, command, &control, &id) || !Pressable(command, control, id) ||
         !Press(command, control, id))
         return false;
-    Line("ok   click %d", id);
-    return true;
+    return Line("ok   click %d", id);
 }
 
 bool DoCheck(Args& args, const char* command, int)
@@ -791,8 +734,7 @@ bool DoSetText(Args& args, const char* command, int)
                              &result) ||
         !result)
         return Fail("set-text %d: WM_SETTEXT refused", id);
-    Line("ok   set-text %d", id);
-    return true;
+    return Line("ok   set-text %d", id);
 }
 
 bool DoKey(Args& args, const char* command, int)
@@ -819,8 +761,7 @@ bool DoKey(Args& args, const char* command, int)
     if (!PostMessageA(target, WM_KEYDOWN, key, 1 | (scan << 16)) ||
         !PostMessageA(target, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000u))
         return Fail("%s %s: not delivered", command, name);
-    Line("ok   key %s", name);
-    return true;
+    return Line("ok   key %s", name);
 }
 
 // mode 0: WM_CLOSE; 1: WM_SYSCOMMAND with the number that follows.
@@ -833,8 +774,7 @@ bool DoPost(Args& args, const char* command, int sysCommand)
         return false;
     if (!PostMessageA(g_window, sysCommand ? WM_SYSCOMMAND : WM_CLOSE, (WPARAM)value, 0))
         return Fail("%s: not delivered", command);
-    Line(sysCommand ? "ok   %s %ld" : "ok   %s", command, value);
-    return true;
+    return Line(sysCommand ? "ok   %s %ld" : "ok   %s", command, value);
 }
 
 const Command kCommands[] = {
@@ -859,7 +799,7 @@ const Command kCommands[] = {
     {"expect-text-prefix", DoText, '^'},          // ID TEXT
     {"expect-text-contains", DoText, '~'},        // ID TEXT
     {"expect-text-file", DoText, 'f'},            // ID FILE: the file's text up to a NUL
-    {"wait-text", DoWaitText, 0},                 // ID TEXT [MS]
+    {"wait-text", DoText, 'w'},                   // ID TEXT [MS]
     {"expect-child-text", DoExpectChildText, 0},  // TEXT: some control shows it
     {"tree-select-root", DoTreeSelectRoot, 0},    // select the tree view's root
     {"expect-enabled", DoExpectState, kEnabled},  // ID 0|1
@@ -883,10 +823,6 @@ bool Run(Args& args)
             return kCommands[i].handler(args, command, kCommands[i].mode);
     return UsageError(command, "unknown command");
 }
-
-// ---------------------------------------------------------------------------------------------
-// Script files
-// ---------------------------------------------------------------------------------------------
 
 // Splits a script into words: blanks separate, "..." groups (\" is a quote inside), a word
 // starting with # comments out the rest of its line. The words point into the buffer.
