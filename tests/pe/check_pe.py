@@ -40,34 +40,25 @@ class PeImage:
 
     def __init__(self, path):
         with open(path, "rb") as f:
-            self.data = f.read()
-        self.path = path
-        data = self.data
+            self.data = data = f.read()
         if len(data) < 0x40 or data[:2] != b"MZ":
             raise PeError("no MZ header")
         pe = self.u32(0x3C)
         if data[pe:pe + 4] != b"PE\0\0":
             raise PeError("no PE signature")
         coff = pe + 4
-        (self.machine, sections, _, _, _, optional_size, self.characteristics) = struct.unpack_from(
-            "<HHIIIHH", data, coff)
+        self.machine, sections, _, _, _, optional_size, _ = struct.unpack_from("<HHIIIHH", data, coff)
         opt = coff + 20
-        self.magic = self.u16(opt)
-        if self.magic != PE32_MAGIC:
-            raise PeError("not a PE32 image (optional header magic 0x%x)" % self.magic)
+        if self.u16(opt) != PE32_MAGIC:
+            raise PeError("not a PE32 image (optional header magic 0x%x)" % self.u16(opt))
         self.os_version = (self.u16(opt + 40), self.u16(opt + 42))
         self.subsystem_version = (self.u16(opt + 48), self.u16(opt + 50))
         self.subsystem = self.u16(opt + 68)
-        directory_count = self.u32(opt + 92)
-        self.directories = []
-        for i in range(min(directory_count, 16)):
-            self.directories.append(struct.unpack_from("<II", data, opt + 96 + 8 * i))
-        self.sections = []
-        table = opt + optional_size
-        for i in range(sections):
-            name, vsize, vaddr, rawsize, rawptr = struct.unpack_from("<8sIIII", data, table + 40 * i)
-            self.sections.append((name.rstrip(b"\0").decode("latin-1"), vaddr, max(vsize, rawsize),
-                                  rawptr, rawsize))
+        self.directories = [struct.unpack_from("<II", data, opt + 96 + 8 * i)
+                            for i in range(min(self.u32(opt + 92), 16))]
+        # (virtual size, virtual address, raw size, raw offset) of each section, its name skipped
+        self.sections = [struct.unpack_from("<8xIIII", data, opt + optional_size + 40 * i)
+                         for i in range(sections)]
 
     def u16(self, offset):
         return struct.unpack_from("<H", self.data, offset)[0]
@@ -76,8 +67,8 @@ class PeImage:
         return struct.unpack_from("<I", self.data, offset)[0]
 
     def offset_of(self, rva):
-        for _, vaddr, size, rawptr, rawsize in self.sections:
-            if vaddr <= rva < vaddr + size:
+        for vsize, vaddr, rawsize, rawptr in self.sections:
+            if vaddr <= rva < vaddr + max(vsize, rawsize):
                 if rva - vaddr >= rawsize:
                     raise PeError("RVA 0x%x lies in uninitialised data" % rva)
                 return rawptr + rva - vaddr
@@ -191,16 +182,13 @@ def late_instructions(objdump, path):
 
 
 def check(path, allowed, refused, loaded, allowed_dlls, objdump):
-    problems = []
     image = PeImage(path)
-    if image.machine != IMAGE_FILE_MACHINE_I386:
-        problems.append("machine 0x%x is not i386" % image.machine)
-    if image.os_version != (4, 0):
-        problems.append("operating-system version %d.%d, want 4.0" % image.os_version)
-    if image.subsystem_version != (4, 0):
-        problems.append("subsystem version %d.%d, want 4.0" % image.subsystem_version)
-    if image.subsystem != IMAGE_SUBSYSTEM_WINDOWS_GUI:
-        problems.append("subsystem %d is not the Windows GUI (2)" % image.subsystem)
+    headers = [("machine 0x%x is not i386", image.machine, IMAGE_FILE_MACHINE_I386),
+               ("operating-system version %d.%d, want 4.0", image.os_version, (4, 0)),
+               ("subsystem version %d.%d, want 4.0", image.subsystem_version, (4, 0)),
+               ("subsystem %d is not the Windows GUI (2)", image.subsystem,
+                IMAGE_SUBSYSTEM_WINDOWS_GUI)]
+    problems = [message % seen for message, seen, wanted in headers if seen != wanted]
 
     print("%s: os %d.%d, subsystem %d %d.%d" % (path, image.os_version[0], image.os_version[1],
                                                  image.subsystem, image.subsystem_version[0],

@@ -20,26 +20,13 @@
 
 namespace {
 
+// By the value of SERVICE_STOPPED (1) to SERVICE_PAUSED (7).
 const char* StateName(DWORD state)
 {
-    switch (state) {
-    case SERVICE_STOPPED:
-        return "STOPPED";
-    case SERVICE_START_PENDING:
-        return "START_PENDING";
-    case SERVICE_STOP_PENDING:
-        return "STOP_PENDING";
-    case SERVICE_RUNNING:
-        return "RUNNING";
-    case SERVICE_CONTINUE_PENDING:
-        return "CONTINUE_PENDING";
-    case SERVICE_PAUSE_PENDING:
-        return "PAUSE_PENDING";
-    case SERVICE_PAUSED:
-        return "PAUSED";
-    default:
-        return "UNKNOWN";
-    }
+    static const char* const kNames[] = {"UNKNOWN",       "STOPPED", "START_PENDING",
+                                         "STOP_PENDING",  "RUNNING", "CONTINUE_PENDING",
+                                         "PAUSE_PENDING", "PAUSED"};
+    return state < sizeof kNames / sizeof kNames[0] ? kNames[state] : "UNKNOWN";
 }
 
 int Fail(const char* what, const char* name)
