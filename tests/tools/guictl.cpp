@@ -33,6 +33,9 @@ const int kCaptionSize = 512;
 DWORD g_timeoutMs = 10000;
 HWND g_window = NULL;
 const char* g_failOn = NULL;
+// The control named by the ID argument of the command running, and its id.
+HWND g_control = NULL;
+int g_id = 0;
 
 // Prints one line; true, so that a command can end with its "ok" line.
 bool Line(const char* format, ...)
@@ -261,36 +264,35 @@ DWORD TakeTimeout(Args& args, DWORD absent = g_timeoutMs)
     return (DWORD)value;
 }
 
-// Control id argument: a number, -1 for 0xFFFF, or "." for the selected window itself.
-bool TakeControl(Args& args, const char* command, HWND* control, int* id)
+// Control id argument into g_control and g_id: a number, -1 for 0xFFFF, or "." for the selected
+// window itself.
+bool TakeControl(Args& args, const char* command)
 {
     const char* word = args.Take();
     if (!word)
         return UsageError(command, "control id missing");
     if (!g_window || !IsWindow(g_window))
         return Fail("%s: no window selected (or it is gone)", command);
-    if (strcmp(word, ".") == 0) {
-        *control = g_window;
-        *id = 0;
+    g_control = g_window;
+    g_id = 0;
+    if (strcmp(word, ".") == 0)
         return true;
-    }
     long value = 0;
     if (!ParseNumber(word, &value))
         return UsageError(command, "control id is not a number");
-    *id = (int)(value & 0xFFFF);
-    *control = GetDlgItem(g_window, *id);
-    if (!*control)
-        return Fail("%s %s: the selected window has no control %d", command, word, *id);
+    g_id = (int)(value & 0xFFFF);
+    g_control = GetDlgItem(g_window, g_id);
+    if (!g_control)
+        return Fail("%s %s: the selected window has no control %d", command, word, g_id);
     return true;
 }
 
-bool TakeFlag(Args& args, const char* command, int* flag)
+int TakeFlag(Args& args, const char* command)
 {
     const char* word = args.Take();
     if (!word || (strcmp(word, "0") && strcmp(word, "1")))
-        return UsageError(command, "expected 0 or 1");
-    *flag = word[0] == '1';
-    return true;
+        UsageError(command, "expected 0 or 1");
+    return word[0] == '1';
 }
 
 // TEXT argument, with escapes decoded when preceded by -e.
@@ -377,12 +379,12 @@ bool ExpectState(const char* command, int id, const char* what, int expected, in
     return Fail("%s %d: expected %s %d, seen %d", command, id, what, expected, seen);
 }
 
-// A check box's state; a control that does not answer has none (not "unticked").
-bool Checked(const char* command, HWND control, int id, int* checked)
+// The check box's state; a control that does not answer has none (not "unticked").
+bool Checked(const char* command, int* checked)
 {
     DWORD_PTR state = 0;
-    if (!SendMessageTimeoutA(control, BM_GETCHECK, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &state))
-        return Fail("%s %d: the control does not answer BM_GETCHECK", command, id);
+    if (!SendMessageTimeoutA(g_control, BM_GETCHECK, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &state))
+        return Fail("%s %d: the control does not answer BM_GETCHECK", command, g_id);
     *checked = state == BST_CHECKED;
     return true;
 }
@@ -398,32 +400,23 @@ HWND FocusedWindow(HWND dialog)
 }
 
 // A user can press only what is shown and enabled.
-bool Pressable(const char* command, HWND control, int id)
+bool Pressable(const char* command)
 {
-    if (!IsWindowVisible(control))
-        return Fail("%s %d: the control is hidden", command, id);
-    if (!IsWindowEnabled(control))
-        return Fail("%s %d: the control is disabled", command, id);
+    if (!IsWindowVisible(g_control))
+        return Fail("%s %d: the control is hidden", command, g_id);
+    if (!IsWindowEnabled(g_control))
+        return Fail("%s %d: the control is disabled", command, g_id);
     return true;
 }
 
 struct ChildSearch {
-    const char* text;       // child with this text, or
-    const char* className;  // child of this class
+    const char* text;
     HWND found;
 };
 
 BOOL CALLBACK SearchChild(HWND child, LPARAM param)
 {
     ChildSearch* search = (ChildSearch*)param;
-    if (search->className) {
-        char cls[64];
-        if (GetClassNameA(child, cls, sizeof cls) && lstrcmpiA(cls, search->className) == 0) {
-            search->found = child;
-            return FALSE;
-        }
-        return TRUE;
-    }
     char* text = ReadText(child);
     bool same = text && strcmp(text, search->text) == 0;
     free(text);
@@ -437,14 +430,15 @@ BOOL CALLBACK SearchChild(HWND child, LPARAM param)
 // is done when the next command looks. The control's thread must answer first, so that a click
 // that times out has been taken up by a handler that runs a modal loop (a message box, the
 // installation run) and keeps running while this tool goes on.
-bool Press(const char* command, HWND control, int id)
+bool Press(const char* command)
 {
-    if (!SendMessageTimeoutA(control, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, NULL))
-        return Fail("%s %d: the program does not answer", command, id);
+    if (!SendMessageTimeoutA(g_control, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, NULL))
+        return Fail("%s %d: the program does not answer", command, g_id);
     SetLastError(0);
-    if (!SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_NORMAL, kClickTimeoutMs, NULL) &&
+    if (!SendMessageTimeoutA(g_control, BM_CLICK, 0, 0, SMTO_NORMAL, kClickTimeoutMs, NULL) &&
         GetLastError() != ERROR_TIMEOUT)
-        return Fail("%s %d: the click was not delivered (error %lu)", command, id, GetLastError());
+        return Fail("%s %d: the click was not delivered (error %lu)", command, g_id,
+                    GetLastError());
     return true;
 }
 
@@ -456,11 +450,13 @@ bool NoWindow(const char* command)
     return true;
 }
 
-// One command: its name, its handler, and a mode for handlers that several commands share.
+// One command: its name, its handler, a mode for handlers that several commands share, and
+// whether its first argument is a control ID (taken before the handler runs).
 struct Command {
     const char* name;
     bool (*handler)(Args& args, const char* command, int mode);
     int mode;
+    bool control = false;
 };
 
 // mode 0: set the default time-out; 1: sleep.
@@ -589,10 +585,6 @@ char* ReadFileText(const char* path)
 // until the text is TEXT (a control that does not answer shows "").
 bool DoText(Args& args, const char* command, int how)
 {
-    HWND control = NULL;
-    int id = 0;
-    if (!TakeControl(args, command, &control, &id))
-        return false;
     char *expected = NULL, *fromFile = NULL;
     if (how == 'f') {
         const char* path = args.Take();
@@ -605,25 +597,25 @@ bool DoText(Args& args, const char* command, int how)
         expected = TakeText(args, command);
     }
     DWORD timeoutMs = how == 'w' ? TakeTimeout(args) : 0, start = GetTickCount();
-    char* seen = ReadText(control);
+    char* seen = ReadText(g_control);
     while (how == 'w' && !(seen && strcmp(seen, expected) == 0) &&
            GetTickCount() - start < timeoutMs) {
         free(seen);
         Sleep(kPollMs);
-        seen = ReadText(control);
+        seen = ReadText(g_control);
     }
     bool ok = true;
     if (!seen && how != 'w') {
-        ok = Fail("%s %d: the control does not answer WM_GETTEXT", command, id);
+        ok = Fail("%s %d: the control does not answer WM_GETTEXT", command, g_id);
     } else if (expected) {
         char compare = how == 'f' || how == 'w' ? '=' : (char)how;
-        ok = CompareText(command, id, seen ? seen : "", expected, compare);
+        ok = CompareText(command, g_id, seen ? seen : "", expected, compare);
     } else {
         size_t size = strlen(seen) * 4 + 16;
         char* shown = (char*)malloc(size);
         if (shown) {
             Escape(seen, shown, size);
-            Line("ok   text %d: '%s'", id, shown);
+            Line("ok   text %d: '%s'", g_id, shown);
             free(shown);
         }
     }
@@ -637,7 +629,7 @@ bool DoExpectChildText(Args& args, const char* command, int)
     const char* expected = TakeText(args, command);
     if (NoWindow(command))
         return false;
-    ChildSearch search = {expected, NULL, NULL};
+    ChildSearch search = {expected, NULL};
     EnumChildWindows(g_window, SearchChild, (LPARAM)&search);
     if (!search.found)
         return Fail("%s: no control shows '%s'", command, expected);
@@ -648,17 +640,15 @@ bool DoTreeSelectRoot(Args&, const char* command, int)
 {
     if (NoWindow(command))
         return false;
-    ChildSearch search = {NULL, WC_TREEVIEWA, NULL};
-    EnumChildWindows(g_window, SearchChild, (LPARAM)&search);
-    if (!search.found)
+    HWND tree = FindWindowExA(g_window, NULL, WC_TREEVIEWA, NULL);
+    if (!tree)
         return Fail("%s: the window has no tree view", command);
     DWORD_PTR root = 0, selected = 0;
-    SendMessageTimeoutA(search.found, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_NORMAL, kSendTimeoutMs,
-                        &root);
+    SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_NORMAL, kSendTimeoutMs, &root);
     if (!root)
         return Fail("%s: the tree view has no root item", command);
-    SendMessageTimeoutA(search.found, TVM_SELECTITEM, TVGN_CARET, (LPARAM)root, SMTO_NORMAL,
-                        kSendTimeoutMs, &selected);
+    SendMessageTimeoutA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)root, SMTO_NORMAL, kSendTimeoutMs,
+                        &selected);
     if (!selected)
         return Fail("%s: the tree view refused to select its root item", command);
     return Line("ok   tree-select-root");
@@ -668,17 +658,12 @@ enum StateKind { kEnabled, kVisible, kChecked };
 
 bool DoExpectState(Args& args, const char* command, int kind)
 {
-    HWND control = NULL;
-    int id = 0, flag = 0;
-    if (!TakeControl(args, command, &control, &id) || !TakeFlag(args, command, &flag))
-        return false;
+    int flag = TakeFlag(args, command), checked = 0;
     if (kind == kEnabled)
-        return ExpectState(command, id, "enabled", flag, IsWindowEnabled(control) ? 1 : 0);
+        return ExpectState(command, g_id, "enabled", flag, IsWindowEnabled(g_control) ? 1 : 0);
     if (kind == kVisible)
-        return ExpectState(command, id, "visible", flag, IsWindowVisible(control) ? 1 : 0);
-    int checked = 0;
-    return Checked(command, control, id, &checked) &&
-           ExpectState(command, id, "checked", flag, checked);
+        return ExpectState(command, g_id, "visible", flag, IsWindowVisible(g_control) ? 1 : 0);
+    return Checked(command, &checked) && ExpectState(command, g_id, "checked", flag, checked);
 }
 
 // mode 0: print; 1: compare.
@@ -691,65 +676,46 @@ bool DoFocus(Args& args, const char* command, int compare)
         return false;
     HWND focus = FocusedWindow(g_window);
     int focusId = focus ? GetDlgCtrlID(focus) : -1;
-    if (!compare) {
+    if (!compare)
         return Line("ok   focus %d", focusId);
-    }
     return ExpectState(command, (int)expected, "focus on control", (int)expected, focusId);
 }
 
-bool DoClick(Args& args, const char* command, int)
+bool DoClick(Args&, const char* command, int)
 {
-    HWND control = NULL;
-    int id = 0;
-    if (!TakeControl(args, command, &control, &id) || !Pressable(command, control, id) ||
-        !Press(command, control, id))
-        return false;
-    return Line("ok   click %d", id);
+    return Pressable(command) && Press(command) && Line("ok   click %d", g_id);
 }
 
 bool DoCheck(Args& args, const char* command, int)
 {
-    HWND control = NULL;
-    int id = 0, flag = 0, checked = 0;
-    if (!TakeControl(args, command, &control, &id) || !TakeFlag(args, command, &flag) ||
-        !Pressable(command, control, id) || !Checked(command, control, id, &checked))
+    int flag = TakeFlag(args, command), checked = 0;
+    if (!Pressable(command) || !Checked(command, &checked) || (checked != flag && !Press(command)))
         return false;
-    if (checked != flag && !Press(command, control, id))
-        return false;
-    return Checked(command, control, id, &checked) &&
-           ExpectState(command, id, "checked", flag, checked);
+    return Checked(command, &checked) && ExpectState(command, g_id, "checked", flag, checked);
 }
 
 bool DoSetText(Args& args, const char* command, int)
 {
-    HWND control = NULL;
-    int id = 0;
-    if (!TakeControl(args, command, &control, &id))
-        return false;
     const char* text = TakeText(args, command);
-    if (!Pressable(command, control, id))
+    if (!Pressable(command))
         return false;
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(control, WM_SETTEXT, 0, (LPARAM)text, SMTO_NORMAL, kSendTimeoutMs,
+    if (!SendMessageTimeoutA(g_control, WM_SETTEXT, 0, (LPARAM)text, SMTO_NORMAL, kSendTimeoutMs,
                              &result) ||
         !result)
-        return Fail("set-text %d: WM_SETTEXT refused", id);
-    return Line("ok   set-text %d", id);
+        return Fail("set-text %d: WM_SETTEXT refused", g_id);
+    return Line("ok   set-text %d", g_id);
 }
 
 bool DoKey(Args& args, const char* command, int)
 {
-    static const struct {
-        const char* name;
-        WPARAM key;
-    } kKeys[] = {{"esc", VK_ESCAPE}, {"enter", VK_RETURN}, {"tab", VK_TAB}};
     const char* name = args.Take();
     if (!name)
         return UsageError(command, "key name missing");
-    WPARAM key = 0;
-    for (size_t i = 0; i < sizeof kKeys / sizeof kKeys[0]; ++i)
-        if (lstrcmpiA(name, kKeys[i].name) == 0)
-            key = kKeys[i].key;
+    WPARAM key = lstrcmpiA(name, "esc") == 0     ? VK_ESCAPE
+                 : lstrcmpiA(name, "enter") == 0 ? VK_RETURN
+                 : lstrcmpiA(name, "tab") == 0   ? VK_TAB
+                                                 : 0;
     if (!key)
         return UsageError(command, "esc, enter or tab expected");
     if (NoWindow(command))
@@ -794,33 +760,34 @@ const Command kCommands[] = {
     {"caption", DoCaption, 0},                    // print the caption
     {"expect-caption", DoCaption, '='},           // TEXT
     {"expect-caption-prefix", DoCaption, '^'},    // TEXT
-    {"text", DoText, 0},                          // ID: print the text, escaped
-    {"expect-text", DoText, '='},                 // ID TEXT
-    {"expect-text-prefix", DoText, '^'},          // ID TEXT
-    {"expect-text-contains", DoText, '~'},        // ID TEXT
-    {"expect-text-file", DoText, 'f'},            // ID FILE: the file's text up to a NUL
-    {"wait-text", DoText, 'w'},                   // ID TEXT [MS]
+    {"text", DoText, 0, true},                    // ID: print the text, escaped
+    {"expect-text", DoText, '=', true},           // ID TEXT
+    {"expect-text-prefix", DoText, '^', true},    // ID TEXT
+    {"expect-text-contains", DoText, '~', true},  // ID TEXT
+    {"expect-text-file", DoText, 'f', true},      // ID FILE: the file's text up to a NUL
+    {"wait-text", DoText, 'w', true},             // ID TEXT [MS]
     {"expect-child-text", DoExpectChildText, 0},  // TEXT: some control shows it
     {"tree-select-root", DoTreeSelectRoot, 0},    // select the tree view's root
-    {"expect-enabled", DoExpectState, kEnabled},  // ID 0|1
-    {"expect-visible", DoExpectState, kVisible},  // ID 0|1
-    {"expect-checked", DoExpectState, kChecked},  // ID 0|1 (no answer fails)
-    {"focus", DoFocus, 0},                        // print the id of the focused control
-    {"expect-focus", DoFocus, 1},                 // ID
-    {"click", DoClick, 0},                        // ID: BM_CLICK; fails when not delivered
-    {"check", DoCheck, 0},                        // ID 0|1: click if it differs, then check
-    {"set-text", DoSetText, 0},                   // ID TEXT: WM_SETTEXT
-    {"key", DoKey, 0},                            // esc|enter|tab: posted to the focus
-    {"close", DoPost, 0},                         // post WM_CLOSE
-    {"syscommand", DoPost, 1},                    // N: post WM_SYSCOMMAND N (16: About)
+    {"expect-enabled", DoExpectState, kEnabled, true},  // ID 0|1
+    {"expect-visible", DoExpectState, kVisible, true},  // ID 0|1
+    {"expect-checked", DoExpectState, kChecked, true},  // ID 0|1 (no answer fails)
+    {"focus", DoFocus, 0},                              // print the id of the focused control
+    {"expect-focus", DoFocus, 1},                       // ID
+    {"click", DoClick, 0, true},                        // ID: BM_CLICK; fails when not delivered
+    {"check", DoCheck, 0, true},                        // ID 0|1: click if it differs, then check
+    {"set-text", DoSetText, 0, true},                   // ID TEXT: WM_SETTEXT
+    {"key", DoKey, 0},                                  // esc|enter|tab: posted to the focus
+    {"close", DoPost, 0},                               // post WM_CLOSE
+    {"syscommand", DoPost, 1},                          // N: post WM_SYSCOMMAND N (16: About)
 };
 
 bool Run(Args& args)
 {
     const char* command = args.Take();
-    for (size_t i = 0; i < sizeof kCommands / sizeof kCommands[0]; ++i)
-        if (strcmp(command, kCommands[i].name) == 0)
-            return kCommands[i].handler(args, command, kCommands[i].mode);
+    for (const Command& entry : kCommands)
+        if (strcmp(command, entry.name) == 0)
+            return (!entry.control || TakeControl(args, command)) &&
+                   entry.handler(args, command, entry.mode);
     return UsageError(command, "unknown command");
 }
 
