@@ -69,12 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // True means every level exists now, the last one included. A UNC path without a share
     // (\\server or \\server\) has no level: it is accepted without a test.
     std::string walked = path.empty() || path.back() != '\\' ? path + "\\" : path;
-    bool noShare = false;
-    if (walked.compare(0, 2, "\\\\") == 0) {
-        size_t serverEnd = walked.find('\\', 2);
-        noShare =
-            serverEnd == std::string::npos || walked.find('\\', serverEnd + 1) == std::string::npos;
-    }
+    size_t serverEnd = walked.find('\\', 2);
+    bool noShare =
+        walked.compare(0, 2, "\\\\") == 0 &&
+        (serverEnd == std::string::npos || walked.find('\\', serverEnd + 1) == std::string::npos);
     if (created && resolvable && !noShare)
         FUZZ_CHECK(GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES);
     return 0;

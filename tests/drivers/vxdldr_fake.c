@@ -1,7 +1,5 @@
-/* Test stand-in for the Windows 9x VxD loader: a kernel driver that creates \Device\VXDLDR with
- * the link \DosDevices\VXDLDR, keeps a load count per VxD name, answers the load (1) and unload
- * (2) requests from those counts and logs every request for the test to read back.
- * vxdldr_protocol.h documents the requests and the log. */
+/* Test stand-in for the Windows 9x VxD loader, a kernel driver that keeps a load count per VxD
+ * name and logs every request; vxdldr_protocol.h documents its device, requests and log. */
 #include <ddk/wdm.h>
 
 #include "vxdldr_protocol.h"
@@ -118,7 +116,6 @@ static void LogRequest(ULONG code, const char* in, ULONG inLen, ULONG outLen, NT
         entry->inputLength = inLen;
         entry->outputLength = outLen;
         entry->status = status;
-        memset(entry->input, 0, sizeof(entry->input));
         if (in)
             memcpy(entry->input, in, kept);
         entry->vxdKeys = CountVxdKeys();

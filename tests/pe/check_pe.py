@@ -47,7 +47,8 @@ class PeImage:
         if data[pe:pe + 4] != b"PE\0\0":
             raise PeError("no PE signature")
         coff = pe + 4
-        self.machine, sections, _, _, _, optional_size, _ = struct.unpack_from("<HHIIIHH", data, coff)
+        self.machine, sections, _, _, _, optional_size, _ = struct.unpack_from(
+            "<HHIIIHH", data, coff)
         opt = coff + 20
         if self.u16(opt) != PE32_MAGIC:
             raise PeError("not a PE32 image (optional header magic 0x%x)" % self.u16(opt))
@@ -80,18 +81,14 @@ class PeImage:
         return self.data[start:end].decode("latin-1")
 
     def thunk_names(self, table_rva):
-        """Names (or '#ordinal') of one DLL's import lookup table."""
-        names = []
-        offset = self.offset_of(table_rva)
-        while True:
+        """Names (or '#ordinal') of one DLL's import lookup table; a name follows a 2-byte hint."""
+        names, offset = [], self.offset_of(table_rva)
+        while self.u32(offset):
             entry = self.u32(offset)
-            if entry == 0:
-                return names
-            if entry & 0x80000000:
-                names.append("#%d" % (entry & 0xFFFF))
-            else:
-                names.append(self.cstring(entry + 2))  # skip the hint
+            by_ordinal = entry & 0x80000000
+            names.append("#%d" % (entry & 0xFFFF) if by_ordinal else self.cstring(entry + 2))
             offset += 4
+        return names
 
     def descriptors(self, directory, layout, is_last):
         """The entries of an import or delay-load descriptor table, up to the empty one."""

@@ -264,6 +264,12 @@ DWORD TakeTimeout(Args& args, DWORD absent = g_timeoutMs)
     return (DWORD)value;
 }
 
+bool HaveWindow(const char* command)
+{
+    return (g_window && IsWindow(g_window)) ||
+           Fail("%s: no window selected (or it is gone)", command);
+}
+
 // Control id argument into g_control and g_id: a number, -1 for 0xFFFF, or "." for the selected
 // window itself.
 bool TakeControl(Args& args, const char* command)
@@ -271,8 +277,8 @@ bool TakeControl(Args& args, const char* command)
     const char* word = args.Take();
     if (!word)
         return UsageError(command, "control id missing");
-    if (!g_window || !IsWindow(g_window))
-        return Fail("%s: no window selected (or it is gone)", command);
+    if (!HaveWindow(command))
+        return false;
     g_control = g_window;
     g_id = 0;
     if (strcmp(word, ".") == 0)
@@ -341,13 +347,9 @@ void Excerpt(const char* text, size_t offset, char* out, size_t size)
 
 bool CompareText(const char* command, int id, const char* seen, const char* expected, char how)
 {
-    bool same = false;
-    if (how == '=')
-        same = strcmp(seen, expected) == 0;
-    else if (how == '^')
-        same = strncmp(seen, expected, strlen(expected)) == 0;
-    else
-        same = strstr(seen, expected) != NULL;
+    bool same = how == '='   ? strcmp(seen, expected) == 0
+                : how == '^' ? strncmp(seen, expected, strlen(expected)) == 0
+                             : strstr(seen, expected) != NULL;
     char seenShown[kShown * 4 + 32], expectedShown[kShown * 4 + 32];
     if (same) {
         Excerpt(seen, 0, seenShown, sizeof seenShown);
@@ -442,14 +444,6 @@ bool Press(const char* command)
     return true;
 }
 
-bool NoWindow(const char* command)
-{
-    if (g_window && IsWindow(g_window))
-        return false;
-    Fail("%s: no window selected (or it is gone)", command);
-    return true;
-}
-
 // One command: its name, its handler, a mode for handlers that several commands share, and
 // whether its first argument is a control ID (taken before the handler runs).
 struct Command {
@@ -535,7 +529,7 @@ bool DoWaitGone(Args& args, const char* command, int hiddenIsEnough)
 
 bool DoExpectAlone(Args&, const char* command, int)
 {
-    if (NoWindow(command))
+    if (!HaveWindow(command))
         return false;
     HWND other = FindDialog(kOther, NULL, NULL);
     if (other)
@@ -553,7 +547,7 @@ bool DoList(Args&, const char*, int)
 bool DoCaption(Args& args, const char* command, int how)
 {
     const char* expected = how ? TakeText(args, command) : NULL;
-    if (NoWindow(command))
+    if (!HaveWindow(command))
         return false;
     char caption[kCaptionSize], shown[kCaptionSize];
     Caption(g_window, caption, sizeof caption);
@@ -627,7 +621,7 @@ bool DoText(Args& args, const char* command, int how)
 bool DoExpectChildText(Args& args, const char* command, int)
 {
     const char* expected = TakeText(args, command);
-    if (NoWindow(command))
+    if (!HaveWindow(command))
         return false;
     ChildSearch search = {expected, NULL};
     EnumChildWindows(g_window, SearchChild, (LPARAM)&search);
@@ -638,7 +632,7 @@ bool DoExpectChildText(Args& args, const char* command, int)
 
 bool DoTreeSelectRoot(Args&, const char* command, int)
 {
-    if (NoWindow(command))
+    if (!HaveWindow(command))
         return false;
     HWND tree = FindWindowExA(g_window, NULL, WC_TREEVIEWA, NULL);
     if (!tree)
@@ -672,7 +666,7 @@ bool DoFocus(Args& args, const char* command, int compare)
     long expected = 0;
     if (compare && !ParseNumber(args.Take(), &expected))
         return UsageError(command, "control id expected");
-    if (NoWindow(command))
+    if (!HaveWindow(command))
         return false;
     HWND focus = FocusedWindow(g_window);
     int focusId = focus ? GetDlgCtrlID(focus) : -1;
@@ -718,7 +712,7 @@ bool DoKey(Args& args, const char* command, int)
                                                  : 0;
     if (!key)
         return UsageError(command, "esc, enter or tab expected");
-    if (NoWindow(command))
+    if (!HaveWindow(command))
         return false;
     HWND target = FocusedWindow(g_window);
     if (!target)
@@ -736,7 +730,7 @@ bool DoPost(Args& args, const char* command, int sysCommand)
     long value = 0;
     if (sysCommand && !ParseNumber(args.Take(), &value))
         return UsageError(command, "command id expected");
-    if (NoWindow(command))
+    if (!HaveWindow(command))
         return false;
     if (!PostMessageA(g_window, sysCommand ? WM_SYSCOMMAND : WM_CLOSE, (WPARAM)value, 0))
         return Fail("%s: not delivered", command);
