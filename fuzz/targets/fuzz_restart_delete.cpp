@@ -15,6 +15,7 @@
 #include "simulated_machine.h"
 #include "fuzz_input.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -43,26 +44,18 @@ bool Ours(const std::string& name)
     return false;
 }
 
-std::vector<std::string> Split(const std::string& bytes)
+// The pending-rename value without our deletes ("" when nothing is left), and how many went.
+std::string ExpectedValue(const std::string& bytes, int* withdrawn)
 {
     size_t end = bytes.size();
     if (end >= 2 && bytes[end - 1] == '\0' && bytes[end - 2] == '\0')
         --end;
     std::vector<std::string> strings;
     for (size_t pos = 0; pos < end;) {
-        size_t nul = bytes.find('\0', pos);
-        if (nul == std::string::npos || nul > end)
-            nul = end;
+        size_t nul = std::min(bytes.find('\0', pos), end);
         strings.push_back(bytes.substr(pos, nul - pos));
         pos = nul + 1;
     }
-    return strings;
-}
-
-// The pending-rename value without our deletes ("" when nothing is left), and how many went.
-std::string ExpectedValue(const std::string& bytes, int* withdrawn)
-{
-    std::vector<std::string> strings = Split(bytes);
     std::string kept;
     *withdrawn = 0;
     for (size_t i = 0; i < strings.size(); i += 2) {

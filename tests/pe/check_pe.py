@@ -119,13 +119,14 @@ class PeImage:
 
 
 def read_allowed(path):
-    """The allowed list: ({(dll lower-case, function): family}, {(dll, function): why refused}).
+    """The allowed list: ({(dll lower-case, function): family}, {(dll, function): why refused},
+    {dll loaded at run time}).
 
     A line "DLL function family (header)" allows a function; a line "! DLL function reason" names
     one that looks harmless but one of the two systems lacks, so that a failure says why; a line
     "@ DLL what it is" allows a DLL that the programs only load at run time.
     """
-    allowed, refused, loaded = {}, {}, {}
+    allowed, refused, loaded = {}, {}, set()
     with open(path, encoding="utf-8") as f:
         for number, line in enumerate(f, 1):
             line = line.strip()
@@ -133,8 +134,7 @@ def read_allowed(path):
                 continue
             table = allowed
             if line.startswith("@"):
-                parts = line[1:].split(None, 1)
-                loaded[parts[0].lower()] = parts[1] if len(parts) > 1 else ""
+                loaded.add(line[1:].split()[0].lower())
                 continue
             if line.startswith("!"):
                 table, line = refused, line[1:].strip()

@@ -83,26 +83,24 @@ int main(int argc, char** argv)
         Sleep(strtoul(argv[3], NULL, 10) * 1000);
         return 0;
     }
+    SERVICE_STATUS status;
     if (strcmp(command, "state") == 0) {
-        SERVICE_STATUS status;
         if (!QueryServiceStatus(service.Get(), &status))
             return Fail("query", name);
         printf("%s\n", StateName(status.dwCurrentState));
         return 0;
     }
-    if (strcmp(command, "start") == 0) {
-        if (!StartServiceA(service.Get(), 0, NULL))
-            return Fail("start", name);
-    } else if (strcmp(command, "stop") == 0) {
-        SERVICE_STATUS status;
-        if (!ControlService(service.Get(), SERVICE_CONTROL_STOP, &status))
-            return Fail("stop", name);
-    } else if (strcmp(command, "delete") == 0) {
-        if (!DeleteService(service.Get()))
-            return Fail("delete", name);
-    } else {
+    BOOL done = FALSE;
+    if (strcmp(command, "start") == 0)
+        done = StartServiceA(service.Get(), 0, NULL);
+    else if (strcmp(command, "stop") == 0)
+        done = ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);
+    else if (strcmp(command, "delete") == 0)
+        done = DeleteService(service.Get());
+    else
         return Usage();
-    }
+    if (!done)
+        return Fail(command, name);
     printf("%s %s: ok\n", command, name);
     return 0;
 }
