@@ -52,8 +52,7 @@ bool IsOwnKey(const std::string& key, const NameSet& names)
     return false;
 }
 
-// Every entry of `before` or `after` (registry keys, services) that was added, changed or
-// removed is one that `isOwn` allows.
+// Every registry key or service added, changed or removed is one that `isOwn` allows.
 template <typename Map, typename IsOwn>
 void CheckChanges(const Map& before, const Map& after, IsOwn isOwn)
 {

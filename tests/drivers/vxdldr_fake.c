@@ -30,12 +30,9 @@ static LOADED_NAME* FindName(const char* name, int add)
 {
     LOADED_NAME* free_slot = NULL;
     for (int i = 0; i < MAX_NAMES; ++i) {
-        if (g_names[i].name[0] == '\0') {
-            if (!free_slot)
-                free_slot = &g_names[i];
-            continue;
-        }
-        if (strcmp(g_names[i].name, name) == 0)
+        if (g_names[i].name[0] == '\0' && !free_slot)
+            free_slot = &g_names[i];
+        else if (g_names[i].name[0] != '\0' && strcmp(g_names[i].name, name) == 0)
             return &g_names[i];
     }
     if (!add || !free_slot)

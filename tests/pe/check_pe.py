@@ -163,8 +163,7 @@ def late_instructions(objdump, path):
     """(count of instructions, [(address, text)] of the late ones) found by disassembly."""
     listing = subprocess.run([objdump, "-d", "--no-show-raw-insn", path], check=True,
                              capture_output=True, text=True).stdout
-    found = []
-    count = 0
+    found, count = [], 0
     for line in listing.splitlines():
         m = re.match(r"^\s*([0-9a-f]+):\s+(\S+)\s*(.*)$", line)
         if not m:
@@ -187,9 +186,8 @@ def check(path, allowed, refused, loaded, allowed_dlls, objdump):
                 IMAGE_SUBSYSTEM_WINDOWS_GUI)]
     problems = [message % seen for message, seen, wanted in headers if seen != wanted]
 
-    print("%s: os %d.%d, subsystem %d %d.%d" % (path, image.os_version[0], image.os_version[1],
-                                                 image.subsystem, image.subsystem_version[0],
-                                                 image.subsystem_version[1]))
+    print("%s: os %d.%d, subsystem %d %d.%d" % ((path,) + image.os_version + (image.subsystem,) +
+                                                 image.subsystem_version))
     imports = image.imports()
     if not imports:
         problems.append("no imports found: the import table was not read")

@@ -221,7 +221,6 @@ struct Args {
     char** words;
     int next;
 
-    bool More() const { return next < count; }
     const char* Peek() const { return next < count ? words[next] : NULL; }
     char* Take() { return next < count ? words[next++] : NULL; }
 };
@@ -258,7 +257,7 @@ bool ParseNumber(const char* word, long* value)
 DWORD TakeTimeout(Args& args, DWORD absent = g_timeoutMs)
 {
     long value = 0;
-    if (!args.More() || !ParseNumber(args.Peek(), &value))
+    if (!ParseNumber(args.Peek(), &value))
         return absent;
     args.Take();
     return (DWORD)value;
@@ -792,18 +791,16 @@ int SplitScript(char* text, char** words, int capacity)
     int count = 0;
     char* p = text;
     while (*p) {
-        while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')
-            ++p;
-        if (!*p)
-            break;
+        p += strspn(p, " \t\r\n");
         if (*p == '#') {
-            while (*p && *p != '\n')
-                ++p;
+            p += strcspn(p, "\n");
             continue;
         }
+        if (!*p)
+            break;
         char *word = p, *out = p;
         bool quoted = false;
-        while (*p && (quoted || (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n'))) {
+        while (*p && (quoted || !strchr(" \t\r\n", *p))) {
             if (*p == '"') {
                 quoted = !quoted;
                 ++p;
@@ -844,12 +841,12 @@ int main(int argc, char** argv)
         args.count = count;
         args.words = scriptWords;
     }
-    if (!args.More()) {
+    if (!args.Peek()) {
         Line("usage: guictl COMMAND [ARG...]... | guictl -f SCRIPT (commands: see guictl.cpp)");
         return 2;
     }
     bool ok = true;
-    while (ok && args.More())
+    while (ok && args.Peek())
         ok = Run(args);
     free(script);
     return ok ? 0 : 1;

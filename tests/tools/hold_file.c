@@ -32,11 +32,9 @@ int main(int argc, char** argv)
     }
     printf("held\n");
     fflush(stdout);
-    for (int tick = 0; tick < 1200; tick++) {
-        if (GetFileAttributesA(argv[2]) != INVALID_FILE_ATTRIBUTES)
-            break;
+    for (int tick = 0; tick < 1200 && GetFileAttributesA(argv[2]) == INVALID_FILE_ATTRIBUTES;
+         tick++)
         Sleep(100);
-    }
     while (count > 0)
         CloseHandle(handles[--count]);
     return 0;
