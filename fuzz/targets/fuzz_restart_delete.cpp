@@ -162,7 +162,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // What is pending already, repeated towards and past the limits.
     std::vector<std::string> lines;
-    std::string value;
     if (windows9x) {
         while (!input.Empty()) {
             std::string line = input.Field();
@@ -175,7 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (!lines.empty())
             sim::machine().profiles[kWininit]["rename"] = lines;
     } else {
-        value = input.Rest();
+        std::string value = input.Rest();
         // A few kilobytes; or, behind a pair of one long name, at the value's size limit.
         if (repeat >= 0xFF00 && value.size() < 1024) {
             size_t wanted = 2 * 1024 * 1024 - 2 + (repeat & 3);

@@ -104,9 +104,8 @@ void Caption(HWND window, char* out, int size)
 bool IsDialog(HWND window)
 {
     char cls[64];
-    if (!IsWindowVisible(window) || !GetClassNameA(window, cls, sizeof cls))
-        return false;
-    return strcmp(cls, "#32770") == 0;
+    return IsWindowVisible(window) && GetClassNameA(window, cls, sizeof cls) &&
+           strcmp(cls, "#32770") == 0;
 }
 
 bool IsMessageBox(HWND window)
@@ -142,10 +141,9 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
                (mode == kOwned && GetWindow(window, GW_OWNER) == match->owner) ||
                (mode == kHasControl && GetDlgItem(window, atoi(want)) != NULL) ||
                (mode == kOther && window != g_window);
-    if (!hit)
-        return TRUE;
-    match->found = window;
-    return FALSE;
+    if (hit)
+        match->found = window;
+    return !hit;
 }
 
 HWND FindDialog(MatchMode mode, const char* caption, HWND owner)
@@ -155,14 +153,16 @@ HWND FindDialog(MatchMode mode, const char* caption, HWND owner)
     return match.found;
 }
 
-HWND WaitDialog(MatchMode mode, const char* caption, HWND owner, DWORD timeoutMs)
+// Gives up early, with NULL, when the message box with the caption failOn shows.
+HWND WaitDialog(MatchMode mode, const char* caption, HWND owner, DWORD timeoutMs,
+                const char* failOn = g_failOn)
 {
     DWORD start = GetTickCount();
     for (;;) {
         HWND found = FindDialog(mode, caption, owner);
         if (found || GetTickCount() - start >= timeoutMs)
             return found;
-        if (g_failOn && FindDialog(kMessageBox, g_failOn, NULL))
+        if (failOn && FindDialog(kMessageBox, failOn, NULL))
             return NULL;
         Sleep(kPollMs);
     }
@@ -392,12 +392,9 @@ bool Checked(const char* command, int* checked)
 
 HWND FocusedWindow(HWND dialog)
 {
-    GUITHREADINFO info;
-    memset(&info, 0, sizeof info);
+    GUITHREADINFO info = {};
     info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, NULL), &info))
-        return NULL;
-    return info.hwndFocus;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, NULL), &info) ? info.hwndFocus : NULL;
 }
 
 // A user can press only what is shown and enabled.
@@ -410,21 +407,16 @@ bool Pressable(const char* command)
     return true;
 }
 
-struct ChildSearch {
-    const char* text;
-    HWND found;
-};
-
+// A child window whose text is the match's caption.
 BOOL CALLBACK SearchChild(HWND child, LPARAM param)
 {
-    ChildSearch* search = (ChildSearch*)param;
+    Match* search = (Match*)param;
     char* text = ReadText(child);
-    bool same = text && strcmp(text, search->text) == 0;
+    bool same = text && strcmp(text, search->caption) == 0;
     free(text);
-    if (!same)
-        return TRUE;
-    search->found = child;
-    return FALSE;
+    if (same)
+        search->found = child;
+    return !same;
 }
 
 // Sent with a time-out rather than posted, so that what the click's handler does (a new page)
@@ -501,12 +493,8 @@ bool DoAbsent(Args& args, const char* command, int)
     if (!caption)
         return UsageError(command, "caption missing");
     long ms = (long)TakeTimeout(args, 0);
-    DWORD start = GetTickCount();
-    do {
-        if (FindDialog(kExact, caption, NULL))
-            return Fail("absent: a dialog with caption '%s' is shown", caption);
-        Sleep(kPollMs);
-    } while (GetTickCount() - start < (DWORD)ms);
+    if (WaitDialog(kExact, caption, NULL, (DWORD)ms, NULL))
+        return Fail("absent: a dialog with caption '%s' is shown", caption);
     return Line("ok   absent '%s' (%ld ms)", caption, ms);
 }
 
@@ -622,7 +610,7 @@ bool DoExpectChildText(Args& args, const char* command, int)
     const char* expected = TakeText(args, command);
     if (!HaveWindow(command))
         return false;
-    ChildSearch search = {expected, NULL};
+    Match search = {kExact, expected, NULL, NULL};
     EnumChildWindows(g_window, SearchChild, (LPARAM)&search);
     if (!search.found)
         return Fail("%s: no control shows '%s'", command, expected);
@@ -838,8 +826,7 @@ int main(int argc, char** argv)
             Line("usage error: cannot read %s, or it has too many words", argv[2]);
             return 2;
         }
-        args.count = count;
-        args.words = scriptWords;
+        args = {count, scriptWords, 0};
     }
     if (!args.Peek()) {
         Line("usage: guictl COMMAND [ARG...]... | guictl -f SCRIPT (commands: see guictl.cpp)");
