@@ -3,8 +3,6 @@
 // writes past its working copy, creates nothing but directories, only along the path it was
 // given, holds no handle afterwards, and when it answers true the whole path exists.
 #include "install_paths.h"
-#include "machine_internal.h"
-#include "simulated_machine.h"
 #include "fuzz_input.h"
 
 namespace {

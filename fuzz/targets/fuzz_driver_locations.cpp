@@ -3,7 +3,6 @@
 // directory and both driver file paths are either complete, with room for the shell's second NUL,
 // or all empty when the Windows directory is too long for them.
 #include "driver_registrar.h"
-#include "simulated_machine.h"
 #include "fuzz_input.h"
 
 namespace {

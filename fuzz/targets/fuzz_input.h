@@ -1,6 +1,10 @@
 // Splitting a fuzzer's input into the arguments of the routine under test: a few leading bytes
-// for choices, then NUL-separated text fields, then whatever is left.
+// for choices, then NUL-separated text fields, then whatever is left. Also brings the stand-in's
+// simulated machine, which the targets set up and check.
 #pragma once
+
+#include "machine_internal.h"
+#include "simulated_machine.h"
 
 #include <stddef.h>
 #include <stdint.h>

@@ -6,8 +6,6 @@
 #include "readme_text.h"
 #include "fuzz_input.h"
 
-#include <simulated_machine.h>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);

@@ -11,8 +11,6 @@
 //  - no handle but the manager's stays open, nothing is closed twice, and deleting the registrar
 //    leaves no handle open.
 #include "driver_registrar.h"
-#include "machine_internal.h"
-#include "simulated_machine.h"
 #include "fuzz_input.h"
 
 #include <set>

@@ -11,8 +11,6 @@
 //  - every handle closed once; no access outside the buffers (AddressSanitizer: the stand-in's
 //    heap blocks and registry reads are exact).
 #include "restart_delete.h"
-#include "machine_internal.h"
-#include "simulated_machine.h"
 #include "fuzz_input.h"
 
 #include <algorithm>
