@@ -87,9 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     sim::machine().vxd.acceptEveryUnload = (choice & 0x40) != 0;
     sim::machine().systemDir = (choice & 0x80) ? "C:\\WINDOWS\\SYSTEM\\" : "C:\\WINDOWS\\SYSTEM";
     // Neighbours that no operation of this registrar may touch.
-    sim::machine().registry[std::string(kServices) + "Other"];
-    sim::machine().registry[std::string(kServices) + "VxD"];
-    sim::machine().registry[std::string(kServices) + "VxD\\Other"];
+    for (const char* key : {"Other", "VxD", "VxD\\Other"})
+        sim::machine().registry[kServices + std::string(key)];
     sim::machine().services["Other"].imagePath = "C:\\other.sys";
 
     CDriverRegistrar* registrar = CreateDriverRegistrar(preferVxd);
@@ -126,10 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         uint8_t op = input.Byte();
         int result = -1;
         switch (op % 12) {
-        case 0:
-        case 1:
-        case 2:
-        case 3:
+        default:  // 0 to 3: Install, Remove, Load, Unload
             result = (registrar->*kOperations[op % 12])();
             break;
         case 4:

@@ -11,10 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Exact exact(path);
     StripToDirectory(exact);
     size_t last = path.size() > 1 ? path.find_last_of('\\') : std::string::npos;
-    if (last == std::string::npos || last == 0)
-        FUZZ_CHECK(path == (char*)exact);
-    else
-        FUZZ_CHECK(path.substr(0, last + 1) == (char*)exact);
+    size_t kept = last == std::string::npos || last == 0 ? path.size() : last + 1;
+    FUZZ_CHECK(path.substr(0, kept) == (char*)exact);
 
     // As setup holds it: the module path in its 256-character global.
     char moduleDir[256];

@@ -121,7 +121,6 @@ static void LogRequest(ULONG code, const char* in, ULONG inLen, ULONG outLen, NT
     ++g_log.total;
 }
 
-/* The test's own requests: reset, set or read a load count, read the log. */
 static NTSTATUS HandleTestRequest(ULONG code, char* buffer, ULONG inLen, ULONG outLen,
                                   ULONG_PTR* information)
 {

@@ -168,6 +168,24 @@ HWND WaitDialog(MatchMode mode, const char* caption, HWND owner, DWORD timeoutMs
     }
 }
 
+// Reads a window's text through WM_GETTEXT, which the system carries across processes. The
+// result is malloc'ed; NULL when the window does not answer.
+char* ReadText(HWND window)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &length))
+        return NULL;
+    size_t size = length + 64;  // multi-byte text may need more than the count of characters
+    char* text = (char*)calloc(size, 1);
+    // One byte short of the buffer, so that it ends in a NUL whatever the window writes.
+    if (text && !SendMessageTimeoutA(window, WM_GETTEXT, size - 1, (LPARAM)text, SMTO_NORMAL,
+                                     kSendTimeoutMs, NULL)) {
+        free(text);
+        text = NULL;
+    }
+    return text;
+}
+
 BOOL CALLBACK ListWindow(HWND window, LPARAM)
 {
     if (!IsDialog(window))
@@ -178,12 +196,10 @@ BOOL CALLBACK ListWindow(HWND window, LPARAM)
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     char text[kCaptionSize] = "";
-    if (IsMessageBox(window)) {
-        char raw[kCaptionSize] = "";
-        SendMessageTimeoutA(GetDlgItem(window, 0xFFFF), WM_GETTEXT, sizeof raw, (LPARAM)raw,
-                            SMTO_NORMAL, kSendTimeoutMs, NULL);
+    char* raw = IsMessageBox(window) ? ReadText(GetDlgItem(window, 0xFFFF)) : NULL;
+    if (raw)
         Escape(raw, text, sizeof text);
-    }
+    free(raw);
     Line("     dialog %p pid %04lx owner %p caption '%s'%s%s%s", (void*)window, pid,
          (void*)GetWindow(window, GW_OWNER), shown, text[0] ? " text '" : "", text,
          text[0] ? "'" : "");
@@ -194,26 +210,6 @@ void ListDialogs()
 {
     Line("     visible dialogs:");
     EnumWindows(ListWindow, 0);
-}
-
-// Reads a window's text through WM_GETTEXT, which the system carries across processes. The
-// result is malloc'ed; NULL when the window does not answer.
-char* ReadText(HWND window)
-{
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &length))
-        return NULL;
-    size_t size = length + 64;  // multi-byte text may need more than the count of characters
-    char* text = (char*)calloc(size, 1);
-    if (!text)
-        return NULL;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, size, (LPARAM)text, SMTO_NORMAL, kSendTimeoutMs,
-                             NULL)) {
-        free(text);
-        return NULL;
-    }
-    text[size - 1] = '\0';
-    return text;
 }
 
 struct Args {
@@ -772,8 +768,7 @@ bool Run(Args& args)
     return UsageError(command, "unknown command");
 }
 
-// Splits a script into words: blanks separate, "..." groups (\" is a quote inside), a word
-// starting with # comments out the rest of its line. The words point into the buffer.
+// Splits a script into words as the head of this file says; the words point into the buffer.
 int SplitScript(char* text, char** words, int capacity)
 {
     int count = 0;
