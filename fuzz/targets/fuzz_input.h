@@ -51,7 +51,6 @@ public:
         return text;
     }
 
-    // Everything not read yet.
     std::string Rest()
     {
         std::string text(reinterpret_cast<const char*>(m_data + m_pos), m_size - m_pos);

@@ -27,10 +27,8 @@ const DWORD kErrors[] = {ERROR_ACCESS_DENIED,
                          ERROR_GEN_FAILURE,
                          0xDEADBEEF};
 
-struct Version {
-    DWORD platform, major, minor;
-};
-const Version kVersions[] = {{1, 4, 0}, {1, 4, 10}, {2, 4, 0}, {2, 5, 1}};
+// Windows 95, 98, NT 4.0 and XP: platform, major and minor version.
+const DWORD kVersions[][3] = {{1, 4, 0}, {1, 4, 10}, {2, 4, 0}, {2, 5, 1}};
 int (CDriverRegistrar::*const kOperations[])() = {
     &CDriverRegistrar::Install, &CDriverRegistrar::Remove, &CDriverRegistrar::Load,
     &CDriverRegistrar::Unload};
@@ -77,8 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string text = input.Field();
 
     sim::Reset();
-    const Version& version = kVersions[choice & 3];
-    sim::SetVersion(version.platform, version.major, version.minor);
+    const DWORD* version = kVersions[choice & 3];
+    sim::SetVersion(version[0], version[1], version[2]);
     const int preferVxd = (choice >> 2) & 1;
     const int registryOnly = (choice >> 3) & 1;
     const bool nullImagePath = (choice & 0x10) != 0;
@@ -93,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     CDriverRegistrar* registrar = CreateDriverRegistrar(preferVxd);
     if (registrar == NULL) {
-        FUZZ_CHECK(version.platform == VER_PLATFORM_WIN32_NT && preferVxd);
+        FUZZ_CHECK(version[0] == VER_PLATFORM_WIN32_NT && preferVxd);
         return 0;
     }
 
@@ -116,8 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     };
     configure();
 
-    int steps = 0;
-    while (!input.Empty() && steps++ < 32) {
+    for (int steps = 0; !input.Empty() && steps < 32; ++steps) {
         if (registrar->Name()[0] != '\0')
             names.insert(registrar->Name());
         const bool configured = registrar->Name()[0] != '\0';

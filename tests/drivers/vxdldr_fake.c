@@ -108,13 +108,12 @@ static void LogRequest(ULONG code, const char* in, ULONG inLen, ULONG outLen, NT
 {
     if (g_log.stored < VXDLDR_LOG_ENTRIES) {
         VXDLDR_LOG_ENTRY* entry = &g_log.entries[g_log.stored++];
-        ULONG kept = inLen < VXDLDR_LOG_INPUT ? inLen : VXDLDR_LOG_INPUT;
         entry->code = code;
         entry->inputLength = inLen;
         entry->outputLength = outLen;
         entry->status = status;
         if (in)
-            memcpy(entry->input, in, kept);
+            memcpy(entry->input, in, inLen < VXDLDR_LOG_INPUT ? inLen : VXDLDR_LOG_INPUT);
         entry->vxdKeys = CountVxdKeys();
         KeQuerySystemTime((PLARGE_INTEGER)&entry->time);
     }
@@ -158,6 +157,14 @@ static NTSTATUS HandleTestRequest(ULONG code, char* buffer, ULONG inLen, ULONG o
     return STATUS_SUCCESS;
 }
 
+static NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information)
+{
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = information;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
+
 static NTSTATUS NTAPI VxdLdrDeviceControl(PDEVICE_OBJECT device, PIRP irp)
 {
     (void)device;
@@ -184,11 +191,7 @@ static NTSTATUS NTAPI VxdLdrDeviceControl(PDEVICE_OBJECT device, PIRP irp)
         LogRequest(code, (code & 3) == METHOD_BUFFERED ? buffer : NULL, inLen, outLen, status);
     }
     KeReleaseMutex(&g_lock, FALSE);
-
-    irp->IoStatus.Status = status;
-    irp->IoStatus.Information = information;
-    IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return status;
+    return Complete(irp, status, information);
 }
 
 static NTSTATUS NTAPI VxdLdrOpenClose(PDEVICE_OBJECT device, PIRP irp)
@@ -199,10 +202,7 @@ static NTSTATUS NTAPI VxdLdrOpenClose(PDEVICE_OBJECT device, PIRP irp)
         InterlockedIncrement(&g_openHandles);
     else if (major == IRP_MJ_CLOSE)
         InterlockedDecrement(&g_openHandles);
-    irp->IoStatus.Status = STATUS_SUCCESS;
-    irp->IoStatus.Information = 0;
-    IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return STATUS_SUCCESS;
+    return Complete(irp, STATUS_SUCCESS, 0);
 }
 
 static void NTAPI VxdLdrUnload(PDRIVER_OBJECT driver)

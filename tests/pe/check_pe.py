@@ -31,10 +31,6 @@ DIRECTORY_IMPORT = 1
 DIRECTORY_DELAY_IMPORT = 13
 
 
-class PeError(Exception):
-    pass
-
-
 class PeImage:
     """The parts of a 32-bit PE image this check reads: headers, sections, imports."""
 
@@ -42,16 +38,16 @@ class PeImage:
         with open(path, "rb") as f:
             self.data = data = f.read()
         if len(data) < 0x40 or data[:2] != b"MZ":
-            raise PeError("no MZ header")
+            raise ValueError("no MZ header")
         pe = self.u32(0x3C)
         if data[pe:pe + 4] != b"PE\0\0":
-            raise PeError("no PE signature")
+            raise ValueError("no PE signature")
         coff = pe + 4
         self.machine, sections, _, _, _, optional_size, _ = struct.unpack_from(
             "<HHIIIHH", data, coff)
         opt = coff + 20
         if self.u16(opt) != PE32_MAGIC:
-            raise PeError("not a PE32 image (optional header magic 0x%x)" % self.u16(opt))
+            raise ValueError("not a PE32 image (optional header magic 0x%x)" % self.u16(opt))
         self.os_version = (self.u16(opt + 40), self.u16(opt + 42))
         self.subsystem_version = (self.u16(opt + 48), self.u16(opt + 50))
         self.subsystem = self.u16(opt + 68)
@@ -71,9 +67,9 @@ class PeImage:
         for vsize, vaddr, rawsize, rawptr in self.sections:
             if vaddr <= rva < vaddr + max(vsize, rawsize):
                 if rva - vaddr >= rawsize:
-                    raise PeError("RVA 0x%x lies in uninitialised data" % rva)
+                    raise ValueError("RVA 0x%x lies in uninitialised data" % rva)
                 return rawptr + rva - vaddr
-        raise PeError("RVA 0x%x lies in no section" % rva)
+        raise ValueError("RVA 0x%x lies in no section" % rva)
 
     def cstring(self, rva):
         start = self.offset_of(rva)
@@ -238,7 +234,7 @@ def main():
     for path in args.executables:
         try:
             problems += check(path, allowed, refused, loaded, allowed_dlls, args.objdump)
-        except (OSError, PeError, struct.error, ValueError) as error:
+        except (OSError, struct.error, ValueError) as error:
             problems.append("%s: cannot read: %s" % (path, error))
     for problem in problems:
         print("FAIL " + problem)

@@ -461,8 +461,7 @@ bool DoFailOn(Args& args, const char* command, int)
     return Line("ok   fail-on '%s'", g_failOn);
 }
 
-// Every wait for a dialog: by caption (exact, prefix, message box), by owner (the selected
-// window), or by a control it holds (the id in place of the caption).
+// Every wait for a dialog, by the MatchMode in mode (a control's id in place of the caption).
 bool DoWait(Args& args, const char* command, int mode)
 {
     static const char* const kWhat[] = {
@@ -494,7 +493,6 @@ bool DoAbsent(Args& args, const char* command, int)
     return Line("ok   absent '%s' (%ld ms)", caption, ms);
 }
 
-// mode 1: hidden is enough.
 bool DoWaitGone(Args& args, const char* command, int hiddenIsEnough)
 {
     DWORD timeoutMs = TakeTimeout(args);
@@ -643,7 +641,6 @@ bool DoExpectState(Args& args, const char* command, int kind)
     return Checked(command, &checked) && ExpectState(command, g_id, "checked", flag, checked);
 }
 
-// mode 0: print; 1: compare.
 bool DoFocus(Args& args, const char* command, int compare)
 {
     long expected = 0;
