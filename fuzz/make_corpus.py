@@ -2,9 +2,9 @@
 """Writes the seed inputs of fuzz/corpus/<target>/: the cases the programs meet and the edges of
 their buffers, in each target's input layout (leading choice bytes, then NUL-separated fields).
 Rerun after changing a layout; the fuzzers find the rest from these."""
-import os
+import pathlib
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+HERE = pathlib.Path(__file__).resolve().parent
 NUL = b"\0"
 
 
@@ -129,11 +129,10 @@ SEEDS = {
 
 def main():
     for target, seeds in SEEDS.items():
-        folder = os.path.join(HERE, "corpus", target)
-        os.makedirs(folder, exist_ok=True)
+        folder = HERE / "corpus" / target
+        folder.mkdir(parents=True, exist_ok=True)
         for name, data in seeds.items():
-            with open(os.path.join(folder, name), "wb") as f:
-                f.write(data)
+            (folder / name).write_bytes(data)
 
 
 if __name__ == "__main__":

@@ -9,26 +9,31 @@
 namespace {
 
 // What the format gives with the arguments a, b, c and NULL; false for an unknown conversion.
-bool Expand(const std::string& format, const std::string* args, std::string* whole)
+// The format is first cut before a fifth %s, as four arguments are passed.
+bool Expand(std::string* format, const std::string* args, std::string* whole)
 {
+    bool known = true;
     int next = 0;
     whole->clear();
-    for (size_t i = 0; i < format.size(); ++i) {
-        if (format[i] != '%') {
-            *whole += format[i];
-        } else if (i + 1 < format.size() && format[i + 1] == '%') {
+    for (size_t i = 0; i < format->size(); ++i) {
+        char after = i + 1 < format->size() ? (*format)[i + 1] : '\0';
+        if ((*format)[i] != '%') {
+            *whole += (*format)[i];
+        } else if (after == '%') {
             *whole += '%';
             ++i;
-        } else if (i + 1 < format.size() && format[i + 1] == 's') {
+        } else if (after == 's' && next == 4) {
+            format->resize(i);
+        } else if (after == 's') {
             if (next < 3)
                 *whole += args[next];
             ++next;
             ++i;
         } else {
-            return false;
+            known = false;
         }
     }
-    return true;
+    return known;
 }
 
 // `refused`: the plain form's answer to a result that does not fit (empty buffer), else the cut.
@@ -50,20 +55,6 @@ void CheckResult(const std::string& whole, bool known, size_t capacity, const ch
         FUZZ_CHECK(kept == (refuses ? std::string() : whole.substr(0, capacity - 1)));
 }
 
-// Keeps the format to at most four %s conversions, the arguments passed.
-std::string LimitConversions(const std::string& format)
-{
-    int count = 0;
-    for (size_t i = 0; i + 1 < format.size(); ++i) {
-        if (format[i] == '%' && format[i + 1] == '%') {
-            ++i;
-        } else if (format[i] == '%' && format[i + 1] == 's' && ++count > 4) {
-            return format.substr(0, i);
-        }
-    }
-    return format;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -74,14 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (std::string& part : parts)
         part = input.Field();
     // No format: the programs' path format.
-    std::string format = LimitConversions(input.Field());
+    std::string format = input.Field();
     if (format.empty())
         format = "%s\\%s%s";
 
     std::string whole;
-    bool known = Expand(format, parts, &whole);
+    bool known = Expand(&format, parts, &whole);
     for (int cut = 0; cut < 2; ++cut) {
-        char* buffer = ExactCopy("old text", capacity);
+        Exact buffer("old text", capacity);
         int result = cut ? FormatTextCut(buffer, capacity, format.c_str(), parts[0].c_str(),
                                          parts[1].c_str(), parts[2].c_str())
                          : FormatText(buffer, capacity, format.c_str(), parts[0].c_str(),
@@ -91,22 +82,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         result = cut ? CopyTextCut(buffer, capacity, parts[0].c_str())
                      : CopyText(buffer, capacity, parts[0].c_str());
         CheckResult(parts[0], true, capacity, buffer, result, !cut);
-        free(buffer);
     }
 
-    char* buffer = ExactCopy("old text", capacity);
+    Exact buffer("old text", capacity);
     int result = JoinText(buffer, capacity, parts[0].c_str(), parts[1].c_str(), parts[2].c_str(),
                           parts[3].c_str());
     CheckResult(parts[0] + parts[1] + parts[2] + parts[3], true, capacity, buffer, result, true);
-    free(buffer);
 
     // Appends keep what was there and add as much as fits.
     if (capacity != 0) {
-        buffer = ExactCopy(parts[0], capacity);
-        std::string before = buffer;
-        result = AppendTextCut(buffer, capacity, parts[1].c_str());
-        CheckResult(before + parts[1], true, capacity, buffer, result, false);
-        free(buffer);
+        Exact appended(parts[0], capacity);
+        std::string before(appended);
+        result = AppendTextCut(appended, capacity, parts[1].c_str());
+        CheckResult(before + parts[1], true, capacity, appended, result, false);
     }
 
     // The registrar's use: repeated appends into 2000 characters, cut at the end, never past it.

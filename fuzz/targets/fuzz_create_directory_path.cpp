@@ -3,8 +3,6 @@
 // writes past its working copy, creates nothing but directories, only along the path it was
 // given, holds no handle afterwards, and when it answers true the whole path exists.
 #include "install_paths.h"
-#include "machine_internal.h"
-#include "simulated_machine.h"
 #include "fuzz_input.h"
 
 namespace {
@@ -16,19 +14,9 @@ const DWORD kErrors[] = {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCES
 // exactly the ancestors of the resolved path.
 bool IsPlainPath(const std::string& path)
 {
-    if (path.find('/') != std::string::npos)
-        return false;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string::npos)
-            end = path.size();
-        std::string part = path.substr(start, end - start);
-        if (part == "." || part == "..")
-            return false;
-        start = end + 1;
-    }
-    return true;
+    const std::string parts = "\\" + path + "\\";
+    return path.find('/') == std::string::npos && parts.find("\\.\\") == std::string::npos &&
+           parts.find("\\..\\") == std::string::npos;
 }
 
 }  // namespace
@@ -60,9 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                         kErrors[(failure >> 3) % (sizeof kErrors / sizeof kErrors[0])]);
 
     auto before = sim::machine().files;
-    char* exact = ExactString(path);
-    bool created = CreateDirectoryPath(exact);
-    free(exact);
+    bool created = CreateDirectoryPath(Exact(path));
     sim::ClearFailures();
 
     FUZZ_CHECK(sim::OpenHandleCount() == 0);
@@ -81,12 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // True means every level exists now, the last one included. A UNC path without a share
     // (\\server or \\server\) has no level: it is accepted without a test.
     std::string walked = path.empty() || path.back() != '\\' ? path + "\\" : path;
-    bool noShare = false;
-    if (walked.compare(0, 2, "\\\\") == 0) {
-        size_t serverEnd = walked.find('\\', 2);
-        noShare =
-            serverEnd == std::string::npos || walked.find('\\', serverEnd + 1) == std::string::npos;
-    }
+    size_t serverEnd = walked.find('\\', 2);
+    bool noShare =
+        walked.compare(0, 2, "\\\\") == 0 &&
+        (serverEnd == std::string::npos || walked.find('\\', serverEnd + 1) == std::string::npos);
     if (created && resolvable && !noShare)
         FUZZ_CHECK(GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES);
     return 0;

@@ -3,7 +3,6 @@
 // directory and both driver file paths are either complete, with room for the shell's second NUL,
 // or all empty when the Windows directory is too long for them.
 #include "driver_registrar.h"
-#include "simulated_machine.h"
 #include "fuzz_input.h"
 
 namespace {
@@ -23,9 +22,7 @@ void CheckLocations(WindowsKind kind, const std::string& windowsDir)
 {
     DriverLocations* out = static_cast<DriverLocations*>(malloc(sizeof(DriverLocations)));
     memset(out, 'x', sizeof *out);
-    char* dir = ExactString(windowsDir);
-    int result = GetDriverLocations(kind, dir, out);
-    free(dir);
+    int result = GetDriverLocations(kind, Exact(windowsDir), out);
 
     const bool nt = kind >= kWindowsNT4;
     const std::string extension = nt ? ".sys" : ".vxd";

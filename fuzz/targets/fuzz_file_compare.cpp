@@ -4,8 +4,6 @@
 #include "file_compare.h"
 #include "fuzz_input.h"
 
-#include <simulated_machine.h>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);

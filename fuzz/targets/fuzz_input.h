@@ -1,6 +1,10 @@
 // Splitting a fuzzer's input into the arguments of the routine under test: a few leading bytes
-// for choices, then NUL-separated text fields, then whatever is left.
+// for choices, then NUL-separated text fields, then whatever is left. Also brings the stand-in's
+// simulated machine, which the targets set up and check.
 #pragma once
+
+#include "machine_internal.h"
+#include "simulated_machine.h"
 
 #include <stddef.h>
 #include <stdint.h>
@@ -47,7 +51,6 @@ public:
         return text;
     }
 
-    // Everything not read yet.
     std::string Rest()
     {
         std::string text(reinterpret_cast<const char*>(m_data + m_pos), m_size - m_pos);
@@ -64,20 +67,26 @@ private:
 };
 
 // A heap block of exactly `size` bytes holding `text` cut to size - 1 and a NUL, so that
-// AddressSanitizer sees any access behind it. The caller frees it.
-inline char* ExactCopy(const std::string& text, size_t size)
-{
-    char* block = static_cast<char*>(malloc(size == 0 ? 1 : size));
-    if (size == 0)
-        return block;
-    size_t length = text.size() < size - 1 ? text.size() : size - 1;
-    memcpy(block, text.data(), length);
-    block[length] = '\0';
-    return block;
-}
+// AddressSanitizer sees any access behind it; without a size, `text` up to its first NUL and the
+// NUL. The block is freed with the object.
+class Exact {
+public:
+    Exact(const std::string& text, size_t size)
+        : m_block(static_cast<char*>(malloc(size ? size : 1)))
+    {
+        size_t length = text.size() < size - 1 ? text.size() : size - 1;
+        if (size != 0) {
+            memcpy(m_block, text.data(), length);
+            m_block[length] = '\0';
+        }
+    }
+    explicit Exact(const std::string& text) : Exact(text.c_str(), strlen(text.c_str()) + 1) {}
+    Exact(const Exact&) = delete;
+    Exact& operator=(const Exact&) = delete;
+    ~Exact() { free(m_block); }
 
-// `text` as a NUL-terminated string in a block of its own length plus one.
-inline char* ExactString(const std::string& text)
-{
-    return ExactCopy(text.c_str(), strlen(text.c_str()) + 1);
-}
+    operator char*() const { return m_block; }
+
+private:
+    char* m_block;
+};

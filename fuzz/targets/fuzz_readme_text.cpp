@@ -6,16 +6,12 @@
 #include "readme_text.h"
 #include "fuzz_input.h"
 
-#include <simulated_machine.h>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);
     uint8_t choice = input.Byte();
     size_t capacity = (choice & 1) ? 100000 : input.Byte() + 1;
-    size_t length = 0;
-    if (choice & 2)
-        length = 99990 + input.Byte() % 20;  // around the wizard's limit
+    size_t length = (choice & 2) ? 99990 + input.Byte() % 20 : 0;  // around the wizard's limit
     std::string content = input.Rest();
     if (length != 0) {
         std::string unit = content.empty() ? std::string("x") : content;

@@ -11,8 +11,6 @@
 //  - no handle but the manager's stays open, nothing is closed twice, and deleting the registrar
 //    leaves no handle open.
 #include "driver_registrar.h"
-#include "machine_internal.h"
-#include "simulated_machine.h"
 #include "fuzz_input.h"
 
 #include <set>
@@ -29,59 +27,39 @@ const DWORD kErrors[] = {ERROR_ACCESS_DENIED,
                          ERROR_GEN_FAILURE,
                          0xDEADBEEF};
 
-struct Version {
-    DWORD platform, major, minor;
-};
-const Version kVersions[] = {{1, 4, 0}, {1, 4, 10}, {2, 4, 0}, {2, 5, 1}};
+// Windows 95, 98, NT 4.0 and XP: platform, major and minor version.
+const DWORD kVersions[][3] = {{1, 4, 0}, {1, 4, 10}, {2, 4, 0}, {2, 5, 1}};
+int (CDriverRegistrar::*const kOperations[])() = {
+    &CDriverRegistrar::Install, &CDriverRegistrar::Remove, &CDriverRegistrar::Load,
+    &CDriverRegistrar::Unload};
 
 typedef std::set<std::string, sim::NoCase> NameSet;
 
-// A key that an operation of a registrar named `name` may create, change or delete: the
-// driver's key, a key on the way to it, or (deleted along with it) one below it.
-bool IsOwnKey(const std::string& key, const std::string& name)
-{
-    for (const std::string& own : {kServices + name, kServices + std::string("VxD\\") + name}) {
-        if (sim::detail::EqualNoCase(key, own) || sim::detail::StartsWithNoCase(key, own + "\\") ||
-            sim::detail::StartsWithNoCase(own, key + "\\"))
-            return true;
-    }
-    return false;
-}
-
-bool IsOwnKeyOfAny(const std::string& key, const NameSet& names)
+// A key that an operation of a registrar that held one of `names` may create, change or delete:
+// the driver's key, a key on the way to it, or (deleted along with it) one below it.
+bool IsOwnKey(const std::string& key, const NameSet& names)
 {
     for (const std::string& name : names)
-        if (IsOwnKey(key, name))
-            return true;
+        for (const std::string& own : {kServices + name, kServices + std::string("VxD\\") + name})
+            if (sim::detail::EqualNoCase(key, own) ||
+                sim::detail::StartsWithNoCase(key, own + "\\") ||
+                sim::detail::StartsWithNoCase(own, key + "\\"))
+                return true;
     return false;
 }
 
-void CheckChanges(const sim::Snapshot& before, const sim::Snapshot& after, const NameSet& names)
+// Every registry key or service added, changed or removed is one that `isOwn` allows.
+template <typename Map, typename IsOwn>
+void CheckChanges(const Map& before, const Map& after, IsOwn isOwn)
 {
-    for (const auto& key : before.registry) {
-        auto found = after.registry.find(key.first);
-        if (found == after.registry.end() || !(found->second == key.second))
-            FUZZ_CHECK(IsOwnKeyOfAny(key.first, names));
+    for (const auto& entry : before) {
+        auto found = after.find(entry.first);
+        if (found == after.end() || !(found->second == entry.second))
+            FUZZ_CHECK(isOwn(entry.first));
     }
-    for (const auto& key : after.registry)
-        if (before.registry.count(key.first) == 0)
-            FUZZ_CHECK(IsOwnKeyOfAny(key.first, names));
-    for (const auto& service : before.services) {
-        auto found = after.services.find(service.first);
-        if (found == after.services.end() || !(found->second == service.second))
-            FUZZ_CHECK(names.count(service.first) == 1);
-    }
-    for (const auto& service : after.services)
-        if (before.services.count(service.first) == 0)
-            FUZZ_CHECK(names.count(service.first) == 1);
-    FUZZ_CHECK(before.files == after.files);
-}
-
-void CheckMessages(CDriverRegistrar* registrar)
-{
-    FUZZ_CHECK(strnlen(registrar->Messages(), CDriverRegistrar::kMessagesSize) <
-               CDriverRegistrar::kMessagesSize);
-    FUZZ_CHECK(registrar->HasMessages() == (registrar->HasError() || registrar->HasWarning()));
+    for (const auto& entry : after)
+        if (before.count(entry.first) == 0)
+            FUZZ_CHECK(isOwn(entry.first));
 }
 
 }  // namespace
@@ -97,8 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string text = input.Field();
 
     sim::Reset();
-    const Version& version = kVersions[choice & 3];
-    sim::SetVersion(version.platform, version.major, version.minor);
+    const DWORD* version = kVersions[choice & 3];
+    sim::SetVersion(version[0], version[1], version[2]);
     const int preferVxd = (choice >> 2) & 1;
     const int registryOnly = (choice >> 3) & 1;
     const bool nullImagePath = (choice & 0x10) != 0;
@@ -107,28 +85,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     sim::machine().vxd.acceptEveryUnload = (choice & 0x40) != 0;
     sim::machine().systemDir = (choice & 0x80) ? "C:\\WINDOWS\\SYSTEM\\" : "C:\\WINDOWS\\SYSTEM";
     // Neighbours that no operation of this registrar may touch.
-    sim::machine().registry[std::string(kServices) + "Other"];
-    sim::machine().registry[std::string(kServices) + "VxD"];
-    sim::machine().registry[std::string(kServices) + "VxD\\Other"];
+    for (const char* key : {"Other", "VxD", "VxD\\Other"})
+        sim::machine().registry[kServices + std::string(key)];
     sim::machine().services["Other"].imagePath = "C:\\other.sys";
 
     CDriverRegistrar* registrar = CreateDriverRegistrar(preferVxd);
     if (registrar == NULL) {
-        FUZZ_CHECK(version.platform == VER_PLATFORM_WIN32_NT && preferVxd);
+        FUZZ_CHECK(version[0] == VER_PLATFORM_WIN32_NT && preferVxd);
         return 0;
     }
 
     NameSet names;  // every name the registrar has held: its keys and services may change
     bool namesSetDirectly = false;
     auto configure = [&]() {
-        char* n = ExactString(name);
-        char* f = ExactString(fileName);
-        char* p = nullImagePath ? NULL : ExactString(imagePath);
+        Exact n(name), f(fileName), p(imagePath);
         const std::string oldName = registrar->Name();
-        int result = registrar->Configure(n, f, startType, p, registryOnly);
-        free(n);
-        free(f);
-        free(p);
+        int result =
+            registrar->Configure(n, f, startType, nullImagePath ? NULL : (char*)p, registryOnly);
         if (!result) {
             // Refused: the earlier configuration stays, or none is left at all.
             FUZZ_CHECK(oldName == registrar->Name() || registrar->Name()[0] == '\0');
@@ -141,8 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     };
     configure();
 
-    int steps = 0;
-    while (!input.Empty() && steps++ < 32) {
+    for (int steps = 0; !input.Empty() && steps < 32; ++steps) {
         if (registrar->Name()[0] != '\0')
             names.insert(registrar->Name());
         const bool configured = registrar->Name()[0] != '\0';
@@ -150,17 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         uint8_t op = input.Byte();
         int result = -1;
         switch (op % 12) {
-        case 0:
-            result = registrar->Install();
-            break;
-        case 1:
-            result = registrar->Remove();
-            break;
-        case 2:
-            result = registrar->Load();
-            break;
-        case 3:
-            result = registrar->Unload();
+        default:  // 0 to 3: Install, Remove, Load, Unload
+            result = (registrar->*kOperations[op % 12])();
             break;
         case 4:
             registrar->AddError(text.c_str());
@@ -180,11 +143,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 8: {
             // Set directly, as the classes do on themselves: no checks but the fields' bounds.
             namesSetDirectly = true;
-            char* n = ExactString(text);
-            char* f = ExactString(name);
-            registrar->SetNames(n, f, (op & 0x10) ? NULL : n);
-            free(n);
-            free(f);
+            Exact n(text), f(name);
+            registrar->SetNames(n, f, (op & 0x10) ? NULL : (char*)n);
             FUZZ_CHECK(strnlen(registrar->Name(), CDriverRegistrar::kNameSize) <
                        CDriverRegistrar::kNameSize);
             FUZZ_CHECK(strnlen(registrar->ImagePath(), CDriverRegistrar::kNameSize) <
@@ -212,7 +172,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 FUZZ_CHECK(before == after);
             }
         }
-        CheckChanges(before, after, names);
+        CheckChanges(before.registry, after.registry,
+                     [&](const std::string& key) { return IsOwnKey(key, names); });
+        CheckChanges(before.services, after.services,
+                     [&](const std::string& service) { return names.count(service) == 1; });
+        FUZZ_CHECK(before.files == after.files);
         if (!namesSetDirectly) {
             FUZZ_CHECK(strchr(registrar->Name(), '\\') == NULL);
             FUZZ_CHECK(strchr(registrar->FileName(), '\\') == NULL);
@@ -223,7 +187,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 FUZZ_CHECK(after.services.count("Other") == 1);
             }
         }
-        CheckMessages(registrar);
+        FUZZ_CHECK(strnlen(registrar->Messages(), CDriverRegistrar::kMessagesSize) <
+                   CDriverRegistrar::kMessagesSize);
+        FUZZ_CHECK(registrar->HasMessages() == (registrar->HasError() || registrar->HasWarning()));
         FUZZ_CHECK(sim::OpenHandleCount() <= 1);
         FUZZ_CHECK(sim::BadCloseCount() == 0);
     }

@@ -11,12 +11,9 @@
 //  - every handle closed once; no access outside the buffers (AddressSanitizer: the stand-in's
 //    heap blocks and registry reads are exact).
 #include "restart_delete.h"
-#include "machine_internal.h"
-#include "simulated_machine.h"
 #include "fuzz_input.h"
 
-#include <ctype.h>
-
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -25,16 +22,6 @@ const char kSessionManager[] = "HKLM\\System\\CurrentControlSet\\Control\\Sessio
 const char kPending[] = "PendingFileRenameOperations";
 const char kWininit[] = "C:\\WINDOWS\\WININIT.INI";
 const char kOtherDriver[] = "C:\\WINDOWS\\system32\\drivers\\talvenkp.sys";
-
-bool SameNoCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 std::string Trimmed(const std::string& text)
 {
@@ -50,31 +37,23 @@ std::vector<std::string> g_forms;
 bool Ours(const std::string& name)
 {
     for (const std::string& form : g_forms)
-        if (!form.empty() && SameNoCase(name, form))
+        if (!form.empty() && sim::detail::EqualNoCase(name, form))
             return true;
     return false;
 }
 
-std::vector<std::string> Split(const std::string& bytes)
+// The pending-rename value without our deletes ("" when nothing is left), and how many went.
+std::string ExpectedValue(const std::string& bytes, int* withdrawn)
 {
     size_t end = bytes.size();
     if (end >= 2 && bytes[end - 1] == '\0' && bytes[end - 2] == '\0')
         --end;
     std::vector<std::string> strings;
     for (size_t pos = 0; pos < end;) {
-        size_t nul = bytes.find('\0', pos);
-        if (nul == std::string::npos || nul > end)
-            nul = end;
+        size_t nul = std::min(bytes.find('\0', pos), end);
         strings.push_back(bytes.substr(pos, nul - pos));
         pos = nul + 1;
     }
-    return strings;
-}
-
-// The pending-rename value without our deletes ("" when nothing is left), and how many went.
-std::string ExpectedValue(const std::string& bytes, int* withdrawn)
-{
-    std::vector<std::string> strings = Split(bytes);
     std::string kept;
     *withdrawn = 0;
     for (size_t i = 0; i < strings.size(); i += 2) {
@@ -97,7 +76,8 @@ std::vector<std::string> ExpectedLines(const std::vector<std::string>& lines)
     std::vector<std::string> kept;
     for (const std::string& line : lines) {
         size_t equals = line.find('=');
-        if (equals != std::string::npos && SameNoCase(Trimmed(line.substr(0, equals)), "NUL") &&
+        if (equals != std::string::npos &&
+            sim::detail::EqualNoCase(Trimmed(line.substr(0, equals)), "NUL") &&
             Ours(Trimmed(line.substr(equals + 1))))
             continue;
         kept.push_back(line);
@@ -105,17 +85,13 @@ std::vector<std::string> ExpectedLines(const std::vector<std::string>& lines)
     return kept;
 }
 
-std::vector<std::string> RenameLines()
+// The lines of WININIT.INI's [rename] section in `profiles` (the machine's or a snapshot's).
+std::vector<std::string> RenameLines(const decltype(sim::Snapshot::profiles)& profiles)
 {
-    auto file = sim::machine().profiles.find(kWininit);
-    if (file == sim::machine().profiles.end() || file->second.count("rename") == 0)
+    auto file = profiles.find(kWininit);
+    if (file == profiles.end() || file->second.count("rename") == 0)
         return {};
-    return file->second["rename"];
-}
-
-const sim::RegValue* PendingValue()
-{
-    return sim::FindValue(kSessionManager, kPending);
+    return file->second.at("rename");
 }
 
 std::string ShortForm(const std::string& path)
@@ -127,10 +103,7 @@ std::string ShortForm(const std::string& path)
 
 void CheckWininit(int result, const sim::Snapshot& before)
 {
-    std::vector<std::string> lines =
-        before.profiles.count(kWininit) != 0 && before.profiles.at(kWininit).count("rename") != 0
-            ? before.profiles.at(kWininit).at("rename")
-            : std::vector<std::string>();
+    std::vector<std::string> lines = RenameLines(before.profiles);
     size_t used = 0;
     for (const std::string& line : lines)
         used += line.size() + 1;
@@ -139,7 +112,7 @@ void CheckWininit(int result, const sim::Snapshot& before)
     if (result == 0 || expected == lines)
         FUZZ_CHECK(sim::TakeSnapshot() == before);
     else
-        FUZZ_CHECK(RenameLines() == expected);
+        FUZZ_CHECK(RenameLines(sim::machine().profiles) == expected);
 }
 
 void CheckPendingRenames(int result, const sim::Snapshot& before)
@@ -157,9 +130,9 @@ void CheckPendingRenames(int result, const sim::Snapshot& before)
     if (result == 0 || withdrawn == 0) {
         FUZZ_CHECK(sim::TakeSnapshot() == before);
     } else if (expected.empty()) {
-        FUZZ_CHECK(PendingValue() == nullptr);
+        FUZZ_CHECK(sim::FindValue(kSessionManager, kPending) == nullptr);
     } else {
-        const sim::RegValue* after = PendingValue();
+        const sim::RegValue* after = sim::FindValue(kSessionManager, kPending);
         FUZZ_CHECK(after != nullptr && after->type == REG_MULTI_SZ &&
                    std::string(after->data.begin(), after->data.end()) == expected);
     }
@@ -187,7 +160,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // What is pending already, repeated towards and past the limits.
     std::vector<std::string> lines;
-    std::string value;
     if (windows9x) {
         while (!input.Empty()) {
             std::string line = input.Field();
@@ -200,7 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (!lines.empty())
             sim::machine().profiles[kWininit]["rename"] = lines;
     } else {
-        value = input.Rest();
+        std::string value = input.Rest();
         // A few kilobytes; or, behind a pair of one long name, at the value's size limit.
         if (repeat >= 0xFF00 && value.size() < 1024) {
             size_t wanted = 2 * 1024 * 1024 - 2 + (repeat & 3);
@@ -216,14 +188,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
 
-    char* exact = ExactString(path);
+    Exact exact(path);
     if (choice & 4) {
         const sim::Snapshot unscheduled = sim::TakeSnapshot();
         int scheduled = ScheduleDeleteAtRestart(exact, windows9x);
         if (windows9x && scheduled) {
             std::vector<std::string> expected = lines;
             expected.push_back("NUL=" + g_forms[1]);
-            FUZZ_CHECK(RenameLines() == expected);
+            FUZZ_CHECK(RenameLines(sim::machine().profiles) == expected);
         } else if (windows9x || !scheduled) {
             FUZZ_CHECK(sim::TakeSnapshot().profiles == unscheduled.profiles);
         }
@@ -231,7 +203,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const sim::Snapshot before = sim::TakeSnapshot();
     const char* paths[2] = {exact, kOtherDriver};
     int result = WithdrawDeletesAtRestart(paths, 2, windows9x);
-    free(exact);
     FUZZ_CHECK(sim::OpenHandleCount() == 0 && sim::BadCloseCount() == 0);
     if (windows9x)
         CheckWininit(result, before);

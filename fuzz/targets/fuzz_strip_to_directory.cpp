@@ -8,14 +8,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FuzzInput input(data, size);
     std::string path = input.Field();
 
-    char* exact = ExactString(path);
+    Exact exact(path);
     StripToDirectory(exact);
     size_t last = path.size() > 1 ? path.find_last_of('\\') : std::string::npos;
-    if (last == std::string::npos || last == 0)
-        FUZZ_CHECK(path == exact);
-    else
-        FUZZ_CHECK(path.substr(0, last + 1) == exact);
-    free(exact);
+    size_t kept = last == std::string::npos || last == 0 ? path.size() : last + 1;
+    FUZZ_CHECK(path.substr(0, kept) == (char*)exact);
 
     // As setup holds it: the module path in its 256-character global.
     char moduleDir[256];

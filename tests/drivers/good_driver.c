@@ -7,9 +7,6 @@
  * replacement can then be read back. */
 #include <ddk/wdm.h>
 
-#ifndef TEST_DRIVER_NAME
-#define TEST_DRIVER_NAME "good_driver"
-#endif
 #define WIDE2(text) L##text
 #define WIDE(text) WIDE2(text)
 

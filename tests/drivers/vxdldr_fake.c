@@ -1,7 +1,5 @@
-/* Test stand-in for the Windows 9x VxD loader: a kernel driver that creates \Device\VXDLDR with
- * the link \DosDevices\VXDLDR, keeps a load count per VxD name, answers the load (1) and unload
- * (2) requests from those counts and logs every request for the test to read back.
- * vxdldr_protocol.h documents the requests and the log. */
+/* Test stand-in for the Windows 9x VxD loader, a kernel driver that keeps a load count per VxD
+ * name and logs every request; vxdldr_protocol.h documents its device, requests and log. */
 #include <ddk/wdm.h>
 
 #include "vxdldr_protocol.h"
@@ -32,12 +30,9 @@ static LOADED_NAME* FindName(const char* name, int add)
 {
     LOADED_NAME* free_slot = NULL;
     for (int i = 0; i < MAX_NAMES; ++i) {
-        if (g_names[i].name[0] == '\0') {
-            if (!free_slot)
-                free_slot = &g_names[i];
-            continue;
-        }
-        if (strcmp(g_names[i].name, name) == 0)
+        if (g_names[i].name[0] == '\0' && !free_slot)
+            free_slot = &g_names[i];
+        else if (g_names[i].name[0] != '\0' && strcmp(g_names[i].name, name) == 0)
             return &g_names[i];
     }
     if (!add || !free_slot)
@@ -113,21 +108,18 @@ static void LogRequest(ULONG code, const char* in, ULONG inLen, ULONG outLen, NT
 {
     if (g_log.stored < VXDLDR_LOG_ENTRIES) {
         VXDLDR_LOG_ENTRY* entry = &g_log.entries[g_log.stored++];
-        ULONG kept = inLen < VXDLDR_LOG_INPUT ? inLen : VXDLDR_LOG_INPUT;
         entry->code = code;
         entry->inputLength = inLen;
         entry->outputLength = outLen;
         entry->status = status;
-        memset(entry->input, 0, sizeof(entry->input));
         if (in)
-            memcpy(entry->input, in, kept);
+            memcpy(entry->input, in, inLen < VXDLDR_LOG_INPUT ? inLen : VXDLDR_LOG_INPUT);
         entry->vxdKeys = CountVxdKeys();
         KeQuerySystemTime((PLARGE_INTEGER)&entry->time);
     }
     ++g_log.total;
 }
 
-/* The test's own requests: reset, set or read a load count, read the log. */
 static NTSTATUS HandleTestRequest(ULONG code, char* buffer, ULONG inLen, ULONG outLen,
                                   ULONG_PTR* information)
 {
@@ -165,6 +157,14 @@ static NTSTATUS HandleTestRequest(ULONG code, char* buffer, ULONG inLen, ULONG o
     return STATUS_SUCCESS;
 }
 
+static NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information)
+{
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = information;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
+
 static NTSTATUS NTAPI VxdLdrDeviceControl(PDEVICE_OBJECT device, PIRP irp)
 {
     (void)device;
@@ -191,11 +191,7 @@ static NTSTATUS NTAPI VxdLdrDeviceControl(PDEVICE_OBJECT device, PIRP irp)
         LogRequest(code, (code & 3) == METHOD_BUFFERED ? buffer : NULL, inLen, outLen, status);
     }
     KeReleaseMutex(&g_lock, FALSE);
-
-    irp->IoStatus.Status = status;
-    irp->IoStatus.Information = information;
-    IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return status;
+    return Complete(irp, status, information);
 }
 
 static NTSTATUS NTAPI VxdLdrOpenClose(PDEVICE_OBJECT device, PIRP irp)
@@ -206,10 +202,7 @@ static NTSTATUS NTAPI VxdLdrOpenClose(PDEVICE_OBJECT device, PIRP irp)
         InterlockedIncrement(&g_openHandles);
     else if (major == IRP_MJ_CLOSE)
         InterlockedDecrement(&g_openHandles);
-    irp->IoStatus.Status = STATUS_SUCCESS;
-    irp->IoStatus.Information = 0;
-    IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return STATUS_SUCCESS;
+    return Complete(irp, STATUS_SUCCESS, 0);
 }
 
 static void NTAPI VxdLdrUnload(PDRIVER_OBJECT driver)

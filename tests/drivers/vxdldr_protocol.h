@@ -18,15 +18,10 @@
  *   VXDLDR_IOCTL_GET_COUNT  input: VXDLDR_COUNT (name only), output: VXDLDR_COUNT.
  *   VXDLDR_IOCTL_GET_LOG    output: VXDLDR_LOG (the output buffer must hold all of it).
  *
- * The log records every request with code 1 or 2 (and any other code the driver does not know):
- * `total` counts them all, the first VXDLDR_LOG_ENTRIES are kept in detail with the first
- * VXDLDR_LOG_INPUT bytes of their input.
- *
- * Each entry also holds the time of the request and the number of VxD keys in the registry then,
- * so that a test sees the pause between an unload and the next load, and whether the driver's key
- * was removed before or after its unload.
- *
- * The log also counts the device's open file objects, so that a test can see a handle left open.
+ * The log records every request with code 1 or 2 (and any other code the driver does not know),
+ * with the time and the number of VxD keys then: a test sees the pause between an unload and the
+ * next load, and whether the driver's key went before or after its unload. It also counts the
+ * device's open file objects, so that a handle left open shows.
  *
  * The state lives in the driver, not in the handle: it survives closing and reopening the device
  * and is lost only when the driver is stopped.

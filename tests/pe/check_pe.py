@@ -31,43 +31,31 @@ DIRECTORY_IMPORT = 1
 DIRECTORY_DELAY_IMPORT = 13
 
 
-class PeError(Exception):
-    pass
-
-
 class PeImage:
     """The parts of a 32-bit PE image this check reads: headers, sections, imports."""
 
     def __init__(self, path):
         with open(path, "rb") as f:
-            self.data = f.read()
-        self.path = path
-        data = self.data
+            self.data = data = f.read()
         if len(data) < 0x40 or data[:2] != b"MZ":
-            raise PeError("no MZ header")
+            raise ValueError("no MZ header")
         pe = self.u32(0x3C)
         if data[pe:pe + 4] != b"PE\0\0":
-            raise PeError("no PE signature")
+            raise ValueError("no PE signature")
         coff = pe + 4
-        (self.machine, sections, _, _, _, optional_size, self.characteristics) = struct.unpack_from(
+        self.machine, sections, _, _, _, optional_size, _ = struct.unpack_from(
             "<HHIIIHH", data, coff)
         opt = coff + 20
-        self.magic = self.u16(opt)
-        if self.magic != PE32_MAGIC:
-            raise PeError("not a PE32 image (optional header magic 0x%x)" % self.magic)
+        if self.u16(opt) != PE32_MAGIC:
+            raise ValueError("not a PE32 image (optional header magic 0x%x)" % self.u16(opt))
         self.os_version = (self.u16(opt + 40), self.u16(opt + 42))
         self.subsystem_version = (self.u16(opt + 48), self.u16(opt + 50))
         self.subsystem = self.u16(opt + 68)
-        directory_count = self.u32(opt + 92)
-        self.directories = []
-        for i in range(min(directory_count, 16)):
-            self.directories.append(struct.unpack_from("<II", data, opt + 96 + 8 * i))
-        self.sections = []
-        table = opt + optional_size
-        for i in range(sections):
-            name, vsize, vaddr, rawsize, rawptr = struct.unpack_from("<8sIIII", data, table + 40 * i)
-            self.sections.append((name.rstrip(b"\0").decode("latin-1"), vaddr, max(vsize, rawsize),
-                                  rawptr, rawsize))
+        self.directories = [struct.unpack_from("<II", data, opt + 96 + 8 * i)
+                            for i in range(min(self.u32(opt + 92), 16))]
+        # (virtual size, virtual address, raw size, raw offset) of each section, its name skipped
+        self.sections = [struct.unpack_from("<8xIIII", data, opt + optional_size + 40 * i)
+                         for i in range(sections)]
 
     def u16(self, offset):
         return struct.unpack_from("<H", self.data, offset)[0]
@@ -76,12 +64,12 @@ class PeImage:
         return struct.unpack_from("<I", self.data, offset)[0]
 
     def offset_of(self, rva):
-        for _, vaddr, size, rawptr, rawsize in self.sections:
-            if vaddr <= rva < vaddr + size:
+        for vsize, vaddr, rawsize, rawptr in self.sections:
+            if vaddr <= rva < vaddr + max(vsize, rawsize):
                 if rva - vaddr >= rawsize:
-                    raise PeError("RVA 0x%x lies in uninitialised data" % rva)
+                    raise ValueError("RVA 0x%x lies in uninitialised data" % rva)
                 return rawptr + rva - vaddr
-        raise PeError("RVA 0x%x lies in no section" % rva)
+        raise ValueError("RVA 0x%x lies in no section" % rva)
 
     def cstring(self, rva):
         start = self.offset_of(rva)
@@ -89,18 +77,14 @@ class PeImage:
         return self.data[start:end].decode("latin-1")
 
     def thunk_names(self, table_rva):
-        """Names (or '#ordinal') of one DLL's import lookup table."""
-        names = []
-        offset = self.offset_of(table_rva)
-        while True:
+        """Names (or '#ordinal') of one DLL's import lookup table; a name follows a 2-byte hint."""
+        names, offset = [], self.offset_of(table_rva)
+        while self.u32(offset):
             entry = self.u32(offset)
-            if entry == 0:
-                return names
-            if entry & 0x80000000:
-                names.append("#%d" % (entry & 0xFFFF))
-            else:
-                names.append(self.cstring(entry + 2))  # skip the hint
+            by_ordinal = entry & 0x80000000
+            names.append("#%d" % (entry & 0xFFFF) if by_ordinal else self.cstring(entry + 2))
             offset += 4
+        return names
 
     def descriptors(self, directory, layout, is_last):
         """The entries of an import or delay-load descriptor table, up to the empty one."""
@@ -131,13 +115,14 @@ class PeImage:
 
 
 def read_allowed(path):
-    """The allowed list: ({(dll lower-case, function): family}, {(dll, function): why refused}).
+    """The allowed list: ({(dll lower-case, function): family}, {(dll, function): why refused},
+    {dll loaded at run time}).
 
     A line "DLL function family (header)" allows a function; a line "! DLL function reason" names
     one that looks harmless but one of the two systems lacks, so that a failure says why; a line
     "@ DLL what it is" allows a DLL that the programs only load at run time.
     """
-    allowed, refused, loaded = {}, {}, {}
+    allowed, refused, loaded = {}, {}, set()
     with open(path, encoding="utf-8") as f:
         for number, line in enumerate(f, 1):
             line = line.strip()
@@ -145,8 +130,7 @@ def read_allowed(path):
                 continue
             table = allowed
             if line.startswith("@"):
-                parts = line[1:].split(None, 1)
-                loaded[parts[0].lower()] = parts[1] if len(parts) > 1 else ""
+                loaded.add(line[1:].split()[0].lower())
                 continue
             if line.startswith("!"):
                 table, line = refused, line[1:].strip()
@@ -175,8 +159,7 @@ def late_instructions(objdump, path):
     """(count of instructions, [(address, text)] of the late ones) found by disassembly."""
     listing = subprocess.run([objdump, "-d", "--no-show-raw-insn", path], check=True,
                              capture_output=True, text=True).stdout
-    found = []
-    count = 0
+    found, count = [], 0
     for line in listing.splitlines():
         m = re.match(r"^\s*([0-9a-f]+):\s+(\S+)\s*(.*)$", line)
         if not m:
@@ -191,20 +174,16 @@ def late_instructions(objdump, path):
 
 
 def check(path, allowed, refused, loaded, allowed_dlls, objdump):
-    problems = []
     image = PeImage(path)
-    if image.machine != IMAGE_FILE_MACHINE_I386:
-        problems.append("machine 0x%x is not i386" % image.machine)
-    if image.os_version != (4, 0):
-        problems.append("operating-system version %d.%d, want 4.0" % image.os_version)
-    if image.subsystem_version != (4, 0):
-        problems.append("subsystem version %d.%d, want 4.0" % image.subsystem_version)
-    if image.subsystem != IMAGE_SUBSYSTEM_WINDOWS_GUI:
-        problems.append("subsystem %d is not the Windows GUI (2)" % image.subsystem)
+    headers = [("machine 0x%x is not i386", image.machine, IMAGE_FILE_MACHINE_I386),
+               ("operating-system version %d.%d, want 4.0", image.os_version, (4, 0)),
+               ("subsystem version %d.%d, want 4.0", image.subsystem_version, (4, 0)),
+               ("subsystem %d is not the Windows GUI (2)", image.subsystem,
+                IMAGE_SUBSYSTEM_WINDOWS_GUI)]
+    problems = [message % seen for message, seen, wanted in headers if seen != wanted]
 
-    print("%s: os %d.%d, subsystem %d %d.%d" % (path, image.os_version[0], image.os_version[1],
-                                                 image.subsystem, image.subsystem_version[0],
-                                                 image.subsystem_version[1]))
+    print("%s: os %d.%d, subsystem %d %d.%d" % ((path,) + image.os_version + (image.subsystem,) +
+                                                 image.subsystem_version))
     imports = image.imports()
     if not imports:
         problems.append("no imports found: the import table was not read")
@@ -255,7 +234,7 @@ def main():
     for path in args.executables:
         try:
             problems += check(path, allowed, refused, loaded, allowed_dlls, args.objdump)
-        except (OSError, PeError, struct.error, ValueError) as error:
+        except (OSError, struct.error, ValueError) as error:
             problems.append("%s: cannot read: %s" % (path, error))
     for problem in problems:
         print("FAIL " + problem)

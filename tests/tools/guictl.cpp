@@ -33,12 +33,12 @@ const int kCaptionSize = 512;
 DWORD g_timeoutMs = 10000;
 HWND g_window = NULL;
 const char* g_failOn = NULL;
+// The control named by the ID argument of the command running, and its id.
+HWND g_control = NULL;
+int g_id = 0;
 
-// ---------------------------------------------------------------------------------------------
-// Output
-// ---------------------------------------------------------------------------------------------
-
-void Line(const char* format, ...)
+// Prints one line; true, so that a command can end with its "ok" line.
+bool Line(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
@@ -46,6 +46,7 @@ void Line(const char* format, ...)
     va_end(args);
     putchar('\n');
     fflush(stdout);
+    return true;
 }
 
 // Control characters and the letters of their escapes; the backslash itself (decoded only).
@@ -93,10 +94,6 @@ void Unescape(char* text)
     *out = '\0';
 }
 
-// ---------------------------------------------------------------------------------------------
-// Windows of the program under test
-// ---------------------------------------------------------------------------------------------
-
 // Caption of a top-level window (of any process: the system keeps it, no message is sent).
 void Caption(HWND window, char* out, int size)
 {
@@ -107,9 +104,8 @@ void Caption(HWND window, char* out, int size)
 bool IsDialog(HWND window)
 {
     char cls[64];
-    if (!IsWindowVisible(window) || !GetClassNameA(window, cls, sizeof cls))
-        return false;
-    return strcmp(cls, "#32770") == 0;
+    return IsWindowVisible(window) && GetClassNameA(window, cls, sizeof cls) &&
+           strcmp(cls, "#32770") == 0;
 }
 
 bool IsMessageBox(HWND window)
@@ -119,8 +115,9 @@ bool IsMessageBox(HWND window)
     return text && GetClassNameA(text, cls, sizeof cls) && lstrcmpiA(cls, "Static") == 0;
 }
 
-// kHasControl: a dialog holding the control whose id the caption field gives (decimal).
-enum MatchMode { kExact, kPrefix, kMessageBox, kOwned, kHasControl };
+// kHasControl: a dialog holding the control whose id the caption field gives (decimal);
+// kOther: any dialog but the selected window.
+enum MatchMode { kExact, kPrefix, kMessageBox, kOwned, kHasControl, kOther };
 
 struct Match {
     MatchMode mode;
@@ -136,28 +133,17 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
         return TRUE;
     char caption[kCaptionSize];
     Caption(window, caption, sizeof caption);
-    bool hit = false;
-    switch (match->mode) {
-    case kExact:
-        hit = strcmp(caption, match->caption) == 0;
-        break;
-    case kPrefix:
-        hit = strncmp(caption, match->caption, strlen(match->caption)) == 0;
-        break;
-    case kMessageBox:
-        hit = strcmp(caption, match->caption) == 0 && IsMessageBox(window);
-        break;
-    case kOwned:
-        hit = GetWindow(window, GW_OWNER) == match->owner;
-        break;
-    case kHasControl:
-        hit = GetDlgItem(window, atoi(match->caption)) != NULL;
-        break;
-    }
-    if (!hit)
-        return TRUE;
-    match->found = window;
-    return FALSE;
+    MatchMode mode = match->mode;
+    const char* want = match->caption;
+    bool hit = (mode == kExact && strcmp(caption, want) == 0) ||
+               (mode == kMessageBox && strcmp(caption, want) == 0 && IsMessageBox(window)) ||
+               (mode == kPrefix && strncmp(caption, want, strlen(want)) == 0) ||
+               (mode == kOwned && GetWindow(window, GW_OWNER) == match->owner) ||
+               (mode == kHasControl && GetDlgItem(window, atoi(want)) != NULL) ||
+               (mode == kOther && window != g_window);
+    if (hit)
+        match->found = window;
+    return !hit;
 }
 
 HWND FindDialog(MatchMode mode, const char* caption, HWND owner)
@@ -167,17 +153,37 @@ HWND FindDialog(MatchMode mode, const char* caption, HWND owner)
     return match.found;
 }
 
-HWND WaitDialog(MatchMode mode, const char* caption, HWND owner, DWORD timeoutMs)
+// Gives up early, with NULL, when the message box with the caption failOn shows.
+HWND WaitDialog(MatchMode mode, const char* caption, HWND owner, DWORD timeoutMs,
+                const char* failOn = g_failOn)
 {
     DWORD start = GetTickCount();
     for (;;) {
         HWND found = FindDialog(mode, caption, owner);
         if (found || GetTickCount() - start >= timeoutMs)
             return found;
-        if (g_failOn && FindDialog(kMessageBox, g_failOn, NULL))
+        if (failOn && FindDialog(kMessageBox, failOn, NULL))
             return NULL;
         Sleep(kPollMs);
     }
+}
+
+// Reads a window's text through WM_GETTEXT, which the system carries across processes. The
+// result is malloc'ed; NULL when the window does not answer.
+char* ReadText(HWND window)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &length))
+        return NULL;
+    size_t size = length + 64;  // multi-byte text may need more than the count of characters
+    char* text = (char*)calloc(size, 1);
+    // One byte short of the buffer, so that it ends in a NUL whatever the window writes.
+    if (text && !SendMessageTimeoutA(window, WM_GETTEXT, size - 1, (LPARAM)text, SMTO_NORMAL,
+                                     kSendTimeoutMs, NULL)) {
+        free(text);
+        text = NULL;
+    }
+    return text;
 }
 
 BOOL CALLBACK ListWindow(HWND window, LPARAM)
@@ -190,25 +196,14 @@ BOOL CALLBACK ListWindow(HWND window, LPARAM)
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     char text[kCaptionSize] = "";
-    if (IsMessageBox(window)) {
-        char raw[kCaptionSize] = "";
-        SendMessageTimeoutA(GetDlgItem(window, 0xFFFF), WM_GETTEXT, sizeof raw, (LPARAM)raw,
-                            SMTO_NORMAL, kSendTimeoutMs, NULL);
+    char* raw = IsMessageBox(window) ? ReadText(GetDlgItem(window, 0xFFFF)) : NULL;
+    if (raw)
         Escape(raw, text, sizeof text);
-    }
+    free(raw);
     Line("     dialog %p pid %04lx owner %p caption '%s'%s%s%s", (void*)window, pid,
          (void*)GetWindow(window, GW_OWNER), shown, text[0] ? " text '" : "", text,
          text[0] ? "'" : "");
     return TRUE;
-}
-
-// Finds a visible dialog other than the selected window.
-BOOL CALLBACK CountOthers(HWND window, LPARAM param)
-{
-    if (window == g_window || !IsDialog(window))
-        return TRUE;
-    ((Match*)param)->found = window;
-    return FALSE;
 }
 
 void ListDialogs()
@@ -217,37 +212,11 @@ void ListDialogs()
     EnumWindows(ListWindow, 0);
 }
 
-// Reads a window's text through WM_GETTEXT, which the system carries across processes. The
-// result is malloc'ed; NULL when the window does not answer.
-char* ReadText(HWND window)
-{
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &length))
-        return NULL;
-    size_t size = length + 64;  // multi-byte text may need more than the count of characters
-    char* text = (char*)calloc(size, 1);
-    if (!text)
-        return NULL;
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, size, (LPARAM)text, SMTO_NORMAL, kSendTimeoutMs,
-                             &copied)) {
-        free(text);
-        return NULL;
-    }
-    text[size - 1] = '\0';
-    return text;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Commands
-// ---------------------------------------------------------------------------------------------
-
 struct Args {
     int count;
     char** words;
     int next;
 
-    bool More() const { return next < count; }
     const char* Peek() const { return next < count ? words[next] : NULL; }
     char* Take() { return next < count ? words[next++] : NULL; }
 };
@@ -284,42 +253,47 @@ bool ParseNumber(const char* word, long* value)
 DWORD TakeTimeout(Args& args, DWORD absent = g_timeoutMs)
 {
     long value = 0;
-    if (!args.More() || !ParseNumber(args.Peek(), &value))
+    if (!ParseNumber(args.Peek(), &value))
         return absent;
     args.Take();
     return (DWORD)value;
 }
 
-// Control id argument: a number, -1 for 0xFFFF, or "." for the selected window itself.
-bool TakeControl(Args& args, const char* command, HWND* control, int* id)
+bool HaveWindow(const char* command)
+{
+    return (g_window && IsWindow(g_window)) ||
+           Fail("%s: no window selected (or it is gone)", command);
+}
+
+// Control id argument into g_control and g_id: a number, -1 for 0xFFFF, or "." for the selected
+// window itself.
+bool TakeControl(Args& args, const char* command)
 {
     const char* word = args.Take();
     if (!word)
         return UsageError(command, "control id missing");
-    if (!g_window || !IsWindow(g_window))
-        return Fail("%s: no window selected (or it is gone)", command);
-    if (strcmp(word, ".") == 0) {
-        *control = g_window;
-        *id = 0;
+    if (!HaveWindow(command))
+        return false;
+    g_control = g_window;
+    g_id = 0;
+    if (strcmp(word, ".") == 0)
         return true;
-    }
     long value = 0;
     if (!ParseNumber(word, &value))
         return UsageError(command, "control id is not a number");
-    *id = (int)(value & 0xFFFF);
-    *control = GetDlgItem(g_window, *id);
-    if (!*control)
-        return Fail("%s %s: the selected window has no control %d", command, word, *id);
+    g_id = (int)(value & 0xFFFF);
+    g_control = GetDlgItem(g_window, g_id);
+    if (!g_control)
+        return Fail("%s %s: the selected window has no control %d", command, word, g_id);
     return true;
 }
 
-bool TakeFlag(Args& args, const char* command, int* flag)
+int TakeFlag(Args& args, const char* command)
 {
     const char* word = args.Take();
     if (!word || (strcmp(word, "0") && strcmp(word, "1")))
-        return UsageError(command, "expected 0 or 1");
-    *flag = word[0] == '1';
-    return true;
+        UsageError(command, "expected 0 or 1");
+    return word[0] == '1';
 }
 
 // TEXT argument, with escapes decoded when preceded by -e.
@@ -350,8 +324,7 @@ bool Select(HWND window, const char* command, const char* what, bool waitForAnsw
     char caption[kCaptionSize], shown[kCaptionSize];
     Caption(window, caption, sizeof caption);
     Escape(caption, shown, sizeof shown);
-    Line("ok   %s: '%s'", command, shown);
-    return true;
+    return Line("ok   %s: '%s'", command, shown);
 }
 
 // Shows at most kShown characters of text from offset on, escaped, with "..." where cut.
@@ -369,19 +342,14 @@ void Excerpt(const char* text, size_t offset, char* out, size_t size)
 
 bool CompareText(const char* command, int id, const char* seen, const char* expected, char how)
 {
-    bool same = false;
-    if (how == '=')
-        same = strcmp(seen, expected) == 0;
-    else if (how == '^')
-        same = strncmp(seen, expected, strlen(expected)) == 0;
-    else
-        same = strstr(seen, expected) != NULL;
+    bool same = how == '='   ? strcmp(seen, expected) == 0
+                : how == '^' ? strncmp(seen, expected, strlen(expected)) == 0
+                             : strstr(seen, expected) != NULL;
     char seenShown[kShown * 4 + 32], expectedShown[kShown * 4 + 32];
     if (same) {
         Excerpt(seen, 0, seenShown, sizeof seenShown);
-        Line("ok   %s %d: '%s'%s", command, id, seenShown,
-             strlen(seen) > kShown ? " (the whole text matches)" : "");
-        return true;
+        return Line("ok   %s %d: '%s'%s", command, id, seenShown,
+                    strlen(seen) > kShown ? " (the whole text matches)" : "");
     }
     // Long texts: show where they part.
     size_t at = 0;
@@ -403,97 +371,73 @@ bool CompareText(const char* command, int id, const char* seen, const char* expe
 
 bool ExpectState(const char* command, int id, const char* what, int expected, int seen)
 {
-    if (expected == seen) {
-        Line("ok   %s %d: %s %d", command, id, what, seen);
-        return true;
-    }
+    if (expected == seen)
+        return Line("ok   %s %d: %s %d", command, id, what, seen);
     return Fail("%s %d: expected %s %d, seen %d", command, id, what, expected, seen);
 }
 
-// A check box's state; a control that does not answer has none (not "unticked").
-bool Checked(const char* command, HWND control, int id, int* checked)
+// The check box's state; a control that does not answer has none (not "unticked").
+bool Checked(const char* command, int* checked)
 {
     DWORD_PTR state = 0;
-    if (!SendMessageTimeoutA(control, BM_GETCHECK, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &state))
-        return Fail("%s %d: the control does not answer BM_GETCHECK", command, id);
+    if (!SendMessageTimeoutA(g_control, BM_GETCHECK, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &state))
+        return Fail("%s %d: the control does not answer BM_GETCHECK", command, g_id);
     *checked = state == BST_CHECKED;
     return true;
 }
 
 HWND FocusedWindow(HWND dialog)
 {
-    GUITHREADINFO info;
-    memset(&info, 0, sizeof info);
+    GUITHREADINFO info = {};
     info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, NULL), &info))
-        return NULL;
-    return info.hwndFocus;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, NULL), &info) ? info.hwndFocus : NULL;
 }
 
 // A user can press only what is shown and enabled.
-bool Pressable(const char* command, HWND control, int id)
+bool Pressable(const char* command)
 {
-    if (!IsWindowVisible(control))
-        return Fail("%s %d: the control is hidden", command, id);
-    if (!IsWindowEnabled(control))
-        return Fail("%s %d: the control is disabled", command, id);
+    if (!IsWindowVisible(g_control))
+        return Fail("%s %d: the control is hidden", command, g_id);
+    if (!IsWindowEnabled(g_control))
+        return Fail("%s %d: the control is disabled", command, g_id);
     return true;
 }
 
-struct ChildSearch {
-    const char* text;       // child with this text, or
-    const char* className;  // child of this class
-    HWND found;
-};
-
+// A child window whose text is the match's caption.
 BOOL CALLBACK SearchChild(HWND child, LPARAM param)
 {
-    ChildSearch* search = (ChildSearch*)param;
-    if (search->className) {
-        char cls[64];
-        if (GetClassNameA(child, cls, sizeof cls) && lstrcmpiA(cls, search->className) == 0) {
-            search->found = child;
-            return FALSE;
-        }
-        return TRUE;
-    }
+    Match* search = (Match*)param;
     char* text = ReadText(child);
-    bool same = text && strcmp(text, search->text) == 0;
+    bool same = text && strcmp(text, search->caption) == 0;
     free(text);
-    if (!same)
-        return TRUE;
-    search->found = child;
-    return FALSE;
+    if (same)
+        search->found = child;
+    return !same;
 }
 
 // Sent with a time-out rather than posted, so that what the click's handler does (a new page)
 // is done when the next command looks. The control's thread must answer first, so that a click
 // that times out has been taken up by a handler that runs a modal loop (a message box, the
 // installation run) and keeps running while this tool goes on.
-bool Press(const char* command, HWND control, int id)
+bool Press(const char* command)
 {
-    if (!SendMessageTimeoutA(control, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, NULL))
-        return Fail("%s %d: the program does not answer", command, id);
+    if (!SendMessageTimeoutA(g_control, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, NULL))
+        return Fail("%s %d: the program does not answer", command, g_id);
     SetLastError(0);
-    if (!SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_NORMAL, kClickTimeoutMs, NULL) &&
+    if (!SendMessageTimeoutA(g_control, BM_CLICK, 0, 0, SMTO_NORMAL, kClickTimeoutMs, NULL) &&
         GetLastError() != ERROR_TIMEOUT)
-        return Fail("%s %d: the click was not delivered (error %lu)", command, id, GetLastError());
+        return Fail("%s %d: the click was not delivered (error %lu)", command, g_id,
+                    GetLastError());
     return true;
 }
 
-bool NoWindow(const char* command)
-{
-    if (g_window && IsWindow(g_window))
-        return false;
-    Fail("%s: no window selected (or it is gone)", command);
-    return true;
-}
-
-// One command: its name, its handler, and a mode for handlers that several commands share.
+// One command: its name, its handler, a mode for handlers that several commands share, and
+// whether its first argument is a control ID (taken before the handler runs).
 struct Command {
     const char* name;
     bool (*handler)(Args& args, const char* command, int mode);
     int mode;
+    bool control = false;
 };
 
 // mode 0: set the default time-out; 1: sleep.
@@ -506,8 +450,7 @@ bool DoMilliseconds(Args& args, const char* command, int sleep)
         Sleep((DWORD)value);
     else
         g_timeoutMs = (DWORD)value;
-    Line(sleep ? "ok   %s %ld" : "ok   %s %lu", command, sleep ? value : (long)g_timeoutMs);
-    return true;
+    return Line(sleep ? "ok   %s %ld" : "ok   %s %lu", command, sleep ? value : (long)g_timeoutMs);
 }
 
 bool DoFailOn(Args& args, const char* command, int)
@@ -515,12 +458,10 @@ bool DoFailOn(Args& args, const char* command, int)
     g_failOn = args.Take();
     if (!g_failOn)
         return UsageError(command, "caption missing");
-    Line("ok   fail-on '%s'", g_failOn);
-    return true;
+    return Line("ok   fail-on '%s'", g_failOn);
 }
 
-// Every wait for a dialog: by caption (exact, prefix, message box), by owner (the selected
-// window), or by a control it holds (the id in place of the caption).
+// Every wait for a dialog, by the MatchMode in mode (a control's id in place of the caption).
 bool DoWait(Args& args, const char* command, int mode)
 {
     static const char* const kWhat[] = {
@@ -547,17 +488,11 @@ bool DoAbsent(Args& args, const char* command, int)
     if (!caption)
         return UsageError(command, "caption missing");
     long ms = (long)TakeTimeout(args, 0);
-    DWORD start = GetTickCount();
-    do {
-        if (FindDialog(kExact, caption, NULL))
-            return Fail("absent: a dialog with caption '%s' is shown", caption);
-        Sleep(kPollMs);
-    } while (GetTickCount() - start < (DWORD)ms);
-    Line("ok   absent '%s' (%ld ms)", caption, ms);
-    return true;
+    if (WaitDialog(kExact, caption, NULL, (DWORD)ms, NULL))
+        return Fail("absent: a dialog with caption '%s' is shown", caption);
+    return Line("ok   absent '%s' (%ld ms)", caption, ms);
 }
 
-// mode 1: hidden is enough.
 bool DoWaitGone(Args& args, const char* command, int hiddenIsEnough)
 {
     DWORD timeoutMs = TakeTimeout(args);
@@ -570,20 +505,17 @@ bool DoWaitGone(Args& args, const char* command, int hiddenIsEnough)
                         hiddenIsEnough ? "visible" : "there", timeoutMs);
         Sleep(kPollMs);
     }
-    Line("ok   %s", command);
-    return true;
+    return Line("ok   %s", command);
 }
 
 bool DoExpectAlone(Args&, const char* command, int)
 {
-    if (NoWindow(command))
+    if (!HaveWindow(command))
         return false;
-    Match others = {kOwned, NULL, NULL, NULL};
-    EnumWindows(CountOthers, (LPARAM)&others);
-    if (others.found)
-        return Fail("%s: another dialog is visible: %p", command, (void*)others.found);
-    Line("ok   expect-alone");
-    return true;
+    HWND other = FindDialog(kOther, NULL, NULL);
+    if (other)
+        return Fail("%s: another dialog is visible: %p", command, (void*)other);
+    return Line("ok   expect-alone");
 }
 
 bool DoList(Args&, const char*, int)
@@ -596,15 +528,14 @@ bool DoList(Args&, const char*, int)
 bool DoCaption(Args& args, const char* command, int how)
 {
     const char* expected = how ? TakeText(args, command) : NULL;
-    if (NoWindow(command))
+    if (!HaveWindow(command))
         return false;
     char caption[kCaptionSize], shown[kCaptionSize];
     Caption(g_window, caption, sizeof caption);
     if (expected)
         return CompareText(command, 0, caption, expected, (char)how);
     Escape(caption, shown, sizeof shown);
-    Line("ok   caption '%s'", shown);
-    return true;
+    return Line("ok   caption '%s'", shown);
 }
 
 // The whole file, NUL-terminated (malloc'ed); NULL when it cannot be read.
@@ -625,13 +556,10 @@ char* ReadFileText(const char* path)
     return text;
 }
 
-// mode 0: print; '=', '^', '~': compare with TEXT; 'f': compare with a file's text.
+// mode 0: print; '=', '^', '~': compare with TEXT; 'f': compare with a file's text; 'w': wait
+// until the text is TEXT (a control that does not answer shows "").
 bool DoText(Args& args, const char* command, int how)
 {
-    HWND control = NULL;
-    int id = 0;
-    if (!TakeControl(args, command, &control, &id))
-        return false;
     char *expected = NULL, *fromFile = NULL;
     if (how == 'f') {
         const char* path = args.Take();
@@ -643,18 +571,26 @@ bool DoText(Args& args, const char* command, int how)
     } else if (how) {
         expected = TakeText(args, command);
     }
-    char* seen = ReadText(control);
+    DWORD timeoutMs = how == 'w' ? TakeTimeout(args) : 0, start = GetTickCount();
+    char* seen = ReadText(g_control);
+    while (how == 'w' && !(seen && strcmp(seen, expected) == 0) &&
+           GetTickCount() - start < timeoutMs) {
+        free(seen);
+        Sleep(kPollMs);
+        seen = ReadText(g_control);
+    }
     bool ok = true;
-    if (!seen) {
-        ok = Fail("%s %d: the control does not answer WM_GETTEXT", command, id);
+    if (!seen && how != 'w') {
+        ok = Fail("%s %d: the control does not answer WM_GETTEXT", command, g_id);
     } else if (expected) {
-        ok = CompareText(command, id, seen, expected, how == 'f' ? '=' : (char)how);
+        char compare = how == 'f' || how == 'w' ? '=' : (char)how;
+        ok = CompareText(command, g_id, seen ? seen : "", expected, compare);
     } else {
         size_t size = strlen(seen) * 4 + 16;
         char* shown = (char*)malloc(size);
         if (shown) {
             Escape(seen, shown, size);
-            Line("ok   text %d: '%s'", id, shown);
+            Line("ok   text %d: '%s'", g_id, shown);
             free(shown);
         }
     }
@@ -663,154 +599,100 @@ bool DoText(Args& args, const char* command, int how)
     return ok;
 }
 
-bool DoWaitText(Args& args, const char* command, int)
-{
-    HWND control = NULL;
-    int id = 0;
-    if (!TakeControl(args, command, &control, &id))
-        return false;
-    const char* expected = TakeText(args, command);
-    DWORD timeoutMs = TakeTimeout(args);
-    DWORD start = GetTickCount();
-    for (;;) {
-        char* seen = ReadText(control);
-        bool same = seen && strcmp(seen, expected) == 0;
-        if (same || GetTickCount() - start >= timeoutMs) {
-            bool ok = CompareText(command, id, seen ? seen : "", expected, '=');
-            free(seen);
-            return ok;
-        }
-        free(seen);
-        Sleep(kPollMs);
-    }
-}
-
 bool DoExpectChildText(Args& args, const char* command, int)
 {
     const char* expected = TakeText(args, command);
-    if (NoWindow(command))
+    if (!HaveWindow(command))
         return false;
-    ChildSearch search = {expected, NULL, NULL};
+    Match search = {kExact, expected, NULL, NULL};
     EnumChildWindows(g_window, SearchChild, (LPARAM)&search);
     if (!search.found)
         return Fail("%s: no control shows '%s'", command, expected);
-    Line("ok   %s: control %d shows '%s'", command, GetDlgCtrlID(search.found), expected);
-    return true;
+    return Line("ok   %s: control %d shows '%s'", command, GetDlgCtrlID(search.found), expected);
 }
 
 bool DoTreeSelectRoot(Args&, const char* command, int)
 {
-    if (NoWindow(command))
+    if (!HaveWindow(command))
         return false;
-    ChildSearch search = {NULL, WC_TREEVIEWA, NULL};
-    EnumChildWindows(g_window, SearchChild, (LPARAM)&search);
-    if (!search.found)
+    HWND tree = FindWindowExA(g_window, NULL, WC_TREEVIEWA, NULL);
+    if (!tree)
         return Fail("%s: the window has no tree view", command);
     DWORD_PTR root = 0, selected = 0;
-    SendMessageTimeoutA(search.found, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_NORMAL, kSendTimeoutMs,
-                        &root);
+    SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_NORMAL, kSendTimeoutMs, &root);
     if (!root)
         return Fail("%s: the tree view has no root item", command);
-    SendMessageTimeoutA(search.found, TVM_SELECTITEM, TVGN_CARET, (LPARAM)root, SMTO_NORMAL,
-                        kSendTimeoutMs, &selected);
+    SendMessageTimeoutA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)root, SMTO_NORMAL, kSendTimeoutMs,
+                        &selected);
     if (!selected)
         return Fail("%s: the tree view refused to select its root item", command);
-    Line("ok   tree-select-root");
-    return true;
+    return Line("ok   tree-select-root");
 }
 
 enum StateKind { kEnabled, kVisible, kChecked };
 
 bool DoExpectState(Args& args, const char* command, int kind)
 {
-    HWND control = NULL;
-    int id = 0, flag = 0;
-    if (!TakeControl(args, command, &control, &id) || !TakeFlag(args, command, &flag))
-        return false;
+    int flag = TakeFlag(args, command), checked = 0;
     if (kind == kEnabled)
-        return ExpectState(command, id, "enabled", flag, IsWindowEnabled(control) ? 1 : 0);
+        return ExpectState(command, g_id, "enabled", flag, IsWindowEnabled(g_control) ? 1 : 0);
     if (kind == kVisible)
-        return ExpectState(command, id, "visible", flag, IsWindowVisible(control) ? 1 : 0);
-    int checked = 0;
-    return Checked(command, control, id, &checked) &&
-           ExpectState(command, id, "checked", flag, checked);
+        return ExpectState(command, g_id, "visible", flag, IsWindowVisible(g_control) ? 1 : 0);
+    return Checked(command, &checked) && ExpectState(command, g_id, "checked", flag, checked);
 }
 
-// mode 0: print; 1: compare.
 bool DoFocus(Args& args, const char* command, int compare)
 {
     long expected = 0;
     if (compare && !ParseNumber(args.Take(), &expected))
         return UsageError(command, "control id expected");
-    if (NoWindow(command))
+    if (!HaveWindow(command))
         return false;
     HWND focus = FocusedWindow(g_window);
     int focusId = focus ? GetDlgCtrlID(focus) : -1;
-    if (!compare) {
-        Line("ok   focus %d", focusId);
-        return true;
-    }
+    if (!compare)
+        return Line("ok   focus %d", focusId);
     return ExpectState(command, (int)expected, "focus on control", (int)expected, focusId);
 }
 
-bool DoClick(Args& args, const char* command, int)
+bool DoClick(Args&, const char* command, int)
 {
-    HWND control = NULL;
-    int id = 0;
-    if (!TakeControl(args, command, &control, &id) || !Pressable(command, control, id) ||
-        !Press(command, control, id))
-        return false;
-    Line("ok   click %d", id);
-    return true;
+    return Pressable(command) && Press(command) && Line("ok   click %d", g_id);
 }
 
 bool DoCheck(Args& args, const char* command, int)
 {
-    HWND control = NULL;
-    int id = 0, flag = 0, checked = 0;
-    if (!TakeControl(args, command, &control, &id) || !TakeFlag(args, command, &flag) ||
-        !Pressable(command, control, id) || !Checked(command, control, id, &checked))
+    int flag = TakeFlag(args, command), checked = 0;
+    if (!Pressable(command) || !Checked(command, &checked) || (checked != flag && !Press(command)))
         return false;
-    if (checked != flag && !Press(command, control, id))
-        return false;
-    return Checked(command, control, id, &checked) &&
-           ExpectState(command, id, "checked", flag, checked);
+    return Checked(command, &checked) && ExpectState(command, g_id, "checked", flag, checked);
 }
 
 bool DoSetText(Args& args, const char* command, int)
 {
-    HWND control = NULL;
-    int id = 0;
-    if (!TakeControl(args, command, &control, &id))
-        return false;
     const char* text = TakeText(args, command);
-    if (!Pressable(command, control, id))
+    if (!Pressable(command))
         return false;
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(control, WM_SETTEXT, 0, (LPARAM)text, SMTO_NORMAL, kSendTimeoutMs,
+    if (!SendMessageTimeoutA(g_control, WM_SETTEXT, 0, (LPARAM)text, SMTO_NORMAL, kSendTimeoutMs,
                              &result) ||
         !result)
-        return Fail("set-text %d: WM_SETTEXT refused", id);
-    Line("ok   set-text %d", id);
-    return true;
+        return Fail("set-text %d: WM_SETTEXT refused", g_id);
+    return Line("ok   set-text %d", g_id);
 }
 
 bool DoKey(Args& args, const char* command, int)
 {
-    static const struct {
-        const char* name;
-        WPARAM key;
-    } kKeys[] = {{"esc", VK_ESCAPE}, {"enter", VK_RETURN}, {"tab", VK_TAB}};
     const char* name = args.Take();
     if (!name)
         return UsageError(command, "key name missing");
-    WPARAM key = 0;
-    for (size_t i = 0; i < sizeof kKeys / sizeof kKeys[0]; ++i)
-        if (lstrcmpiA(name, kKeys[i].name) == 0)
-            key = kKeys[i].key;
+    WPARAM key = lstrcmpiA(name, "esc") == 0     ? VK_ESCAPE
+                 : lstrcmpiA(name, "enter") == 0 ? VK_RETURN
+                 : lstrcmpiA(name, "tab") == 0   ? VK_TAB
+                                                 : 0;
     if (!key)
         return UsageError(command, "esc, enter or tab expected");
-    if (NoWindow(command))
+    if (!HaveWindow(command))
         return false;
     HWND target = FocusedWindow(g_window);
     if (!target)
@@ -819,8 +701,7 @@ bool DoKey(Args& args, const char* command, int)
     if (!PostMessageA(target, WM_KEYDOWN, key, 1 | (scan << 16)) ||
         !PostMessageA(target, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000u))
         return Fail("%s %s: not delivered", command, name);
-    Line("ok   key %s", name);
-    return true;
+    return Line("ok   key %s", name);
 }
 
 // mode 0: WM_CLOSE; 1: WM_SYSCOMMAND with the number that follows.
@@ -829,12 +710,11 @@ bool DoPost(Args& args, const char* command, int sysCommand)
     long value = 0;
     if (sysCommand && !ParseNumber(args.Take(), &value))
         return UsageError(command, "command id expected");
-    if (NoWindow(command))
+    if (!HaveWindow(command))
         return false;
     if (!PostMessageA(g_window, sysCommand ? WM_SYSCOMMAND : WM_CLOSE, (WPARAM)value, 0))
         return Fail("%s: not delivered", command);
-    Line(sysCommand ? "ok   %s %ld" : "ok   %s", command, value);
-    return true;
+    return Line(sysCommand ? "ok   %s %ld" : "ok   %s", command, value);
 }
 
 const Command kCommands[] = {
@@ -854,59 +734,53 @@ const Command kCommands[] = {
     {"caption", DoCaption, 0},                    // print the caption
     {"expect-caption", DoCaption, '='},           // TEXT
     {"expect-caption-prefix", DoCaption, '^'},    // TEXT
-    {"text", DoText, 0},                          // ID: print the text, escaped
-    {"expect-text", DoText, '='},                 // ID TEXT
-    {"expect-text-prefix", DoText, '^'},          // ID TEXT
-    {"expect-text-contains", DoText, '~'},        // ID TEXT
-    {"expect-text-file", DoText, 'f'},            // ID FILE: the file's text up to a NUL
-    {"wait-text", DoWaitText, 0},                 // ID TEXT [MS]
+    {"text", DoText, 0, true},                    // ID: print the text, escaped
+    {"expect-text", DoText, '=', true},           // ID TEXT
+    {"expect-text-prefix", DoText, '^', true},    // ID TEXT
+    {"expect-text-contains", DoText, '~', true},  // ID TEXT
+    {"expect-text-file", DoText, 'f', true},      // ID FILE: the file's text up to a NUL
+    {"wait-text", DoText, 'w', true},             // ID TEXT [MS]
     {"expect-child-text", DoExpectChildText, 0},  // TEXT: some control shows it
     {"tree-select-root", DoTreeSelectRoot, 0},    // select the tree view's root
-    {"expect-enabled", DoExpectState, kEnabled},  // ID 0|1
-    {"expect-visible", DoExpectState, kVisible},  // ID 0|1
-    {"expect-checked", DoExpectState, kChecked},  // ID 0|1 (no answer fails)
-    {"focus", DoFocus, 0},                        // print the id of the focused control
-    {"expect-focus", DoFocus, 1},                 // ID
-    {"click", DoClick, 0},                        // ID: BM_CLICK; fails when not delivered
-    {"check", DoCheck, 0},                        // ID 0|1: click if it differs, then check
-    {"set-text", DoSetText, 0},                   // ID TEXT: WM_SETTEXT
-    {"key", DoKey, 0},                            // esc|enter|tab: posted to the focus
-    {"close", DoPost, 0},                         // post WM_CLOSE
-    {"syscommand", DoPost, 1},                    // N: post WM_SYSCOMMAND N (16: About)
+    {"expect-enabled", DoExpectState, kEnabled, true},  // ID 0|1
+    {"expect-visible", DoExpectState, kVisible, true},  // ID 0|1
+    {"expect-checked", DoExpectState, kChecked, true},  // ID 0|1 (no answer fails)
+    {"focus", DoFocus, 0},                              // print the id of the focused control
+    {"expect-focus", DoFocus, 1},                       // ID
+    {"click", DoClick, 0, true},                        // ID: BM_CLICK; fails when not delivered
+    {"check", DoCheck, 0, true},                        // ID 0|1: click if it differs, then check
+    {"set-text", DoSetText, 0, true},                   // ID TEXT: WM_SETTEXT
+    {"key", DoKey, 0},                                  // esc|enter|tab: posted to the focus
+    {"close", DoPost, 0},                               // post WM_CLOSE
+    {"syscommand", DoPost, 1},                          // N: post WM_SYSCOMMAND N (16: About)
 };
 
 bool Run(Args& args)
 {
     const char* command = args.Take();
-    for (size_t i = 0; i < sizeof kCommands / sizeof kCommands[0]; ++i)
-        if (strcmp(command, kCommands[i].name) == 0)
-            return kCommands[i].handler(args, command, kCommands[i].mode);
+    for (const Command& entry : kCommands)
+        if (strcmp(command, entry.name) == 0)
+            return (!entry.control || TakeControl(args, command)) &&
+                   entry.handler(args, command, entry.mode);
     return UsageError(command, "unknown command");
 }
 
-// ---------------------------------------------------------------------------------------------
-// Script files
-// ---------------------------------------------------------------------------------------------
-
-// Splits a script into words: blanks separate, "..." groups (\" is a quote inside), a word
-// starting with # comments out the rest of its line. The words point into the buffer.
+// Splits a script into words as the head of this file says; the words point into the buffer.
 int SplitScript(char* text, char** words, int capacity)
 {
     int count = 0;
     char* p = text;
     while (*p) {
-        while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')
-            ++p;
-        if (!*p)
-            break;
+        p += strspn(p, " \t\r\n");
         if (*p == '#') {
-            while (*p && *p != '\n')
-                ++p;
+            p += strcspn(p, "\n");
             continue;
         }
+        if (!*p)
+            break;
         char *word = p, *out = p;
         bool quoted = false;
-        while (*p && (quoted || (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n'))) {
+        while (*p && (quoted || !strchr(" \t\r\n", *p))) {
             if (*p == '"') {
                 quoted = !quoted;
                 ++p;
@@ -944,15 +818,14 @@ int main(int argc, char** argv)
             Line("usage error: cannot read %s, or it has too many words", argv[2]);
             return 2;
         }
-        args.count = count;
-        args.words = scriptWords;
+        args = {count, scriptWords, 0};
     }
-    if (!args.More()) {
+    if (!args.Peek()) {
         Line("usage: guictl COMMAND [ARG...]... | guictl -f SCRIPT (commands: see guictl.cpp)");
         return 2;
     }
     bool ok = true;
-    while (ok && args.More())
+    while (ok && args.Peek())
         ok = Run(args);
     free(script);
     return ok ? 0 : 1;

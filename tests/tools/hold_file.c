@@ -15,14 +15,12 @@ int main(int argc, char** argv)
 {
     HANDLE handles[8];
     int count = 0;
-    int i, tick;
-    DWORD share;
     if (argc < 4 || argc - 3 > 8) {
         fprintf(stderr, "usage: hold_file read|none RELEASE PATH...\n");
         return 2;
     }
-    share = strcmp(argv[1], "read") == 0 ? FILE_SHARE_READ : 0;
-    for (i = 3; i < argc; i++) {
+    DWORD share = strcmp(argv[1], "read") == 0 ? FILE_SHARE_READ : 0;
+    for (int i = 3; i < argc; i++) {
         HANDLE h = CreateFileA(argv[i], GENERIC_READ, share, NULL, OPEN_EXISTING, 0, NULL);
         if (h == INVALID_HANDLE_VALUE) {
             fprintf(stderr, "cannot open %s: error %lu\n", argv[i], GetLastError());
@@ -34,11 +32,9 @@ int main(int argc, char** argv)
     }
     printf("held\n");
     fflush(stdout);
-    for (tick = 0; tick < 1200; tick++) {
-        if (GetFileAttributesA(argv[2]) != INVALID_FILE_ATTRIBUTES)
-            break;
+    for (int tick = 0; tick < 1200 && GetFileAttributesA(argv[2]) == INVALID_FILE_ATTRIBUTES;
+         tick++)
         Sleep(100);
-    }
     while (count > 0)
         CloseHandle(handles[--count]);
     return 0;

@@ -20,26 +20,13 @@
 
 namespace {
 
+// By the value of SERVICE_STOPPED (1) to SERVICE_PAUSED (7).
 const char* StateName(DWORD state)
 {
-    switch (state) {
-    case SERVICE_STOPPED:
-        return "STOPPED";
-    case SERVICE_START_PENDING:
-        return "START_PENDING";
-    case SERVICE_STOP_PENDING:
-        return "STOP_PENDING";
-    case SERVICE_RUNNING:
-        return "RUNNING";
-    case SERVICE_CONTINUE_PENDING:
-        return "CONTINUE_PENDING";
-    case SERVICE_PAUSE_PENDING:
-        return "PAUSE_PENDING";
-    case SERVICE_PAUSED:
-        return "PAUSED";
-    default:
-        return "UNKNOWN";
-    }
+    static const char* const kNames[] = {"UNKNOWN",       "STOPPED", "START_PENDING",
+                                         "STOP_PENDING",  "RUNNING", "CONTINUE_PENDING",
+                                         "PAUSE_PENDING", "PAUSED"};
+    return state < sizeof kNames / sizeof kNames[0] ? kNames[state] : "UNKNOWN";
 }
 
 int Fail(const char* what, const char* name)
@@ -96,26 +83,24 @@ int main(int argc, char** argv)
         Sleep(strtoul(argv[3], NULL, 10) * 1000);
         return 0;
     }
+    SERVICE_STATUS status;
     if (strcmp(command, "state") == 0) {
-        SERVICE_STATUS status;
         if (!QueryServiceStatus(service.Get(), &status))
             return Fail("query", name);
         printf("%s\n", StateName(status.dwCurrentState));
         return 0;
     }
-    if (strcmp(command, "start") == 0) {
-        if (!StartServiceA(service.Get(), 0, NULL))
-            return Fail("start", name);
-    } else if (strcmp(command, "stop") == 0) {
-        SERVICE_STATUS status;
-        if (!ControlService(service.Get(), SERVICE_CONTROL_STOP, &status))
-            return Fail("stop", name);
-    } else if (strcmp(command, "delete") == 0) {
-        if (!DeleteService(service.Get()))
-            return Fail("delete", name);
-    } else {
+    BOOL done = FALSE;
+    if (strcmp(command, "start") == 0)
+        done = StartServiceA(service.Get(), 0, NULL);
+    else if (strcmp(command, "stop") == 0)
+        done = ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);
+    else if (strcmp(command, "delete") == 0)
+        done = DeleteService(service.Get());
+    else
         return Usage();
-    }
+    if (!done)
+        return Fail(command, name);
     printf("%s %s: ok\n", command, name);
     return 0;
 }

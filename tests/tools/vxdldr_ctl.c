@@ -49,21 +49,18 @@ static void PrintEntry(const VXDLDR_LOG_ENTRY* e)
 int main(int argc, char** argv)
 {
     static VXDLDR_LOG log;
-    VXDLDR_COUNT count;
-    HANDLE loader;
+    VXDLDR_COUNT count = {0};
     int ok = 0;
-    unsigned long i;
     if (argc < 2) {
         fprintf(stderr, "usage: vxdldr_ctl reset | set NAME COUNT | count NAME | log | keys\n");
         return 2;
     }
-    loader =
+    HANDLE loader =
         CreateFileA("\\\\.\\VXDLDR", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
     if (loader == INVALID_HANDLE_VALUE) {
         fprintf(stderr, "cannot open \\\\.\\VXDLDR: error %lu\n", GetLastError());
         return 1;
     }
-    memset(&count, 0, sizeof count);
     if (strcmp(argv[1], "reset") == 0) {
         ULONG acceptAll = 0;
         ok = Control(loader, VXDLDR_IOCTL_RESET, &acceptAll, sizeof acceptAll, NULL, 0);
@@ -78,13 +75,13 @@ int main(int argc, char** argv)
             printf("%lu\n", count.count);
     } else if (strcmp(argv[1], "log") == 0) {
         ok = Control(loader, VXDLDR_IOCTL_GET_LOG, NULL, 0, &log, sizeof log);
-        for (i = 0; ok && i < log.stored; i++)
+        for (unsigned long i = 0; ok && i < log.stored; i++)
             PrintEntry(&log.entries[i]);
         if (ok)
             printf("total %lu\n", log.total);
     } else if (strcmp(argv[1], "keys") == 0) {
         ok = Control(loader, VXDLDR_IOCTL_GET_LOG, NULL, 0, &log, sizeof log);
-        for (i = 0; ok && i < log.stored; i++)
+        for (unsigned long i = 0; ok && i < log.stored; i++)
             printf("%lu %lu\n", log.entries[i].vxdKeys,
                    (unsigned long)((log.entries[i].time - log.entries[0].time) / 10000));
     } else {
