@@ -60,7 +60,8 @@ void CheckResult(const std::string& whole, bool known, size_t capacity, const ch
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);
-    size_t capacity = input.Byte() | (size_t(input.Byte() & 0x0F) << 8);  // 0..4095
+    size_t capacity = input.Byte();  // 0..4095, low byte first
+    capacity |= size_t(input.Byte() & 0x0F) << 8;
     std::string parts[4];
     for (std::string& part : parts)
         part = input.Field();

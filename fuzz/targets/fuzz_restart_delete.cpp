@@ -144,7 +144,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);
     uint8_t choice = input.Byte();
-    uint16_t repeat = input.Byte() | (input.Byte() << 8);
+    uint16_t repeat = input.Byte();  // low byte first: two reads in one expression have no order
+    repeat |= input.Byte() << 8;
     const int windows9x = choice & 1;
     std::string path = input.Field();
     std::string shortPath = input.Field();

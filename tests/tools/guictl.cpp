@@ -588,7 +588,9 @@ bool DoText(Args& args, const char* command, int how)
     } else {
         size_t size = strlen(seen) * 4 + 16;
         char* shown = (char*)malloc(size);
-        if (shown) {
+        if (!shown) {
+            ok = Fail("%s %d: out of memory", command, g_id);
+        } else {
             Escape(seen, shown, size);
             Line("ok   text %d: '%s'", g_id, shown);
             free(shown);
