@@ -209,13 +209,6 @@ struct DriverLocations {
 // leaves every path empty when the Windows directory is too long for that.
 int GetDriverLocations(WindowsKind kind, const char* windowsDir, DriverLocations* out);
 
-// Opens an existing file for reading as the C library's fopen(path, "rb") does, letting others
-// read and write it meanwhile; INVALID_HANDLE_VALUE when it cannot. Owned by a FileHandle
-// (registry_key.h).
-HANDLE OpenFileForReading(const char* path);
-// 1 when `path` can be opened for reading: how the uninstaller finds the drivers installed.
-int CanOpenForReading(const char* path);
-
 // The driver files in the distribution, relative to the program's directory.
 const char* DriverSourcePattern(WindowsKind kind);  // "system\*.vxd" or "system\*.sys"
 const char* DriverFileExtension(WindowsKind kind);  // ".vxd" or ".sys"

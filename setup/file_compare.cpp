@@ -3,7 +3,7 @@
 
 #include <string.h>
 
-#include "driver_registrar.h"
+#include "file_reading.h"
 #include "registry_key.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // ReadReadmeText through the system's file reads: the bytes as they are, up to the buffer.
 #include "readme_text.h"
 
-#include "driver_registrar.h"
+#include "file_reading.h"
 #include "registry_key.h"
 
 bool ReadReadmeText(const char* fileName, char* buffer, size_t capacity)

@@ -5,6 +5,7 @@
 
 #include "bounded_text.h"
 #include "driver_sequences.h"
+#include "file_reading.h"
 #include "restart_delete.h"
 #include "shell_files.h"
 #include "support_contact.h"

@@ -1,5 +1,5 @@
-// Opening files for reading through the system, without the C runtime.
-#include "driver_registrar.h"
+// OpenFileForReading and CanOpenForReading on CreateFileA.
+#include "file_reading.h"
 
 #include "registry_key.h"
 
