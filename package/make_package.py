@@ -321,14 +321,17 @@ def main():
     ap.add_argument("--osslsigncode", default="osslsigncode")
     args = ap.parse_args()
 
-    payload, out = os.path.realpath(args.payload), os.path.realpath(args.out)
+    payload, out = args.payload, os.path.realpath(args.out)
     errors, warnings, entries = check_payload(payload, args.placeholder)
     # A package made inside its own payload would be part of the next one; a payload inside the
     # output folder could be replaced by what is made from it.
-    if inside(out, payload):
-        errors.append("%s: the output folder lies inside the payload %s" % (out, payload))
-    elif inside(payload, out):
-        errors.append("%s: the payload lies inside the output folder %s" % (payload, out))
+    real_payload = os.path.realpath(payload)
+    if inside(out, real_payload):
+        errors.append("%s: the output folder lies inside the payload %s"
+                      % (shown(out), shown(real_payload)))
+    elif inside(real_payload, out):
+        errors.append("%s: the payload lies inside the output folder %s"
+                      % (shown(real_payload), shown(out)))
     for text in warnings:
         print("warning: " + text)
     if errors:
