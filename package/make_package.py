@@ -109,14 +109,12 @@ def payload_entries(payload):
     entries, folders = [], [()]
     while folders:
         parts = folders.pop()
-        found = []
-        for name in sorted(os.listdir(os.path.join(payload, *parts))):
+        for name in os.listdir(os.path.join(payload, *parts)):
             info = os.lstat(os.path.join(payload, *parts, name))
-            found.append((parts + (name,), info))
+            entries.append((parts + (name,), info))
             if stat.S_ISDIR(info.st_mode):
                 folders.append(parts + (name,))
-        entries += found
-    return sorted(entries)
+    return sorted(entries, key=lambda entry: entry[0])
 
 
 def windows_key(name):
@@ -130,7 +128,7 @@ def driver_copy_pattern(name):
     Windows matches a pattern against the long name and the 8.3 name both; the 8.3 name's
     extension is the first three characters after the last dot with spaces dropped, so that
     x.sysfoo (X~1.SYS) and x.sy s (X~1.SYS) are *.sys files as much as x.sys is."""
-    base, dot, extension = windows_key(name).rpartition(".")
+    _, dot, extension = windows_key(name).rpartition(".")
     short = extension.replace(" ", "")[:3]
     return "*." + short.lower() if dot and short in ("SYS", "VXD") else None
 

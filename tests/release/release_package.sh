@@ -81,16 +81,17 @@ refused_payload 'cp "$TALVEN_WIN32_BIN/setup/setup.exe" system/talvenkp.sys' \
   'system/talvenkp.sys: subsystem 2, not the native subsystem (1)'
 refused_payload 'mkdir System && echo junk >System/ntfs.sys' \
   'System: the same name on Windows as system (names differ only in case)'
+only="system/ holds the four driver files windrvr.sys, talvenkp.sys, windrvr.vxd, talvenkp.vxd"
 refused_payload 'cp system/windrvr.sys system/x.sysfoo' \
-  "system/x.sysfoo: system/ holds the four driver files windrvr.sys, talvenkp.sys, windrvr.vxd, talvenkp.vxd and nothing else; setup's system\\*.sys copy would put this into the Windows driver directory"
+  "system/x.sysfoo: $only and nothing else; setup's system\\*.sys copy would put this into"
 refused_payload 'cp system/windrvr.sys "system/null.sys "' \
   'system/null.sys : ends in a dot or a space'
 refused_payload 'touch doc/con.txt' 'doc/con.txt: a device name on Windows'
-refused_payload 'touch "doc/caf$(printf "\351")"' 'doc/caf\xe9: holds \xe9; names hold printable ASCII only'
+refused_payload 'touch "doc/caf$(printf "\351")"' 'doc/caf\xe9: holds \xe9; names hold'
 refused_payload 'touch doc/PROGRA~1.TXT' 'doc/PROGRA~1.TXT: has the form of an 8.3 name'
 refused_payload "touch doc/$long" \
-  "doc/$long: installed as C:\\Program Files\\Orbanet\\TALVEN 5.7\\doc\\$long, 260 characters; Windows allows a file path at most 259"
-refused_payload 'ln -s "$work/key.pem" doc/key.pem' 'doc/key.pem: a symbolic link; only regular files'
+  "doc/$long: installed as C:\\Program Files\\Orbanet\\TALVEN 5.7\\doc\\$long, 260 characters;"
+refused_payload 'ln -s "$work/key.pem" doc/key.pem' 'doc/key.pem: a symbolic link; only regular'
 refused_payload 'mkfifo doc/pipe' 'doc/pipe: a named pipe'
 refused_payload 'touch SETUP.EXE' "SETUP.EXE: names the package's own setup.exe on Windows"
 
