@@ -16,8 +16,19 @@ if [ $# -lt 1 ] || [ $# -gt 2 ]; then
   exit 2
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
-payload=$(cd "$1" && pwd)
-out=$(mkdir -p "${2:-$root/build/release}" && cd "${2:-$root/build/release}" && pwd)
+payload=$(realpath -e -- "$1")
+out=$(realpath -m -- "${2:-$root/build/release}")
+# Checked before the build folder is made: a build inside the payload would become part of it,
+# and a payload inside the build folder could be overwritten by the build.
+case "$out/" in "$payload"/*)
+  echo "error: $out: the output folder lies inside the payload $payload" >&2
+  exit 1 ;;
+esac
+case "$payload/" in "$out"/*)
+  echo "error: $payload: the payload lies inside the output folder $out" >&2
+  exit 1 ;;
+esac
+mkdir -p "$out"
 
 cmake -S "$root" -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
       -DCMAKE_BUILD_TYPE=MinSizeRel -DTALVEN_PAYLOAD_DIR="$payload" \
