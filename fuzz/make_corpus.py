@@ -107,16 +107,20 @@ SEEDS = {
     },
     "fuzz_restart_delete": {
         # choice (1: Windows 95/98, else NT; 2: repeat what is pending; 4: schedule the delete
-        # first; 8: an NT value of type REG_BINARY), repeat count (2 bytes), the driver path, its
-        # short form (empty: the file is missing), then what is pending: the lines of WININIT.INI's
-        # [rename] section (9x) or the raw bytes of the pending-rename value (NT)
+        # first; 8: an NT value of type REG_BINARY; 16: the NT value's bytes each widened to a
+        # UTF-16 character), repeat count (2 bytes), the driver path, its short form (empty: the
+        # file is missing), then what is pending: the lines of WININIT.INI's [rename] section (9x)
+        # or the raw bytes of the pending-rename value (NT)
         "nt": bytes([4, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "C:\\WINDOWS\\system32\\drivers\\windrvr.sys"),
-        "nt_among_others": bytes([0, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "")
+        "nt_among_others": bytes([16, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "")
             + fields("\\??\\C:\\A.TMP", "", "\\??\\c:\\windows\\SYSTEM32\\drivers\\windrvr.sys", "", "\\??\\C:\\WINDOWS\\system32\\drivers\\talvenkp.sys", "!\\??\\C:\\NEW.SYS", "", ""),
-        "nt_odd_unterminated": bytes([0, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "")
+        "nt_odd_unterminated": bytes([16, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "")
             + fields("\\??\\C:\\A.TMP", "", "\\??\\C:\\WINDOWS\\system32\\drivers\\windrvr.sys"),
         "nt_binary": bytes([8, 0, 0]) + fields("C:\\x.sys", "C:\\x.sys", "") + fields("\\??\\C:\\x.sys", "", ""),
-        "nt_huge": bytes([2, 0x01, 0xFF]) + fields("C:\\x.sys", "C:\\x.sys", "") + fields("\\??\\C:\\y.sys", "", "\\??\\C:\\x.sys", "", ""),
+        "nt_huge": bytes([2 | 16, 0x01, 0xFF]) + fields("C:\\x.sys", "C:\\x.sys", "") + fields("\\??\\C:\\y.sys", "", "\\??\\C:\\x.sys", "", ""),
+        "nt_wide": bytes([0, 0, 0]) + fields("C:\\x.sys", "C:\\x.sys", "") + "".join(name + "\0" for name in [
+            "\\??\\C:\\temp\\\u0444\u0430\u0439\u043b.new", "!\\??\\C:\\temp\\\uff3c.dll",
+            "C:\\X.SYS", "", "\\??\\C:\\y.sys", "!\\??\\c:\\x.sys", ""]).encode("utf-16-le"),
         "win98_empty": bytes([1 | 4, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "C:\\WINDOWS\\SYSTEM32\\DRIVERS\\WINDRVR.SYS"),
         "win98_lines": bytes([1 | 4, 0, 0]) + fields("C:\\WINDOWS\\system\\vmm32\\talvenkp.vxd", "C:\\WINDOWS\\SYSTEM\\VMM32\\TALVENKP.VXD", "NUL=C:\\OLD.TXT", "C:\\NEW.TXT=C:\\TMP.TXT"),
         "win98_withdraw": bytes([1, 0, 0]) + fields("C:\\WINDOWS\\system\\vmm32\\windrvr.vxd", "C:\\WINDOW~1\\SYSTEM\\VMM32\\WINDRVR.VXD", "NUL=C:\\OLD.TXT", "nul = c:\\window~1\\system\\vmm32\\windrvr.vxd", "NUL=C:\\WINDOWS\\system\\vmm32\\windrvr.vxd", "C:\\WINDOWS\\system\\vmm32\\windrvr.vxd=C:\\X.VXD"),

@@ -102,6 +102,18 @@ int ReadRenameSection(const CHeapBuffer& section, DWORD* used)
     return *used < kProfileSectionSize - 2 ? 1 : 0;
 }
 
+// Replaces the [rename] section with `lines`, then has Windows write its cached copy of WININIT.INI
+// to the disk at once: a power cut later must not bring back the section as it was. The flush
+// answers FALSE whether or not it wrote, so its result tells nothing.
+int WriteRenameSection(const char* lines)
+{
+    if (!WritePrivateProfileSectionA(kRenameSection, lines, kWininit)) {
+        return 0;
+    }
+    WritePrivateProfileStringA(NULL, NULL, NULL, kWininit);
+    return 1;
+}
+
 // WININIT.INI runs before Windows 95/98 starts: "NUL=<8.3 path>" deletes that file. The key NUL
 // repeats for every file, which WritePrivateProfileStringA cannot write (it would replace the
 // first line), so the whole section is read, one line appended, and the section written back.
@@ -122,11 +134,12 @@ int ScheduleInWininit(const char* path)
     if (!FormatFileList(section.text + used, kProfileSectionSize - used, "NUL=", shortPath)) {
         return 0;
     }
-    return WritePrivateProfileSectionA(kRenameSection, section.text, kWininit) ? 1 : 0;
+    return WriteRenameSection(section.text);
 }
 
-// A "NUL=<path>" line of the [rename] section, blanks around the key and the path allowed.
-int IsOurDeleteLine(const char* line, size_t length, const PathForms* forms, int count)
+// A line "<target>=<source>" of the [rename] section that deletes one of our paths (target NUL)
+// or puts another file in its place (target one of our paths), blanks around both allowed.
+int IsOurLine(const char* line, size_t length, const PathForms* forms, int count)
 {
     const char* equals = static_cast<const char*>(memchr(line, '=', length));
     if (equals == NULL) {
@@ -138,7 +151,8 @@ int IsOurDeleteLine(const char* line, size_t length, const PathForms* forms, int
     size_t valueLength = length - keyLength - 1;
     TrimBlanks(&key, &keyLength);
     TrimBlanks(&value, &valueLength);
-    return SameTextNoCase(key, keyLength, "NUL") && NamesOneOf(value, valueLength, forms, count);
+    return NamesOneOf(key, keyLength, forms, count) ||
+           (SameTextNoCase(key, keyLength, "NUL") && NamesOneOf(value, valueLength, forms, count));
 }
 
 int WithdrawInWininit(const PathForms* forms, int count)
@@ -155,7 +169,7 @@ int WithdrawInWininit(const PathForms* forms, int count)
         const char* line = section.text + pos;
         size_t length = strnlen(line, used - pos);
         pos += length + 1;
-        if (IsOurDeleteLine(line, length, forms, count)) {
+        if (IsOurLine(line, length, forms, count)) {
             withdrawn++;
             continue;
         }
@@ -166,16 +180,125 @@ int WithdrawInWininit(const PathForms* forms, int count)
         return 1;
     }
     // The kept lines are no longer than those read, so the list's second NUL is still inside.
-    return WritePrivateProfileSectionA(kRenameSection, kept.text, kWininit) ? 1 : 0;
+    return WriteRenameSection(kept.text);
 }
 
-// The pending-rename list is a REG_MULTI_SZ of pairs (source, target), sources and targets as NT
-// paths ("\??\C:\..."); an empty target deletes the source. An empty string is a valid entry
-// here, so the list ends where the value ends, not at its first empty string: a value that
-// ends in two NULs has its final one as the list's end. A last source without a target reads
-// as a delete.
+// The registry's wide functions, looked up in the advapi32 every program has loaded: the import
+// list keeps to the functions that every Windows 95 exports.
+typedef LONG(WINAPI* QueryValueWideFunction)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+typedef LONG(WINAPI* SetValueWideFunction)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
+
+struct WideRegistry {
+    QueryValueWideFunction query;
+    SetValueWideFunction set;
+};
+
+int FindWideRegistry(WideRegistry* functions)
+{
+    HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    FARPROC query = advapi != NULL ? GetProcAddress(advapi, "RegQueryValueExW") : NULL;
+    FARPROC set = advapi != NULL ? GetProcAddress(advapi, "RegSetValueExW") : NULL;
+    functions->query =
+        reinterpret_cast<QueryValueWideFunction>(reinterpret_cast<void (*)()>(query));
+    functions->set = reinterpret_cast<SetValueWideFunction>(reinterpret_cast<void (*)()>(set));
+    return query != NULL && set != NULL;
+}
+
+// A path of ours as the pending-rename list holds it: UTF-16, converted from the ANSI code page
+// as the system converts the path that MoveFileExA is given.
+struct WidePath {
+    WCHAR text[kShortPathSize];
+    size_t length;  // 0: no such form
+};
+
+int Widen(const char* path, WidePath* wide)
+{
+    wide->length = 0;
+    if (path[0] == '\0') {
+        return 1;
+    }
+    int units = MultiByteToWideChar(CP_ACP, 0, path, -1, wide->text, kShortPathSize);
+    if (units <= 1) {
+        return 0;
+    }
+    wide->length = static_cast<size_t>(units - 1);
+    return 1;
+}
+
+WCHAR LowerAsciiUnit(WCHAR c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<WCHAR>(c - 'A' + 'a') : c;
+}
+
+// Case is folded in the ASCII range only, the rest compared exactly: a name that matches is then
+// the same file under every case rule of Windows, so no other program's entry is taken for ours.
+// What this misses, a name of ours spelt in another case beyond ASCII, the uninstaller never
+// writes: it names the files as derived here, from the same Windows directory.
+int SameWideNoCase(const WCHAR* text, size_t length, const WidePath& path)
+{
+    if (path.length == 0 || length != path.length) {
+        return 0;
+    }
+    for (size_t i = 0; i < length; i++) {
+        if (LowerAsciiUnit(text[i]) != LowerAsciiUnit(path.text[i])) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+// A name of the list: "\??\" and the path, or the path alone; a target also behind "!", which
+// asks for an existing file to be replaced.
+int WideNamesOneOf(const WCHAR* name, size_t length, int target, const WidePath* paths, int count)
+{
+    if (target && length >= 1 && name[0] == '!') {
+        name++;
+        length--;
+    }
+    if (length >= 4 && name[0] == '\\' && name[1] == '?' && name[2] == '?' && name[3] == '\\') {
+        name += 4;
+        length -= 4;
+    }
+    for (int i = 0; i < count; i++) {
+        if (SameWideNoCase(name, length, paths[i])) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+size_t WideLength(const WCHAR* text)
+{
+    size_t length = 0;
+    while (text[length] != 0) {
+        length++;
+    }
+    return length;
+}
+
+// The pending-rename list is a REG_MULTI_SZ of pairs (source, target), names as NT paths
+// ("\??\C:\..."); an empty target deletes the source, a target "!<path>" is replaced by the
+// source. An empty string is a valid entry here, so the strings are counted to the value's end:
+// an even count is the pairs alone, an odd count ends in the list's empty final string. Anything
+// else (an odd byte count, a last string without its NUL, a source without its target) is not a
+// list this code can rewrite without guessing at another program's entry: it is left as it is.
+// Of the pairs, those that delete one of `paths` or put another file in its place go.
 int WithdrawInPendingRenames(const PathForms* forms, int count)
 {
+    WidePath paths[2 * kMaxWithdrawnPaths];
+    for (int i = 0; i < count; i++) {
+        if (!Widen(forms[i].given, &paths[2 * i]) ||
+            !Widen(forms[i].shortForm, &paths[2 * i + 1])) {
+            return 0;
+        }
+    }
+    WCHAR valueName[sizeof kPendingRenamesValue];
+    WideRegistry registry;
+    if (!FindWideRegistry(&registry) ||
+        MultiByteToWideChar(CP_ACP, 0, kPendingRenamesValue, -1, valueName,
+                            sizeof kPendingRenamesValue) == 0) {
+        return 0;
+    }
     HKEY opened = NULL;
     LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0,
                                 KEY_QUERY_VALUE | KEY_SET_VALUE, &opened);
@@ -188,78 +311,72 @@ int WithdrawInPendingRenames(const PathForms* forms, int count)
     RegistryKey key(opened);
     DWORD type = REG_NONE;
     DWORD size = 0;
-    status = RegQueryValueExA(key.Get(), kPendingRenamesValue, NULL, &type, NULL, &size);
+    status = registry.query(key.Get(), valueName, NULL, &type, NULL, &size);
     if (status == ERROR_FILE_NOT_FOUND) {
         return 1;
     }
-    if (status != ERROR_SUCCESS) {
+    // A value of another type is no list this code knows how the session manager reads.
+    if (status != ERROR_SUCCESS || type != REG_MULTI_SZ || size > kMaxPendingRenamesSize) {
         return 0;
     }
-    // The session manager and MoveFileExA take the list only as REG_MULTI_SZ: a value of
-    // another type deletes nothing, and is not ours to change.
-    if (type != REG_MULTI_SZ) {
-        return 1;
-    }
-    if (size > kMaxPendingRenamesSize) {
-        return 0;
-    }
-    // Two zero bytes more than the value: a value cut short still ends in a terminated string.
-    CHeapBuffer value(size + 2);
-    CHeapBuffer kept(size + 2);
+    CHeapBuffer value(size + sizeof(WCHAR));
+    CHeapBuffer kept(size + sizeof(WCHAR));
     if (value.text == NULL || kept.text == NULL) {
         return 0;
     }
     DWORD read = size;
-    status = RegQueryValueExA(key.Get(), kPendingRenamesValue, NULL, &type,
-                              reinterpret_cast<BYTE*>(value.text), &read);
-    if (status != ERROR_SUCCESS || type != REG_MULTI_SZ || read > size) {
-        return 0;  // changed since the size query
+    status = registry.query(key.Get(), valueName, NULL, &type, reinterpret_cast<BYTE*>(value.text),
+                            &read);
+    if (status != ERROR_SUCCESS || type != REG_MULTI_SZ || read > size || read % 2 != 0) {
+        return 0;  // changed since the size query, or no UTF-16 at all
     }
-    size_t end = read;
-    if (end >= 2 && value.text[end - 1] == '\0' && value.text[end - 2] == '\0') {
-        end--;
+    const WCHAR* units = reinterpret_cast<const WCHAR*>(value.text);
+    size_t end = read / sizeof(WCHAR);
+    if (end == 0) {
+        return 1;
     }
-    size_t keptSize = 0;
+    if (units[end - 1] != 0) {
+        return 0;
+    }
+    size_t strings = 0;
+    for (size_t i = 0; i < end; i++) {
+        strings += units[i] == 0 ? 1 : 0;
+    }
+    if (strings % 2 != 0) {
+        if (end >= 2 && units[end - 2] != 0) {
+            return 0;  // a source without its target
+        }
+        end--;  // the list's final empty string
+    }
+    WCHAR* keptUnits = reinterpret_cast<WCHAR*>(kept.text);
+    size_t keptLength = 0;
     int withdrawn = 0;
     for (size_t pos = 0; pos < end;) {
-        const char* source = value.text + pos;
-        size_t sourceLength = strnlen(source, end - pos);
-        pos += sourceLength + 1;
-        size_t targetLength = 0;
-        int hasTarget = pos < end;
-        if (hasTarget) {
-            targetLength = strnlen(value.text + pos, end - pos);
-        }
-        const char* name = source;
-        size_t nameLength = sourceLength;
-        if (nameLength >= 4 && memcmp(name, "\\??\\", 4) == 0) {
-            name += 4;
-            nameLength -= 4;
-        }
-        if (targetLength == 0 && NamesOneOf(name, nameLength, forms, count)) {
+        const WCHAR* source = units + pos;
+        size_t sourceLength = WideLength(source);
+        const WCHAR* target = source + sourceLength + 1;
+        size_t targetLength = WideLength(target);
+        size_t pairLength = sourceLength + targetLength + 2;
+        pos += pairLength;
+        if ((targetLength == 0 && WideNamesOneOf(source, sourceLength, 0, paths, 2 * count)) ||
+            WideNamesOneOf(target, targetLength, 1, paths, 2 * count)) {
             withdrawn++;
-            pos += hasTarget ? 1 : 0;
             continue;
         }
-        memcpy(kept.text + keptSize, source, sourceLength);
-        keptSize += sourceLength + 1;
-        if (hasTarget) {
-            memcpy(kept.text + keptSize, value.text + pos, targetLength);
-            keptSize += targetLength + 1;
-            pos += targetLength + 1;
-        }
+        memcpy(keptUnits + keptLength, source, pairLength * sizeof(WCHAR));
+        keptLength += pairLength;
     }
     if (withdrawn == 0) {
         return 1;
     }
-    if (keptSize == 0) {
+    if (keptLength == 0) {
         status = RegDeleteValueA(key.Get(), kPendingRenamesValue);
         return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? 1 : 0;
     }
-    // The list's final NUL: zero already, and inside, as nothing kept grew.
-    status =
-        RegSetValueExA(key.Get(), kPendingRenamesValue, 0, REG_MULTI_SZ,
-                       reinterpret_cast<const BYTE*>(kept.text), static_cast<DWORD>(keptSize + 1));
+    // The list's final empty string: zero already, and inside, as nothing kept grew.
+    status = registry.set(key.Get(), valueName, 0, REG_MULTI_SZ,
+                          reinterpret_cast<const BYTE*>(kept.text),
+                          static_cast<DWORD>((keptLength + 1) * sizeof(WCHAR)));
     return status == ERROR_SUCCESS ? 1 : 0;
 }
 

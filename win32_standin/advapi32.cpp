@@ -121,6 +121,65 @@ LSTATUS OpenOrCreateKey(const char* function, HKEY key, LPCSTR subKey, REGSAM ac
     return ERROR_SUCCESS;
 }
 
+// The value calls of both character sets: a value's data is the bytes the caller gave, so a string
+// written through the wide functions is stored as UTF-16LE, and nothing is converted between them.
+LSTATUS SetValue(const char* function, HKEY key, const std::string& name, DWORD type,
+                 const BYTE* data, DWORD size)
+{
+    KeyRef ref;
+    LSTATUS status = EnterKeyCall(function, key, nullptr, &ref);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (ref.isRoot || (ref.access & KEY_SET_VALUE) == 0)
+        return ERROR_ACCESS_DENIED;
+    if (data == nullptr && size != 0)
+        return ERROR_NOACCESS;
+    sim::RegValue& value = machine().registry[ref.path].values[name];
+    value.type = type;
+    value.data.assign(data, data + size);  // reads exactly the bytes the caller claims
+    machine().valueWrites.push_back(ref.path + ":" + name);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS QueryValue(const char* function, HKEY key, const std::string& name, LPDWORD type,
+                   LPBYTE data, LPDWORD size)
+{
+    KeyRef ref;
+    LSTATUS status = EnterKeyCall(function, key, nullptr, &ref);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if ((ref.access & KEY_QUERY_VALUE) == 0)
+        return ERROR_ACCESS_DENIED;
+    if (data != nullptr && size == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    const sim::RegValue* value = sim::FindValue(ref.path, name);
+    if (value == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    if (type != nullptr)
+        *type = value->type;
+    DWORD needed = static_cast<DWORD>(value->data.size());
+    if (size == nullptr)
+        return ERROR_SUCCESS;
+    DWORD room = *size;
+    *size = needed;
+    if (data == nullptr)
+        return ERROR_SUCCESS;
+    if (room < needed)
+        return ERROR_MORE_DATA;
+    if (needed != 0)
+        memcpy(data, value->data.data(), needed);
+    return ERROR_SUCCESS;
+}
+
+// A wide value name, its characters outside ASCII as '?' (the names used are ASCII).
+std::string NarrowName(LPCWSTR name)
+{
+    std::string narrow;
+    for (; name != nullptr && *name != 0; ++name)
+        narrow += *name < 0x80 ? static_cast<char>(*name) : '?';
+    return narrow;
+}
+
 // Service control manager
 
 // The service behind the open service handle `handle` with `access` granted; sets the error and
@@ -177,50 +236,25 @@ LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY resul
 
 LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD size)
 {
-    KeyRef ref;
-    LSTATUS status = EnterKeyCall("RegSetValueExA", key, nullptr, &ref);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (ref.isRoot || (ref.access & KEY_SET_VALUE) == 0)
-        return ERROR_ACCESS_DENIED;
-    if (data == nullptr && size != 0)
-        return ERROR_NOACCESS;
-    std::string name = valueName == nullptr ? "" : valueName;
-    sim::RegValue& value = machine().registry[ref.path].values[name];
-    value.type = type;
-    value.data.assign(data, data + size);  // reads exactly the bytes the caller claims
-    machine().valueWrites.push_back(ref.path + ":" + name);
-    return ERROR_SUCCESS;
+    return SetValue("RegSetValueExA", key, valueName == nullptr ? "" : valueName, type, data, size);
 }
 
 LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data,
                          LPDWORD size)
 {
-    KeyRef ref;
-    LSTATUS status = EnterKeyCall("RegQueryValueExA", key, nullptr, &ref);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if ((ref.access & KEY_QUERY_VALUE) == 0)
-        return ERROR_ACCESS_DENIED;
-    if (data != nullptr && size == nullptr)
-        return ERROR_INVALID_PARAMETER;
-    const sim::RegValue* value = sim::FindValue(ref.path, valueName == nullptr ? "" : valueName);
-    if (value == nullptr)
-        return ERROR_FILE_NOT_FOUND;
-    if (type != nullptr)
-        *type = value->type;
-    DWORD needed = static_cast<DWORD>(value->data.size());
-    if (size == nullptr)
-        return ERROR_SUCCESS;
-    DWORD room = *size;
-    *size = needed;
-    if (data == nullptr)
-        return ERROR_SUCCESS;
-    if (room < needed)
-        return ERROR_MORE_DATA;
-    if (needed != 0)
-        memcpy(data, value->data.data(), needed);
-    return ERROR_SUCCESS;
+    return QueryValue("RegQueryValueExA", key, valueName == nullptr ? "" : valueName, type, data,
+                      size);
+}
+
+LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD size)
+{
+    return SetValue("RegSetValueExW", key, NarrowName(valueName), type, data, size);
+}
+
+LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, LPBYTE data,
+                         LPDWORD size)
+{
+    return QueryValue("RegQueryValueExW", key, NarrowName(valueName), type, data, size);
 }
 
 // NT refuses to delete a key that has subkeys; Windows 95/98 delete the whole tree.

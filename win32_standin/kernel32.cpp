@@ -1,5 +1,6 @@
 // The kernel side of the stand-in: version query, directories, Sleep, the file system, the VxD
-// loader device, the delete at the next restart (MoveFileExA and WININIT.INI), the process heap.
+// loader device, the delete at the next restart (MoveFileExA and WININIT.INI), the process heap,
+// the ANSI to UTF-16 conversion and the run-time lookup of functions.
 #include "machine_internal.h"
 
 #include <ctype.h>
@@ -110,6 +111,35 @@ DWORD CheckPath(const char* path, size_t limit, FsPath* resolved)
         return ERROR_INVALID_NAME;
     return 0;
 }
+
+// The stand-in's ANSI code page maps each byte to the character of the same number (ISO 8859-1).
+void AppendUtf16(const std::string& text, std::vector<BYTE>* bytes)
+{
+    for (unsigned char c : text) {
+        bytes->push_back(c);
+        bytes->push_back(0);
+    }
+}
+
+// The modules that GetModuleHandleA finds (each handle its index here plus one), and the
+// functions that GetProcAddress finds in them: those looked up at run time.
+const char* const kModules[] = {"kernel32.dll", "advapi32.dll"};
+
+template <typename Function>
+FARPROC AsFarProc(Function* function)
+{
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+
+struct Export {
+    const char* module;
+    const char* name;
+    FARPROC address;
+};
+const Export kExports[] = {
+    {"advapi32.dll", "RegQueryValueExW", AsFarProc(RegQueryValueExW)},
+    {"advapi32.dll", "RegSetValueExW", AsFarProc(RegSetValueExW)},
+};
 
 // A profile file named without a folder lives in the Windows directory.
 std::string ProfilePath(const char* fileName)
@@ -350,7 +380,7 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
 }
 
 // Only the delete at the restart: the pair (NT path of the file, empty target) appended to the
-// session manager's list as NT writes it, the list's final NUL moved behind the new pair.
+// session manager's list as NT writes it, in UTF-16, the list's final NUL moved behind the pair.
 BOOL MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags)
 {
     if (CallFails("MoveFileExA"))
@@ -366,11 +396,11 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags)
         return Refuse(ERROR_INVALID_PARAMETER, FALSE);
     sim::RegValue& value = values[kPendingRenamesValue];
     value.type = REG_MULTI_SZ;
-    if (!value.data.empty() && value.data.back() == 0)
-        value.data.pop_back();
-    std::string pair = "\\??\\" + resolved.Full();
-    value.data.insert(value.data.end(), pair.begin(), pair.end());
-    value.data.insert(value.data.end(), 3, 0);
+    std::vector<BYTE>& data = value.data;
+    if (data.size() >= 2 && data.size() % 2 == 0 && data.back() == 0 && data[data.size() - 2] == 0)
+        data.resize(data.size() - 2);
+    AppendUtf16("\\??\\" + resolved.Full(), &data);
+    data.insert(data.end(), 6, 0);
     machine().valueWrites.push_back(std::string(kSessionManagerKey) + ":" + kPendingRenamesValue);
     return TRUE;
 }
@@ -415,6 +445,7 @@ BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName)
     std::string path = ProfilePath(fileName);
     if (IsDirectoryEntry(path))
         return Refuse(ERROR_ACCESS_DENIED, FALSE);
+    machine().unflushedProfiles.insert(path);
     sim::ProfileFile& file = machine().profiles[path];
     file.erase(section);
     if (lines == nullptr)
@@ -423,6 +454,68 @@ BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName)
     for (const char* line = lines; *line != '\0'; line += strlen(line) + 1)
         stored.push_back(line);
     return TRUE;
+}
+
+// Only the flush of Windows' cached copy of a profile file (every other argument null), which
+// answers FALSE whether or not it wrote.
+BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR text, LPCSTR fileName)
+{
+    if (CallFails("WritePrivateProfileStringA"))
+        return FALSE;
+    if (section != nullptr || key != nullptr || text != nullptr || fileName == nullptr)
+        return Refuse(ERROR_CALL_NOT_IMPLEMENTED, FALSE);
+    machine().unflushedProfiles.erase(ProfilePath(fileName));
+    return FALSE;
+}
+
+// CP_ACP without flags only; the size rules as Windows': `bytes` -1 takes the NUL too, `units` 0
+// asks for the size.
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int bytes, LPWSTR wide, int units)
+{
+    if (CallFails("MultiByteToWideChar"))
+        return 0;
+    if (codePage != CP_ACP || flags != 0 || text == nullptr || bytes == 0 || bytes < -1 ||
+        units < 0 || (units != 0 && wide == nullptr))
+        return Refuse(ERROR_INVALID_PARAMETER, 0);
+    std::vector<BYTE> converted;
+    AppendUtf16(std::string(text, bytes == -1 ? strlen(text) + 1 : static_cast<size_t>(bytes)),
+                &converted);
+    int needed = static_cast<int>(converted.size() / 2);
+    if (units == 0)
+        return needed;
+    if (units < needed)
+        return Refuse(ERROR_INSUFFICIENT_BUFFER, 0);
+    memcpy(wide, converted.data(), converted.size());
+    return needed;
+}
+
+// A module by its file name, ".dll" optional, without regard to case.
+HMODULE GetModuleHandleA(LPCSTR name)
+{
+    if (CallFails("GetModuleHandleA"))
+        return nullptr;
+    for (size_t i = 0; name != nullptr && i < sizeof kModules / sizeof kModules[0]; ++i) {
+        std::string module = kModules[i];
+        if (EqualNoCase(name, module) || EqualNoCase(name, module.substr(0, module.size() - 4)))
+            return reinterpret_cast<HMODULE>(i + 1);
+    }
+    return Refuse(ERROR_MOD_NOT_FOUND, nullptr);
+}
+
+// An exported name compares with regard to case, as Windows compares it.
+FARPROC GetProcAddress(HMODULE module, LPCSTR name)
+{
+    if (CallFails("GetProcAddress"))
+        return nullptr;
+    size_t index = reinterpret_cast<size_t>(module) - 1;
+    if (index >= sizeof kModules / sizeof kModules[0])
+        return Refuse(ERROR_INVALID_HANDLE, nullptr);
+    for (const Export& entry : kExports) {
+        if (name != nullptr && strcmp(entry.module, kModules[index]) == 0 &&
+            strcmp(entry.name, name) == 0)
+            return entry.address;
+    }
+    return Refuse(ERROR_PROC_NOT_FOUND, nullptr);
 }
 
 }  // extern "C"

@@ -1,13 +1,15 @@
 // The delete at the next restart and its withdrawal, on the Win32 stand-in, with any driver path,
 // any short form of it, and anything pending already: any bytes as the NT pending-rename value
-// (odd counts, no final NUL, another type, megabytes), any lines in WININIT.INI's [rename] section
-// (up to and past its 32,767 bytes). Properties:
+// (UTF-16 or not, odd counts, no final NUL, another type, megabytes), any lines in WININIT.INI's
+// [rename] section (up to and past its 32,767 bytes). Properties:
 //  - scheduling on Windows 95/98 leaves the old lines and one "NUL=<short path>" more, or
 //    changes nothing;
-//  - withdrawal (also right after a scheduling) leaves exactly the entries that are not a delete
-//    of one of the two paths, in order, the value removed when none is left, and answers 1; when
-//    there is nothing to take back it writes nothing; it answers 0, changing nothing, exactly for
-//    a section that does not fit its buffer or a value over its size limit;
+//  - withdrawal (also right after a scheduling) leaves exactly the entries that neither delete one
+//    of the two paths nor put another file in its place, in order and byte for byte, the value
+//    removed when none is left, and answers 1; when there is nothing to take back it writes
+//    nothing; it answers 0, changing nothing, exactly for a section that does not fit its buffer,
+//    a value over its size limit, of another type or that is no whole list of UTF-16 pairs;
+//  - every WININIT.INI written is flushed;
 //  - every handle closed once; no access outside the buffers (AddressSanitizer: the stand-in's
 //    heap blocks and registry reads are exact).
 #include "restart_delete.h"
@@ -42,33 +44,81 @@ bool Ours(const std::string& name)
     return false;
 }
 
-// The pending-rename value without our deletes ("" when nothing is left), and how many went.
-std::string ExpectedValue(const std::string& bytes, int* withdrawn)
+// The stand-in's code page: each byte the character of its number.
+std::u16string Widened(const std::string& text)
 {
-    size_t end = bytes.size();
-    if (end >= 2 && bytes[end - 1] == '\0' && bytes[end - 2] == '\0')
-        --end;
-    std::vector<std::string> strings;
-    for (size_t pos = 0; pos < end;) {
-        size_t nul = std::min(bytes.find('\0', pos), end);
-        strings.push_back(bytes.substr(pos, nul - pos));
+    std::u16string wide;
+    for (unsigned char c : text)
+        wide += char16_t(c);
+    return wide;
+}
+
+std::string Utf16Bytes(const std::u16string& units)
+{
+    std::string bytes;
+    for (char16_t unit : units) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+// A name of the list, "\??\" and "!" (a target) taken off, against the forms: ASCII letters
+// folded, the rest exact.
+bool WideOurs(std::u16string name, bool target)
+{
+    if (target && name.compare(0, 1, u"!") == 0)
+        name.erase(0, 1);
+    if (name.compare(0, 4, u"\\??\\") == 0)
+        name.erase(0, 4);
+    auto fold = [](char16_t c) { return c >= 'A' && c <= 'Z' ? char16_t(c - 'A' + 'a') : c; };
+    for (const std::string& narrow : g_forms) {
+        std::u16string form = Widened(narrow);
+        if (!form.empty() && form.size() == name.size() &&
+            std::equal(form.begin(), form.end(), name.begin(),
+                       [&](char16_t a, char16_t b) { return fold(a) == fold(b); }))
+            return true;
+    }
+    return false;
+}
+
+// The pending-rename value without our pairs ("" when nothing is left), and how many went; false
+// for a value that is no whole list of UTF-16 pairs.
+bool ExpectedValue(const std::string& bytes, std::string* kept, int* withdrawn)
+{
+    *withdrawn = 0;
+    kept->clear();
+    if (bytes.size() % 2 != 0)
+        return false;
+    std::u16string units;
+    for (size_t i = 0; i < bytes.size(); i += 2)
+        units += char16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8);
+    if (units.empty())
+        return true;
+    if (units.back() != 0)
+        return false;
+    std::vector<std::u16string> strings;
+    for (size_t pos = 0; pos < units.size();) {
+        size_t nul = units.find(u'\0', pos);
+        strings.push_back(units.substr(pos, nul - pos));
         pos = nul + 1;
     }
-    std::string kept;
-    *withdrawn = 0;
+    if (strings.size() % 2 != 0) {
+        if (!strings.back().empty())
+            return false;
+        strings.pop_back();
+    }
+    std::u16string left;
     for (size_t i = 0; i < strings.size(); i += 2) {
-        bool hasTarget = i + 1 < strings.size();
-        std::string name =
-            strings[i].compare(0, 4, "\\??\\") == 0 ? strings[i].substr(4) : strings[i];
-        if ((!hasTarget || strings[i + 1].empty()) && Ours(name)) {
+        if ((strings[i + 1].empty() && WideOurs(strings[i], false)) ||
+            WideOurs(strings[i + 1], true)) {
             ++*withdrawn;
             continue;
         }
-        kept += strings[i] + '\0';
-        if (hasTarget)
-            kept += strings[i + 1] + '\0';
+        left += strings[i] + u'\0' + strings[i + 1] + u'\0';
     }
-    return kept.empty() ? kept : kept + '\0';
+    *kept = left.empty() ? "" : Utf16Bytes(left + u'\0');
+    return true;
 }
 
 std::vector<std::string> ExpectedLines(const std::vector<std::string>& lines)
@@ -76,9 +126,9 @@ std::vector<std::string> ExpectedLines(const std::vector<std::string>& lines)
     std::vector<std::string> kept;
     for (const std::string& line : lines) {
         size_t equals = line.find('=');
-        if (equals != std::string::npos &&
-            sim::detail::EqualNoCase(Trimmed(line.substr(0, equals)), "NUL") &&
-            Ours(Trimmed(line.substr(equals + 1))))
+        std::string key = Trimmed(line.substr(0, equals));
+        if (equals != std::string::npos && (Ours(key) || (sim::detail::EqualNoCase(key, "NUL") &&
+                                                          Ours(Trimmed(line.substr(equals + 1))))))
             continue;
         kept.push_back(line);
     }
@@ -119,14 +169,15 @@ void CheckPendingRenames(int result, const sim::Snapshot& before)
 {
     auto key = before.registry.find(kSessionManager);
     auto found = key->second.values.find(kPending);
-    if (found == key->second.values.end() || found->second.type != REG_MULTI_SZ) {
+    if (found == key->second.values.end()) {
         FUZZ_CHECK(result == 1 && sim::TakeSnapshot() == before);
         return;
     }
     std::string value(found->second.data.begin(), found->second.data.end());
-    FUZZ_CHECK((result == 0) == (value.size() > 2 * 1024 * 1024));
+    std::string expected;
     int withdrawn = 0;
-    std::string expected = ExpectedValue(value, &withdrawn);
+    bool list = found->second.type == REG_MULTI_SZ && ExpectedValue(value, &expected, &withdrawn);
+    FUZZ_CHECK((result == 0) == (!list || value.size() > 2 * 1024 * 1024));
     if (result == 0 || withdrawn == 0) {
         FUZZ_CHECK(sim::TakeSnapshot() == before);
     } else if (expected.empty()) {
@@ -174,10 +225,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             sim::machine().profiles[kWininit]["rename"] = lines;
     } else {
         std::string value = input.Rest();
+        if (choice & 16)
+            value = Utf16Bytes(Widened(value));
         // A few kilobytes; or, behind a pair of one long name, at the value's size limit.
         if (repeat >= 0xFF00 && value.size() < 1024) {
             size_t wanted = 2 * 1024 * 1024 - 2 + (repeat & 3);
-            value = std::string(wanted - value.size() - 2, 'p') + std::string(2, '\0') + value;
+            value = std::string(wanted - value.size() - 4, 'p') + std::string(4, '\0') + value;
         } else if (choice & 2) {
             for (std::string unit = value; value.size() < (repeat % 64) * 64u && !unit.empty();)
                 value += unit;
@@ -205,6 +258,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* paths[2] = {exact, kOtherDriver};
     int result = WithdrawDeletesAtRestart(paths, 2, windows9x);
     FUZZ_CHECK(sim::OpenHandleCount() == 0 && sim::BadCloseCount() == 0);
+    FUZZ_CHECK(sim::machine().unflushedProfiles.empty());
     if (windows9x)
         CheckWininit(result, before);
     else

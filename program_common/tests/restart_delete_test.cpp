@@ -1,6 +1,6 @@
 // The delete at the next restart and its withdrawal against the simulated machine: which entries
-// of the NT pending-rename list and of WININIT.INI's [rename] section are taken back, what stays
-// and in which order, and a scheduled delete taken back whole.
+// of the NT pending-rename list (UTF-16) and of WININIT.INI's [rename] section are taken back,
+// what stays, byte for byte and in which order, and a scheduled delete taken back whole.
 #include "restart_delete.h"
 #include "test_support.h"
 
@@ -16,13 +16,24 @@ const char kTalvenkpSys[] = "C:\\Windows XP\\system32\\drivers\\talvenkp.sys";
 const char kWindrvrVxd[] = "C:\\Windows98\\SYSTEM\\VMM32\\windrvr.vxd";
 const char kTalvenkpVxd[] = "C:\\Windows98\\SYSTEM\\VMM32\\talvenkp.vxd";
 
-// A REG_MULTI_SZ list: each entry with its NUL, then the list's final NUL.
-std::string List(std::initializer_list<std::string> entries)
+// UTF-16LE bytes, as the registry holds a string written through the wide functions.
+std::string Utf16(const std::u16string& text)
 {
     std::string bytes;
-    for (const std::string& entry : entries)
-        bytes += entry + '\0';
-    return bytes + '\0';
+    for (char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+// A REG_MULTI_SZ list: each entry with its NUL, then the list's final NUL.
+std::string List(std::initializer_list<std::u16string> entries)
+{
+    std::u16string units;
+    for (const std::u16string& entry : entries)
+        units += entry + u'\0';
+    return Utf16(units + u'\0');
 }
 
 std::string PendingBytes()
@@ -66,10 +77,16 @@ protected:
     }
 };
 
-const std::string kOurs = std::string("\\??\\") + kWindrvrSys;
-const std::string kTheirs = "\\??\\C:\\TEMP\\A.TMP";
+const std::u16string kOurs = u"\\??\\C:\\Windows XP\\system32\\drivers\\windrvr.sys";
+const std::u16string kOursShort = u"C:\\WINDOW~1\\system32\\DRIVERS\\windrvr.sys";
+const std::u16string kTalvenkp = u"\\??\\C:\\Windows XP\\system32\\drivers\\talvenkp.sys";
+const std::u16string kTheirs = u"\\??\\C:\\TEMP\\A.TMP";
+// Another program's replace of a file whose names the ANSI code page cannot hold: Cyrillic, a
+// full-width backslash that it would turn into a path separator, half a surrogate pair.
+const std::u16string kTheirsNew = u"\\??\\C:\\temp\\файл\uFF3Cx.new";
+const std::u16string kTheirsOld = u"!\\??\\C:\\temp\\файл\uFF3Cx.dll\xD800";
 
-TEST_F(RestartDelete, NtTakesBackExactlyOurDeletes)
+TEST_F(RestartDelete, NtTakesBackExactlyOurDeletesAndReplaces)
 {
     enum After { kUnchanged, kRemoved, kBecomes };
     struct Row {
@@ -81,34 +98,50 @@ TEST_F(RestartDelete, NtTakesBackExactlyOurDeletes)
         const char* failing = nullptr;
         DWORD type = REG_MULTI_SZ;
     } rows[] = {
-        {"ours only", List({kOurs, ""}), 1, kRemoved},
+        {"ours only", List({kOurs, u""}), 1, kRemoved},
         {"both, the other without \\??\\ and in other case",
-         List({kOurs, "", "c:\\WINDOWS XP\\SYSTEM32\\Drivers\\TALVENKP.SYS", ""}), 1, kRemoved},
+         List({kOurs, u"", u"c:\\WINDOWS XP\\SYSTEM32\\Drivers\\TALVENKP.SYS", u""}), 1, kRemoved},
         {"among others, in order",
-         List({kTheirs, "", kOurs, "", "\\??\\C:\\B.OLD", "!\\??\\C:\\B.NEW",
-               std::string("\\??\\") + kTalvenkpSys, "", "\\??\\C:\\C.TMP", ""}),
+         List({kTheirs, u"", kOurs, u"", kTheirsNew, kTheirsOld, u"C:\\TEMP\\\uFF3C.TMP", u"",
+               kTalvenkp, u"", u"", u"", u"\\??\\C:\\C.TMP", u""}),
          1, kBecomes,
-         List({kTheirs, "", "\\??\\C:\\B.OLD", "!\\??\\C:\\B.NEW", "\\??\\C:\\C.TMP", ""})},
-        {"the short form",
-         List({"\\??\\C:\\WINDOW~1\\system32\\DRIVERS\\windrvr.sys", "", kTheirs, ""}), 1, kBecomes,
-         List({kTheirs, ""})},
-        {"a rename of ours, a rename into ours",
-         List({kOurs, "\\??\\C:\\SAVED.SYS", "\\??\\C:\\NEW.SYS", "!" + kOurs}), 1, kUnchanged},
-        {"names that only start like ours",
-         List({kOurs + ".bak", "", kOurs.substr(0, kOurs.size() - 1), "",
-               "\\??\\\\??\\" + kOurs.substr(4), ""}),
+         List({kTheirs, u"", kTheirsNew, kTheirsOld, u"C:\\TEMP\\\uFF3C.TMP", u"", u"", u"",
+               u"\\??\\C:\\C.TMP", u""})},
+        {"the short form", List({u"\\??\\" + kOursShort, u"", kTheirs, u""}), 1, kBecomes,
+         List({kTheirs, u""})},
+        // A file put in the place of ours at the restart goes, its source stays; a rename of ours
+        // to elsewhere is another program's business.
+        {"renames into ours, one of ours to elsewhere",
+         List({u"\\??\\C:\\OLD.SYS", u"!" + kOurs, kOurs, u"\\??\\C:\\SAVED.SYS", u"C:\\NEW.SYS",
+               kOursShort, u"\\??\\C:\\X.SYS",
+               u"!C:\\windows xp\\system32\\"
+               u"drivers\\TALVENKP.sys"}),
+         1, kBecomes, List({kOurs, u"\\??\\C:\\SAVED.SYS"})},
+        // Longer, shorter, the prefix twice, "!" on a source; a full-width w and the Kelvin sign,
+        // which the code page's best fit would take for ours and NT's case rules do not.
+        {"names that are not ours",
+         List({kOurs + u".bak", u"", kOurs.substr(0, kOurs.size() - 1), u"", u"\\??\\" + kOurs, u"",
+               u"!" + kOurs, u"", kTheirs, kOurs + u"x",
+               u"\\??\\C:\\Windows XP\\system32\\drivers\\\uFF57indrvr.sys", u"",
+               u"\\??\\C:\\Windows XP\\system32\\drivers\\talven\u212Ap.sys", u""}),
          1, kUnchanged},
-        {"a last source without its target", kTheirs + '\0' + '\0' + kOurs + '\0', 1, kBecomes,
-         List({kTheirs, ""})},
-        {"no final NUL", kTheirs + '\0' + '\0' + kOurs + '\0' + '\0', 1, kBecomes,
-         List({kTheirs, ""})},
-        {"another type", List({kOurs, ""}), 1, kUnchanged, "", nullptr, REG_BINARY},
-        {"over the size limit", List({kOurs, "", std::string(2 * 1024 * 1024, 'x'), ""}), 0,
+        {"no list end", Utf16(kTheirs + u'\0' + u'\0' + kOurs + u'\0' + u'\0'), 1, kBecomes,
+         List({kTheirs, u""})},
+        {"the list end alone", Utf16(std::u16string(1, u'\0')), 1, kUnchanged},
+        {"empty", "", 1, kUnchanged},
+        // Values that are no whole list of pairs: left as they are, and ours may be in them.
+        {"a last source without its target", Utf16(kTheirs + u'\0' + u'\0' + kOurs + u'\0'), 0,
          kUnchanged},
-        {"the key refused", List({kOurs, ""}), 0, kUnchanged, "", "RegOpenKeyExA"},
-        {"the value not written", List({kTheirs, "", kOurs, ""}), 0, kUnchanged, "",
-         "RegSetValueExA"},
-        {"the value not deleted", List({kOurs, ""}), 0, kUnchanged, "", "RegDeleteValueA"},
+        {"an odd byte count", List({kTheirs, u"", kOurs, u""}) + '\0', 0, kUnchanged},
+        {"a last string without its NUL", Utf16(kOurs + u'\0' + u'\0' + kTheirs), 0, kUnchanged},
+        {"another type", List({kOurs, u""}), 0, kUnchanged, "", nullptr, REG_BINARY},
+        {"over the size limit", List({kOurs, u"", std::u16string(1024 * 1024, u'x'), u""}), 0,
+         kUnchanged},
+        {"the key refused", List({kOurs, u""}), 0, kUnchanged, "", "RegOpenKeyExA"},
+        {"no wide registry functions", List({kOurs, u""}), 0, kUnchanged, "", "GetProcAddress"},
+        {"the value not written", List({kTheirs, u"", kOurs, u""}), 0, kUnchanged, "",
+         "RegSetValueExW"},
+        {"the value not deleted", List({kOurs, u""}), 0, kUnchanged, "", "RegDeleteValueA"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -126,22 +159,26 @@ TEST_F(RestartDelete, NtTakesBackExactlyOurDeletes)
             EXPECT_EQ(row.type, value->type);
             EXPECT_EQ(row.after == kBecomes ? row.becomes : row.before, PendingBytes());
         }
+        const std::vector<std::string> calls = test::CallsSince(first);
         if (row.after == kUnchanged && row.failing == nullptr) {
-            EXPECT_EQ(0, test::Count(test::CallsSince(first), "RegSetValueExA"));
+            EXPECT_EQ(0, test::Count(calls, "RegSetValueExW"));
         }
+        // The list never passes through the ANSI code page.
+        EXPECT_EQ(0, test::Count(calls, "RegQueryValueExA") + test::Count(calls, "RegSetValueExA"));
     }
     // Nothing pending at all: nothing to take back.
     sim::machine().registry[kSessionManager].values.clear();
     const size_t first = sim::machine().calls.size();
     EXPECT_EQ(1, Withdraw(0));
-    EXPECT_EQ(0, test::Count(test::CallsSince(first), "RegSetValueExA"));
+    EXPECT_EQ(0, test::Count(test::CallsSince(first), "RegSetValueExW"));
 }
 
-TEST_F(RestartDelete, Win9xTakesBackOurNulLinesInLongAndShortForm)
+TEST_F(RestartDelete, Win9xTakesBackOurDeletesAndReplacesInLongAndShortForm)
 {
     UseWindows98Directory();
+    // A rename of ours to elsewhere, a name that only starts like ours.
     const std::vector<std::string> others = {
-        "NUL=C:\\OTHER.TMP", "C:\\Windows98\\SYSTEM\\VMM32\\windrvr.vxd=C:\\NEW.VXD",
+        "NUL=C:\\OTHER.TMP", "C:\\NEW.VXD=C:\\Windows98\\SYSTEM\\VMM32\\windrvr.vxd",
         "NUL=C:\\Windows98\\SYSTEM\\VMM32\\windrvr.vx"};
     const std::string ours = std::string("NUL=") + kWindrvrVxd;
     const std::vector<std::string> big(2000, "NUL=C:\\TEMP\\0123456789.TMP");
@@ -154,7 +191,8 @@ TEST_F(RestartDelete, Win9xTakesBackOurNulLinesInLongAndShortForm)
     } rows[] = {
         {"long and short forms among others",
          {others[0], ours, others[1], " nul = c:\\window~1\\system\\vmm32\\windrvr.vxd", others[2],
-          std::string("NUL=") + kTalvenkpVxd},
+          std::string("NUL=") + kTalvenkpVxd, std::string(kWindrvrVxd) + "=C:\\NEW.VXD",
+          " C:\\WINDOW~1\\SYSTEM\\VMM32\\WINDRVR.VXD = C:\\OLD.VXD"},
          1,
          others},
         {"ours only", {ours}, 1, {}},
@@ -174,6 +212,8 @@ TEST_F(RestartDelete, Win9xTakesBackOurNulLinesInLongAndShortForm)
         if (row.before == row.after && row.failing == nullptr) {
             EXPECT_EQ(0, test::Count(test::CallsSince(first), "WritePrivateProfileSectionA"));
         }
+        // What was written reached the disk: Windows' cached copy flushed.
+        EXPECT_TRUE(sim::machine().unflushedProfiles.empty());
     }
     // No WININIT.INI at all.
     sim::machine().profiles.clear();
@@ -185,14 +225,19 @@ TEST_F(RestartDelete, Win9xTakesBackOurNulLinesInLongAndShortForm)
 // taken back: the list as it was, byte for byte.
 TEST_F(RestartDelete, ScheduledDeletesAreTakenBackWhole)
 {
-    const std::string before = List({kTheirs, "", "\\??\\C:\\B.OLD", "!\\??\\C:\\B.NEW"});
+    const std::string before = List({kTheirs, u"", kTheirsNew, kTheirsOld});
     SetPending(REG_MULTI_SZ, before);
     EXPECT_EQ(1, ScheduleDeleteAtRestart(kWindrvrSys, 0));
     EXPECT_EQ(1, ScheduleDeleteAtRestart(kTalvenkpSys, 0));
-    EXPECT_EQ(before.substr(0, before.size() - 1) +
-                  List({kOurs, "", std::string("\\??\\") + kTalvenkpSys, ""}),
+    EXPECT_EQ(before.substr(0, before.size() - 2) + List({kOurs, u"", kTalvenkp, u""}),
               PendingBytes());
     EXPECT_EQ(1, Withdraw(0));
+    EXPECT_EQ(before, PendingBytes());
+    // A driver path beyond ASCII, converted from the ANSI code page as MoveFileExA converts it.
+    const char* const accented[1] = {"C:\\Wind\xF6ws\\windrvr.sys"};
+    sim::AddFile(accented[0]);
+    EXPECT_EQ(1, ScheduleDeleteAtRestart(accented[0], 0));
+    EXPECT_EQ(1, WithdrawDeletesAtRestart(accented, 1, 0));
     EXPECT_EQ(before, PendingBytes());
 
     UseWindows98Directory();
@@ -200,6 +245,7 @@ TEST_F(RestartDelete, ScheduledDeletesAreTakenBackWhole)
     EXPECT_EQ(1, ScheduleDeleteAtRestart(kWindrvrVxd, 1));
     EXPECT_EQ(1, ScheduleDeleteAtRestart(kTalvenkpVxd, 1));
     EXPECT_EQ(3u, RenameSection().size());
+    EXPECT_TRUE(sim::machine().unflushedProfiles.empty());
     EXPECT_EQ(1, Withdraw(1));
     EXPECT_EQ(std::vector<std::string>{"NUL=C:\\OTHER.TMP"}, RenameSection());
 }

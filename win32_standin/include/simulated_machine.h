@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,8 @@ struct Machine {
     // 8.3 forms of long file names by full path; a file without one answers its path as given.
     std::map<std::string, std::string, NoCase> shortNames;
     std::map<std::string, ProfileFile, NoCase> profiles;  // WININIT.INI and the like, by full path
+    // Profile files written since the last flush of Windows' cached copy (their full paths).
+    std::set<std::string, NoCase> unflushedProfiles;
     VxdLoader vxd;
 
     std::vector<ShellOperation> shellOperations;

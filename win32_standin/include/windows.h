@@ -20,6 +20,9 @@ typedef unsigned int UINT;
 typedef char CHAR;
 typedef CHAR* LPSTR;
 typedef const CHAR* LPCSTR;
+typedef char16_t WCHAR;  // UTF-16 as on Windows, where wchar_t has 16 bits
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
 typedef void* LPVOID;
 typedef BYTE* LPBYTE;
 typedef DWORD* LPDWORD;
@@ -35,6 +38,10 @@ typedef HKEY__* HKEY;
 typedef HKEY* PHKEY;
 struct SC_HANDLE__;
 typedef SC_HANDLE__* SC_HANDLE;
+struct HINSTANCE__;
+typedef HINSTANCE__* HINSTANCE;
+typedef HINSTANCE HMODULE;
+typedef intptr_t(WINAPI* FARPROC)(void);
 
 // Declared only: every caller passes null.
 typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
@@ -80,6 +87,7 @@ typedef struct _SERVICE_STATUS {
 #define HEAP_ZERO_MEMORY 0x00000008
 #define OPEN_ALWAYS 4
 #define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
+#define CP_ACP 0
 
 #define ERROR_SUCCESS 0L
 #define ERROR_INVALID_FUNCTION 1L
@@ -92,6 +100,8 @@ typedef struct _SERVICE_STATUS {
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_FILENAME_EXCED_RANGE 206L
@@ -177,6 +187,10 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);
 BOOL MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags);
 DWORD GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR fileName);
 BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName);
+BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR text, LPCSTR fileName);
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int bytes, LPWSTR wide, int units);
+HMODULE GetModuleHandleA(LPCSTR name);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 HANDLE GetProcessHeap(void);
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
@@ -188,6 +202,10 @@ LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHK
 LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                        DWORD size);
 LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                         LPDWORD size);
+LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
+                       DWORD size);
+LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                          LPDWORD size);
 LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey);
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR valueName);

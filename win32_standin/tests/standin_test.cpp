@@ -105,6 +105,17 @@ TEST_F(Standin, DirectoryQueriesAndVersionFollowWindowsSizeRules)
     EXPECT_EQ(4u, info.dwMajorVersion);
     EXPECT_EQ(10u, info.dwMinorVersion);
     EXPECT_EQ(1u, info.dwPlatformId);
+
+    // The ANSI to UTF-16 conversion: -1 counts the NUL, no room asks for the size, too little
+    // writes nothing that counts.
+    const char accented[] = "a\xE9z";
+    char16_t wide[4];
+    EXPECT_EQ(4, MultiByteToWideChar(CP_ACP, 0, accented, -1, nullptr, 0));
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0, MultiByteToWideChar(CP_ACP, 0, accented, -1, wide, 3));
+    EXPECT_EQ(DWORD(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    EXPECT_EQ(4, MultiByteToWideChar(CP_ACP, 0, accented, -1, wide, 4));
+    EXPECT_EQ(std::u16string(u"a\u00E9z"), std::u16string(wide));
 }
 
 TEST_F(Standin, RegistryKeysPerPlatform)

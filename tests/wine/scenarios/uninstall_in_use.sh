@@ -2,7 +2,9 @@
 # A driver file that cannot be deleted because another program holds it open:
 #  - NT family: the held file scheduled in the system's pending-rename list, the restart
 #    message, the file gone once the prefix restarts (wineboot -r carries out the deletes);
-#  - NT family, setup run again before the restart: the pending delete taken back;
+#  - NT family, setup run again before the restart: the pending delete taken back, and an older
+#    update waiting to replace windrvr.sys; other programs' renames around them, with names the
+#    ANSI code page cannot hold, read back through the wide registry functions byte for byte;
 #  - Windows 98: "NUL=" lines in WININIT.INI's [rename] section beside one there before; setup
 #    run again before the restart takes them back;
 #  - Windows 98, WININIT.INI cannot be written: an "Error" box that names the file;
@@ -17,6 +19,32 @@ wininit=$WINEPREFIX/drive_c/windows/wininit.ini
 
 wininit_lines() {
   tr -d '\r' <"$wininit" | grep -v '^$' | paste -sd'|'
+}
+# The pending-rename list as hex bytes, read by reg export through the wide registry functions;
+# nothing when there is none.
+pending_hex() {
+  rm -f "$WINEPREFIX/drive_c/pending.reg"
+  wine reg export 'HKLM\System\CurrentControlSet\Control\Session Manager' 'C:\pending.reg' /y \
+    >/dev/null 2>&1
+  iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/drive_c/pending.reg" | tr -d '\r' | awk '
+    /^"PendingFileRenameOperations"=hex\(7\):/ { on = 1; sub(/^[^:]*:/, "") }
+    on { more = sub(/\\$/, ""); gsub(/[ ,]/, ""); printf "%s", $0; on = more }'
+}
+# Writes the pending-rename list from hex bytes, by reg import through the wide functions.
+set_pending_hex() {  # HEX
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n%s\r\n"%s"=hex(7):%s\r\n' \
+    '[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Session Manager]' \
+    PendingFileRenameOperations "$(sed 's/../&,/g; s/,$//' <<<"$1")" |
+    iconv -f UTF-8 -t UTF-16 >"$WINEPREFIX/drive_c/pending.reg"
+  wine reg import 'C:\pending.reg' >/dev/null 2>&1
+}
+# Each TEXT in UTF-16LE with its NUL, as hex bytes.
+wide_hex() {  # TEXT...
+  local text
+  for text in "$@"; do
+    printf '%s' "$text" | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 -v | tr -d ' \n'
+    printf 0000
+  done
 }
 # Both drivers running, windrvr.sys held, then uninstall: the restart message.
 uninstall_nt_holding_windrvr() {
@@ -53,9 +81,24 @@ expect_file "nt: windrvr.sys after the restart" gone windrvr.sys
 uninstall_nt_holding_windrvr "nt again"
 expect_eq "nt again: delete pending" windrvr.sys "$(pending_deletes)"
 release
+# Around our delete as the uninstaller wrote it (list end taken off): another program's replace
+# and delete with Cyrillic and a full-width backslash, in the "\??\" form and without; an older
+# update of windrvr.sys that would replace the fresh copy at the restart.
+ours=$(pending_hex)
+expect_eq "nt again: our delete read back" \
+  "$(wide_hex '\??\C:\windows\system32\drivers\windrvr.sys' '')0000" "$ours"
+theirs_before=$(wide_hex '\??\C:\temp\файл.new' '!\??\C:\temp\файл.dll' 'C:\temp\a＼b.tmp' '')
+theirs_after=$(wide_hex '\??\C:\temp\c.tmp' '')
+echo older >"$WINEPREFIX/drive_c/windrvr.new"
+update=$(wide_hex '\??\C:\windrvr.new' '!\??\C:\windows\system32\drivers\windrvr.sys')
+set_pending_hex "$theirs_before${ours%0000}$update${theirs_after}0000"
 run_setup "$pkg" 0 "nt again: setup" "${TO_INSTALL[@]}" "${SETUP_COMPLETES[@]}"
 expect_eq "nt again: delete taken back" "" "$(pending_deletes)"
+expect_eq "nt again: other programs' renames as they were" "$theirs_before${theirs_after}0000" \
+  "$(pending_hex)"
 wine_restart
+expect_eq "nt again: the older update left where it was" present \
+  "$(file_state "$WINEPREFIX/drive_c/windrvr.new")"
 for service in WinDriver talvenkp; do
   file=$([ $service = WinDriver ] && echo windrvr.sys || echo talvenkp.sys)
   expect_same_file "nt again: $file after the restart" "$pkg/system/$file" "$(driver_file $file)"
