@@ -2,6 +2,8 @@
 // loader device, the delete at the next restart (MoveFileExA and WININIT.INI), the process heap.
 #include "machine_internal.h"
 
+#include <algorithm>
+
 #include <ctype.h>
 #include <stdlib.h>
 #include <string.h>
@@ -260,6 +262,45 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
 // Blocks of exactly the bytes asked for, from the C library's heap, so that AddressSanitizer sees
 // any access behind them; a block not zero-filled holds 0xA5 bytes, as a reused block holds
 // something. Neither logged nor failable.
+// The system DLLs are always loaded; their handles are fixed values that no other handle takes.
+HMODULE GetModuleHandleA(LPCSTR moduleName)
+{
+    static const char* const kModules[] = {"kernel32.dll", "advapi32.dll"};
+    DWORD error;
+    if (EnterCall("GetModuleHandleA", &error))
+        return Refuse(error, static_cast<HMODULE>(nullptr));
+    for (size_t i = 0; moduleName != nullptr && i < sizeof kModules / sizeof kModules[0]; ++i) {
+        if (EqualNoCase(moduleName, kModules[i]))
+            return reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x10000 * (i + 1)));
+    }
+    return Refuse(ERROR_MOD_NOT_FOUND, static_cast<HMODULE>(nullptr));
+}
+
+// The functions that callers look up at run time, by the module that exports them.
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName)
+{
+    struct Export {
+        uintptr_t module;
+        const char* name;
+        FARPROC function;
+    };
+    static const Export kExports[] = {
+        {0x20000, "ChangeServiceConfigA",
+         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&ChangeServiceConfigA))},
+    };
+    DWORD error;
+    if (EnterCall("GetProcAddress", &error))
+        return Refuse(error, static_cast<FARPROC>(nullptr));
+    const auto& missing = machine().missingExports;
+    for (const Export& entry : kExports) {
+        if (reinterpret_cast<uintptr_t>(module) == entry.module && procName != nullptr &&
+            strcmp(procName, entry.name) == 0 &&
+            std::find(missing.begin(), missing.end(), entry.name) == missing.end())
+            return entry.function;
+    }
+    return Refuse(ERROR_PROC_NOT_FOUND, static_cast<FARPROC>(nullptr));
+}
+
 HANDLE GetProcessHeap(void)
 {
     static int heap;

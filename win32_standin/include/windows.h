@@ -35,6 +35,9 @@ typedef HKEY__* HKEY;
 typedef HKEY* PHKEY;
 struct SC_HANDLE__;
 typedef SC_HANDLE__* SC_HANDLE;
+struct HINSTANCE__;
+typedef HINSTANCE__* HMODULE;
+typedef intptr_t (*FARPROC)(void);
 
 // Declared only: every caller passes null.
 typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
@@ -92,6 +95,8 @@ typedef struct _SERVICE_STATUS {
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_FILENAME_EXCED_RANGE 206L
@@ -129,6 +134,7 @@ typedef struct _SERVICE_STATUS {
 #define SC_MANAGER_CONNECT 0x0001
 #define SC_MANAGER_CREATE_SERVICE 0x0002
 #define DELETE 0x00010000
+#define SERVICE_CHANGE_CONFIG 0x0002
 #define SERVICE_QUERY_STATUS 0x0004
 #define SERVICE_START 0x0010
 #define SERVICE_STOP 0x0020
@@ -148,6 +154,7 @@ typedef struct _SERVICE_STATUS {
 #define SERVICE_START_PENDING 2
 #define SERVICE_STOP_PENDING 3
 #define SERVICE_RUNNING 4
+#define SERVICE_NO_CHANGE 0xFFFFFFFF
 
 #define VER_PLATFORM_WIN32_WINDOWS 1
 #define VER_PLATFORM_WIN32_NT 2
@@ -177,6 +184,8 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);
 BOOL MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags);
 DWORD GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR fileName);
 BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName);
+HMODULE GetModuleHandleA(LPCSTR moduleName);
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 HANDLE GetProcessHeap(void);
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
@@ -202,6 +211,9 @@ SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access);
 BOOL StartServiceA(SC_HANDLE service, DWORD argc, LPCSTR* argv);
 BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status);
 BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status);
+BOOL ChangeServiceConfigA(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
+                          LPCSTR imagePath, LPCSTR loadOrderGroup, LPDWORD tagId,
+                          LPCSTR dependencies, LPCSTR account, LPCSTR password, LPCSTR displayName);
 BOOL DeleteService(SC_HANDLE service);
 BOOL CloseServiceHandle(SC_HANDLE handle);
 
