@@ -57,7 +57,7 @@ expect_eq "2: talvenkp marked for deletion" "create talvenkp: error 1072" \
   "$(wine_svc create talvenkp 'C:\windows\system32\drivers\talvenkp.sys')"
 expect_eq "2: delete pending" talvenkp.sys "$(pending_deletes)"
 run_setup "$pkg" 1 "2: setup before the restart" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT \
-  fail-on "" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_RESTART_FIRST" expect-alone \
+  fail-on "" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_RESTART_FIRST" \
   click $IDOK wait-gone wait "$CAPTION" expect-text $SETUP_IDC_NEXT Install \
   click $SETUP_IDC_QUIT wait-gone
 expect_no_path "2: setup made no install directory" "$WINEPREFIX/drive_c/Program Files/Orbanet"
