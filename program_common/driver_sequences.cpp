@@ -1,4 +1,5 @@
-// ReplaceDriver, RemoveDriver and the system's answer about what is left of a driver.
+// ReplaceDriver, RemoveDriver, the system's answer about what is left of a driver, and the question
+// whether a service is marked for deletion.
 #include "driver_sequences.h"
 
 #include "bounded_text.h"

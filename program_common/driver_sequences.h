@@ -1,5 +1,6 @@
 // The driver sequences of the two programs: setup's re-registration of a driver and the
-// uninstaller's removal, with what the system still holds of a driver afterwards.
+// uninstaller's removal, with what the system still holds of a driver afterwards, and whether a
+// driver service awaits its deletion at the restart.
 #pragma once
 
 #include "driver_registrar.h"

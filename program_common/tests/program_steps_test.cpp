@@ -1,5 +1,6 @@
 // The steps both programs take through the library: setup's re-registration and the
-// uninstaller's removal with what the system still holds afterwards, and the shell's file lists.
+// uninstaller's removal with what the system still holds afterwards, setup's question whether a
+// service is marked for deletion, and the shell's file lists.
 #include "test_support.h"
 
 #include "driver_sequences.h"
