@@ -1,4 +1,5 @@
-// ReplaceDriver, RemoveDriver and the system's answer about what is left of a driver.
+// ReplaceDriver, RemoveDriver, the system's answer about what is left of a driver, and the question
+// whether a service is marked for deletion.
 #include "driver_sequences.h"
 
 #include "bounded_text.h"
@@ -7,6 +8,18 @@
 namespace {
 
 const char kVxdKey[] = "System\\CurrentControlSet\\Services\\VxD\\";
+
+// 1 only when the system says that the VxD key of name does not exist.
+int VxdKeyIsGone(const char* name)
+{
+    char path[CDriverRegistrar::kKeyPathSize];
+    HKEY key = NULL;
+    if (!JoinText(path, sizeof path, kVxdKey, name))
+        return 0;
+    LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key);
+    RegistryKey owner(status == ERROR_SUCCESS ? key : NULL);
+    return status == ERROR_FILE_NOT_FOUND ? 1 : 0;
+}
 
 }  // namespace
 
@@ -27,29 +40,27 @@ int ReplaceDriver(CDriverRegistrar* registrar, PauseFunction pause)
 
 int RemoveDriver(CDriverRegistrar* registrar, int preferVxd, const char* name, PauseFunction pause)
 {
+    // A static VxD loaded at boot cannot be unloaded: with its key gone it still runs until the
+    // restart. Windows 95/98 cannot be asked whether a VxD runs, so a registered VxD whose unload
+    // the loader refused counts as running.
+    const int wasRegistered = preferVxd && !VxdKeyIsGone(name);
+    int unloaded = 0;
     int removed = 0;
     if (registrar != NULL) {
-        registrar->Unload();
+        unloaded = registrar->Unload();
         pause(1000);
         removed = registrar->Remove();
     }
-    return DriverLeftovers(preferVxd, name, removed);
+    int leftovers = DriverLeftovers(preferVxd, name, removed);
+    if (wasRegistered && !unloaded)
+        leftovers |= kDriverStillRunning;
+    return leftovers;
 }
 
 int DriverLeftovers(int preferVxd, const char* name, int removed)
 {
-    if (preferVxd) {
-        // Windows 95/98 cannot be asked whether a VxD still runs: the loader's refusal to unload
-        // one means that it was not loaded under that name, or that it cannot be unloaded. Only
-        // the VxD key tells.
-        char path[CDriverRegistrar::kKeyPathSize];
-        HKEY key = NULL;
-        if (!JoinText(path, sizeof path, kVxdKey, name))
-            return kDriverStillRegistered;
-        LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key);
-        RegistryKey owner(status == ERROR_SUCCESS ? key : NULL);
-        return status == ERROR_FILE_NOT_FOUND ? kDriverGone : kDriverStillRegistered;
-    }
+    if (preferVxd)
+        return VxdKeyIsGone(name) ? kDriverGone : kDriverStillRegistered;
 
     // What cannot be looked at is never reported as gone.
     ServiceHandle manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT));
@@ -70,4 +81,31 @@ int DriverLeftovers(int preferVxd, const char* name, int removed)
     if (!QueryServiceStatus(service.Get(), &status) || status.dwCurrentState != SERVICE_STOPPED)
         leftovers |= kDriverStillRunning;
     return leftovers;
+}
+
+int IsServiceMarkedForDeletion(const char* name)
+{
+    // No query reports the mark: a service marked for deletion still opens and answers its status,
+    // but refuses any change of its configuration with ERROR_SERVICE_MARKED_FOR_DELETE. A change
+    // of nothing (SERVICE_NO_CHANGE and null for every value) asks without changing anything.
+    // Looked up at run time: the import table keeps only what every Windows 95 exports.
+    typedef BOOL(WINAPI * ChangeConfigFunction)(SC_HANDLE, DWORD, DWORD, DWORD, LPCSTR, LPCSTR,
+                                                LPDWORD, LPCSTR, LPCSTR, LPCSTR, LPCSTR);
+    HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    FARPROC found = advapi ? GetProcAddress(advapi, "ChangeServiceConfigA") : NULL;
+    ChangeConfigFunction changeConfig =
+        reinterpret_cast<ChangeConfigFunction>(reinterpret_cast<void (*)()>(found));
+    if (changeConfig == NULL)
+        return 0;
+
+    ServiceHandle manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT));
+    if (manager.Get() == NULL)
+        return 0;
+    ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_CHANGE_CONFIG));
+    if (service.Get() == NULL)
+        return GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE ? 1 : 0;
+    if (changeConfig(service.Get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, NULL,
+                     NULL, NULL, NULL, NULL, NULL, NULL))
+        return 0;
+    return GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE ? 1 : 0;
 }

@@ -17,6 +17,10 @@
 
 namespace {
 
+const char kRestartFirstMessage[] =
+    "The TALVEN drivers of an earlier installation are removed only when the computer restarts, "
+    "and they cannot be installed again before then.  Please restart the computer and then run "
+    "setup again.";
 const char kFailureMessage[] =
     "TALVEN installation was unsuccessful.  Please contact tech support at " TALVEN_SUPPORT_EMAIL
     ", or visit " TALVEN_SUPPORT_WEB " for more help.";
@@ -34,6 +38,14 @@ int FormatInstalledDrivers(InstalledDrivers* drivers, const char* extension)
                     extension) &&
            JoinText(drivers->talvenkpPath, kDriverPathSize, g_driverDir, "\\" TALVEN_TALVENKP_FILE,
                     extension);
+}
+
+// An uninstall that could not stop a driver leaves its service marked for deletion until the
+// restart; no service of that name can be created before then (NT family only).
+int DriverServiceAwaitsRestart(WindowsKind kind)
+{
+    return IsNtSide(kind) && (IsServiceMarkedForDeletion(TALVEN_WINDRVR_NAME) ||
+                              IsServiceMarkedForDeletion(TALVEN_TALVENKP_NAME));
 }
 
 // An uninstall that found a driver file in use left its delete to the next restart, which would
@@ -84,6 +96,12 @@ void CSetupDlg::RunInstallation()
 {
     m_installDirEdit.GetWindowText(m_installDir, kInstallDirTextCount);
     BOOL skipDeveloperFiles = m_developerFilesCheck.SendMessage(BM_GETCHECK) != 0;
+
+    // Before anything is touched: the wizard stays on this page.
+    if (DriverServiceAwaitsRestart(m_windowsKind)) {
+        MessageBox(kRestartFirstMessage, "Error", MB_OK);
+        return;
+    }
 
     if (!skipDeveloperFiles && !CreateDirectoryPath(m_installDir)) {
         MessageBox("Could not create install directory", "Error", MB_OK);

@@ -34,7 +34,8 @@ const char kRestartText[] =
     "could not be removed now.  They will be removed when the computer restarts.\n\n"
     "Please restart the computer to complete the uninstall.";
 const char kStillRegisteredFormat[] =
-    "TALVEN could not remove the registration of the driver %s.  Please restart the computer and "
+    "TALVEN could not remove the registration of the driver %s.  The TALVEN system files have "
+    "been left in place, so that the uninstaller can run again: please restart the computer and "
     "run the uninstaller again, or contact your administrator or " TALVEN_SUPPORT_EMAIL
     " for help.";
 const char kNotDeletedFormat[] =
@@ -135,9 +136,15 @@ void CUninstallDlg::OnOK()
     status.SetText(kStatusUnregisterTalvenkp);
     const int talvenkpLeftovers =
         RemoveOneDriver(TALVEN_TALVENKP_NAME, TALVEN_TALVENKP_FILE, m_talvenkpPath);
-    status.SetText(kStatusDeleting);
-    ShellDeleteFile(m_hWnd, m_windrvrPath);
-    ShellDeleteFile(m_hWnd, m_talvenkpPath);
+    // A registration that is left names its driver file: deleted, the driver would be started
+    // from a missing file at every restart, and the next run would stop at the installed check,
+    // which needs both files. Both stay then, so that running the uninstaller again works.
+    const int keepFiles = ((windrvrLeftovers | talvenkpLeftovers) & kDriverStillRegistered) != 0;
+    if (!keepFiles) {
+        status.SetText(kStatusDeleting);
+        ShellDeleteFile(m_hWnd, m_windrvrPath);
+        ShellDeleteFile(m_hWnd, m_talvenkpPath);
+    }
 
     status.Hide();
     ReportOutcome(windrvrLeftovers, talvenkpLeftovers);
@@ -153,7 +160,9 @@ int CUninstallDlg::RemoveOneDriver(const char* name, const char* fileName, const
 // The uninstall is complete only when both drivers are stopped and unregistered and both files
 // are gone. What a restart completes (a driver that did not stop, a registration marked for
 // deletion, a file in use, which is then scheduled for deletion) ends in the restart notice; what
-// nobody can complete gets an error box that names it.
+// nobody can complete gets an error box that names it. A registration that could not be removed
+// ends the run with its error box alone: its advice (restart, run the uninstaller again) covers
+// whatever else the restart completes, and the restart notice would claim an unregistered TALVEN.
 void CUninstallDlg::ReportOutcome(int windrvrLeftovers, int talvenkpLeftovers)
 {
     const char* const names[2] = {TALVEN_WINDRVR_NAME, TALVEN_TALVENKP_NAME};
@@ -171,6 +180,8 @@ void CUninstallDlg::ReportOutcome(int windrvrLeftovers, int talvenkpLeftovers)
             pending++;
         }
     }
+    if (failed != 0)
+        return;  // the driver files were kept
     for (int i = 0; i < 2; i++) {
         if (!FileExists(paths[i])) {
             continue;

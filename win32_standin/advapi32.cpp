@@ -452,6 +452,39 @@ BOOL QueryServiceStatus(SC_HANDLE handle, LPSERVICE_STATUS status)
     return TRUE;
 }
 
+// The configuration a test looks at; a service marked for deletion refuses every change.
+BOOL ChangeServiceConfigA(SC_HANDLE handle, DWORD serviceType, DWORD startType, DWORD errorControl,
+                          LPCSTR imagePath, LPCSTR loadOrderGroup, LPDWORD tagId, LPCSTR,
+                          LPCSTR account, LPCSTR password, LPCSTR displayName)
+{
+    if (CallFails("ChangeServiceConfigA"))
+        return FALSE;
+    sim::Service* service = ServiceFor(handle, SERVICE_CHANGE_CONFIG);
+    if (service == nullptr)
+        return FALSE;
+    if (service->markedForDeletion)
+        return Refuse(ERROR_SERVICE_MARKED_FOR_DELETE, FALSE);
+    if (tagId != nullptr)
+        return Refuse(ERROR_INVALID_PARAMETER, FALSE);
+    if (serviceType != SERVICE_NO_CHANGE)
+        service->serviceType = serviceType;
+    if (startType != SERVICE_NO_CHANGE)
+        service->startType = startType;
+    if (errorControl != SERVICE_NO_CHANGE)
+        service->errorControl = errorControl;
+    if (imagePath != nullptr)
+        service->imagePath = imagePath;
+    if (loadOrderGroup != nullptr)
+        service->loadOrderGroup = loadOrderGroup;
+    if (account != nullptr)
+        service->account = account;
+    if (password != nullptr)
+        service->password = password;
+    if (displayName != nullptr)
+        service->displayName = displayName;
+    return TRUE;
+}
+
 BOOL DeleteService(SC_HANDLE handle)
 {
     if (CallFails("DeleteService"))

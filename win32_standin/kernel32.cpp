@@ -3,6 +3,8 @@
 // the ANSI to UTF-16 conversion and the run-time lookup of functions.
 #include "machine_internal.h"
 
+#include <algorithm>
+
 #include <ctype.h>
 #include <stdlib.h>
 #include <string.h>
@@ -139,6 +141,7 @@ struct Export {
 const Export kExports[] = {
     {"advapi32.dll", "RegQueryValueExW", AsFarProc(RegQueryValueExW)},
     {"advapi32.dll", "RegSetValueExW", AsFarProc(RegSetValueExW)},
+    {"advapi32.dll", "ChangeServiceConfigA", AsFarProc(ChangeServiceConfigA)},
 };
 
 // A profile file named without a folder lives in the Windows directory.
@@ -510,9 +513,11 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name)
     size_t index = reinterpret_cast<size_t>(module) - 1;
     if (index >= sizeof kModules / sizeof kModules[0])
         return Refuse(ERROR_INVALID_HANDLE, nullptr);
+    const auto& missing = machine().missingExports;
     for (const Export& entry : kExports) {
         if (name != nullptr && strcmp(entry.module, kModules[index]) == 0 &&
-            strcmp(entry.name, name) == 0)
+            strcmp(entry.name, name) == 0 &&
+            std::find(missing.begin(), missing.end(), entry.name) == missing.end())
             return entry.address;
     }
     return Refuse(ERROR_PROC_NOT_FOUND, nullptr);

@@ -1,5 +1,6 @@
 // The steps both programs take through the library: setup's re-registration and the
-// uninstaller's removal with what the system still holds afterwards, and the shell's file lists.
+// uninstaller's removal with what the system still holds afterwards, setup's question whether a
+// service is marked for deletion, and the shell's file lists.
 #include "test_support.h"
 
 #include "driver_sequences.h"
@@ -83,6 +84,7 @@ TEST_F(MachineTest, RemoveDriverReportsWhatTheSystemStillHolds)
                 sim::machine().scmAvailable = false;
             size_t first = sim::machine().calls.size();
             EXPECT_EQ(row.expected, RemoveDriver(registrar.Get(), 0, "WinDriver", Sleep));
+            EXPECT_EQ(1000u, sim::machine().sleptMs);  // whatever the steps answered
             if (row.setup == kRunning) {
                 EXPECT_EQ((std::vector<std::string>{"ControlService", "Sleep", "DeleteService"}),
                           Steps(first));
@@ -96,19 +98,77 @@ TEST_F(MachineTest, RemoveDriverReportsWhatTheSystemStillHolds)
     }
 }
 
-TEST_F(MachineTest, RemoveDriverOnWindows9xAsksTheVxdKey)
+// Windows 95/98 tells only whether the VxD key is there and whether the loader unloaded the VxD:
+// a VxD that was registered and would not unload (a static VxD loaded at boot) runs until the
+// restart.
+TEST_F(MachineTest, RemoveDriverOnWindows9xAsksTheVxdKeyAndTheUnload)
 {
-    UseWindows98();
+    struct Row {
+        const char* label;
+        bool key;
+        int loaded;
+        bool deleteRefused;
+        bool loader;
+        int expected;
+    } rows[] = {
+        {"registered, unloaded", true, 1, false, true, kDriverGone},
+        {"registered, unload refused", true, 0, false, true, kDriverStillRunning},
+        {"not registered, not loaded", false, 0, false, true, kDriverGone},
+        {"key delete refused, unloaded", true, 1, true, true, kDriverStillRegistered},
+        {"key delete refused, unload refused", true, 0, true, true,
+         kDriverStillRegistered | kDriverStillRunning},
+        {"no VxD loader", true, 0, false, false, kDriverStillRegistered | kDriverStillRunning},
+    };
     const std::string key = std::string(test::kVxdKey) + "WinDriver";
-    for (bool refused : {false, true}) {
-        SCOPED_TRACE(refused ? "key delete refused" : "key deleted");
-        sim::AddKey(key);
-        CRegistrarOwner registrar(1, "WinDriver", "windrvr", nullptr);
-        if (refused)
-            sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);
-        EXPECT_EQ(refused ? kDriverStillRegistered : kDriverGone,
-                  RemoveDriver(registrar.Get(), 1, "WinDriver", Sleep));
-        EXPECT_EQ(refused, sim::KeyExists(key));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        sim::Reset();
+        UseWindows98();
+        if (row.key)
+            sim::AddKey(key);
+        sim::machine().vxd.loaded["WINDRVR"] = row.loaded;
+        sim::machine().vxd.present = row.loader;
+        {
+            CRegistrarOwner registrar(1, "WinDriver", "windrvr", nullptr);
+            if (row.deleteRefused)
+                sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);
+            EXPECT_EQ(row.expected, RemoveDriver(registrar.Get(), 1, "WinDriver", Sleep));
+        }
+        EXPECT_EQ(1000u, sim::machine().sleptMs);
+        EXPECT_EQ(row.key && (row.deleteRefused || !row.loader), sim::KeyExists(key));
+        EXPECT_EQ(0u, sim::OpenHandleCount());
+    }
+}
+
+// The probe setup makes before it copies anything: only a service marked for deletion answers 1,
+// and nothing changes, whatever the answer.
+TEST_F(MachineTest, IsServiceMarkedForDeletionAsksWithoutChanging)
+{
+    enum Setup { kNone, kRunning, kMarked, kMarkedNoLookup, kMarkedNoManager };
+    struct Row {
+        const char* label;
+        Setup setup;
+        int expected;
+    } rows[] = {
+        {"not registered", kNone, 0},
+        {"running", kRunning, 0},
+        {"marked for deletion, still running", kMarked, 1},
+        {"marked, ChangeServiceConfigA not exported", kMarkedNoLookup, 0},
+        {"marked, no service control manager", kMarkedNoManager, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        sim::Reset();
+        if (row.setup != kNone)
+            AddService(SERVICE_RUNNING).markedForDeletion = row.setup != kRunning;
+        if (row.setup == kMarkedNoLookup)
+            sim::machine().missingExports.push_back("ChangeServiceConfigA");
+        if (row.setup == kMarkedNoManager)
+            sim::machine().scmAvailable = false;
+        sim::Snapshot before = sim::TakeSnapshot();
+        EXPECT_EQ(row.expected, IsServiceMarkedForDeletion("WinDriver"));
+        EXPECT_TRUE(before == sim::TakeSnapshot());
+        EXPECT_EQ(0u, sim::OpenHandleCount());
     }
 }
 

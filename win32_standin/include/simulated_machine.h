@@ -135,6 +135,9 @@ struct Machine {
     int shellResult = 0;               // what SHFileOperationA returns (0: success)
     std::vector<std::string> mutexes;  // names of the mutexes created so far
 
+    // Functions that GetProcAddress does not find, as on a Windows without them.
+    std::vector<std::string> missingExports;
+
     DWORD sleptMs = 0;
     std::vector<std::string> calls;  // every stand-in call by function name, in order
 };

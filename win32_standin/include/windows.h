@@ -139,6 +139,7 @@ typedef struct _SERVICE_STATUS {
 #define SC_MANAGER_CONNECT 0x0001
 #define SC_MANAGER_CREATE_SERVICE 0x0002
 #define DELETE 0x00010000
+#define SERVICE_CHANGE_CONFIG 0x0002
 #define SERVICE_QUERY_STATUS 0x0004
 #define SERVICE_START 0x0010
 #define SERVICE_STOP 0x0020
@@ -158,6 +159,7 @@ typedef struct _SERVICE_STATUS {
 #define SERVICE_START_PENDING 2
 #define SERVICE_STOP_PENDING 3
 #define SERVICE_RUNNING 4
+#define SERVICE_NO_CHANGE 0xFFFFFFFF
 
 #define VER_PLATFORM_WIN32_WINDOWS 1
 #define VER_PLATFORM_WIN32_NT 2
@@ -220,6 +222,9 @@ SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access);
 BOOL StartServiceA(SC_HANDLE service, DWORD argc, LPCSTR* argv);
 BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status);
 BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status);
+BOOL ChangeServiceConfigA(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
+                          LPCSTR imagePath, LPCSTR loadOrderGroup, LPDWORD tagId,
+                          LPCSTR dependencies, LPCSTR account, LPCSTR password, LPCSTR displayName);
 BOOL DeleteService(SC_HANDLE service);
 BOOL CloseServiceHandle(SC_HANDLE handle);
 

@@ -9,8 +9,10 @@
 #     alone; WinDriver re-registered and running, talvenkp running from the same file.
 #  2. Uninstall over it (fresh prefix): WinDriver and windrvr.sys gone; talvenkp marked for
 #     deletion, its loaded file scheduled for deletion at the restart: the restart message, no
-#     "Error" box; the file gone after the restart. Wine does not keep the deletion mark across
-#     the restart (Windows deletes the service's key at boot): talvenkp's state then is printed.
+#     "Error" box. Setup before the restart: the "Error" box that asks for the restart first, the
+#     wizard still on its directory page, nothing copied or registered. The file gone after the
+#     restart. Wine does not keep the deletion mark across the restart (Windows deletes the
+#     service's key at boot): talvenkp's state then is printed.
 #  3. The same when the running image is another copy: both driver files deleted, talvenkp
 #     still running, marked for deletion: the restart message, no "Error" box.
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
@@ -54,6 +56,14 @@ expect_file "2: talvenkp.sys, loaded, stays until the restart" present talvenkp.
 expect_eq "2: talvenkp marked for deletion" "create talvenkp: error 1072" \
   "$(wine_svc create talvenkp 'C:\windows\system32\drivers\talvenkp.sys')"
 expect_eq "2: delete pending" talvenkp.sys "$(pending_deletes)"
+run_setup "$pkg" 1 "2: setup before the restart" "${TO_INSTALL[@]}" click $SETUP_IDC_NEXT \
+  fail-on "" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_RESTART_FIRST" \
+  click $IDOK wait-gone wait "$CAPTION" expect-text $SETUP_IDC_NEXT Install \
+  click $SETUP_IDC_QUIT wait-gone
+expect_no_path "2: setup made no install directory" "$WINEPREFIX/drive_c/Program Files/Orbanet"
+expect_file "2: setup copied no windrvr.sys" gone windrvr.sys
+expect_eq "2: setup registered no WinDriver" MISSING "$(wine_service_state WinDriver)"
+expect_eq "2: delete still pending" talvenkp.sys "$(pending_deletes)"
 
 wine_restart
 expect_file "2: talvenkp.sys after the restart" gone talvenkp.sys

@@ -141,8 +141,11 @@ put_driver_files vxd windrvr talvenkp
 rm -f "$wininit"
 mkdir "$wininit"
 hold read 'C:\windows\system\vmm32\talvenkp.vxd'
-# The loader (stopped by the restart) is needed to unregister the drivers setup registered above.
+# The loader (stopped by the restart) is needed to unregister the drivers setup registered above;
+# registered static VxDs are loaded at boot.
 expect_ok "9x error: loader start" wine_svc start vxdldr
+expect_ok "9x error: WINDRVR loaded at boot" vxdldr_ctl set WINDRVR 1
+expect_ok "9x error: TALVENKP loaded at boot" vxdldr_ctl set TALVENKP 1
 run_uninstall "" 0 "9x error: names the file" wait-prefix "Windows 98 Orbanet" click $IDOK \
   wait-msgbox Error 20000 \
   expect-text-contains $MSGBOX_TEXT 'C:\windows\system\vmm32\talvenkp.vxd' click $IDOK \
