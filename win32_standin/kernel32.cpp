@@ -1,10 +1,12 @@
 // The kernel side of the stand-in: version query, directories, Sleep, the file system, the VxD
-// loader device, the delete at the next restart (MoveFileExA and WININIT.INI), the process heap.
+// loader device, the delete at the next restart (MoveFileExA and WININIT.INI), the process heap,
+// kernel32's functions looked up at run time, path names and their comparison.
 #include "machine_internal.h"
 
 #include <ctype.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 
 using sim::machine;
 using namespace sim::detail;
@@ -118,6 +120,32 @@ std::string ProfilePath(const char* fileName)
     if (strpbrk(fileName, "\\/:") == nullptr)
         return machine().windowsDir + "\\" + fileName;
     return ResolvePath(fileName, &path) ? path.Full() : std::string(fileName);
+}
+
+// kernel32 as a module that GetModuleHandleA finds and GetProcAddress looks into.
+HMODULE Kernel32Module()
+{
+    static int module;
+    return reinterpret_cast<HMODULE>(&module);
+}
+
+// Reached only through GetProcAddress, as the programs reach it.
+BOOL WINAPI IsWow64ProcessOfKernel32(HANDLE process, BOOL* wow64)
+{
+    if (CallFails("IsWow64Process"))
+        return FALSE;
+    if (process != GetCurrentProcess() || wow64 == nullptr)
+        return Refuse(ERROR_INVALID_PARAMETER, FALSE);
+    *wow64 = machine().wow64;
+    return TRUE;
+}
+
+// kernel32's functions that callers look up at run time; null for one this system lacks.
+FARPROC Kernel32Export(const char* name)
+{
+    if (strcmp(name, "IsWow64Process") == 0 && machine().isWow64ProcessExported)
+        return reinterpret_cast<FARPROC>(&IsWow64ProcessOfKernel32);
+    return nullptr;
 }
 
 }  // namespace
@@ -343,10 +371,67 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
     FsPath resolved;
     if (CheckPath(longPath, SIZE_MAX, &resolved) != 0)
         return Refuse(ERROR_INVALID_PARAMETER, 0);
-    if (FindEntry(resolved.Full()) == nullptr)
+    if (FindEntry(resolved.Full()) == nullptr && !IsKnownShortForm(resolved.Full()))
         return Refuse(MissingError(resolved), 0);
     auto known = machine().shortNames.find(resolved.Full());
     return CopyOut(known != machine().shortNames.end() ? known->second : longPath, shortPath, size);
+}
+
+// The name alone, as Windows resolves it without asking the file system: relative names, "." and
+// ".." against the current directory, both slashes; a trailing backslash and a drive's root kept.
+DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart)
+{
+    if (CallFails("GetFullPathNameA"))
+        return 0;
+    FsPath resolved;
+    if (path == nullptr || !ResolvePath(path, &resolved))
+        return Refuse(ERROR_INVALID_NAME, DWORD(0));
+    std::string full = resolved.Full();
+    const char last = path[strlen(path) - 1];
+    if (resolved.parts.empty() ? resolved.root.size() == 2 : last == '\\' || last == '/')
+        full += "\\";
+    DWORD length = CopyOut(full, buffer, size);
+    if (filePart != nullptr) {
+        bool named = length < size && full.back() != '\\' && !resolved.parts.empty();
+        *filePart = named ? buffer + full.size() - resolved.parts.back().size() : nullptr;
+    }
+    return length;
+}
+
+// The stand-in's code page (1252) has no lead bytes; the compare folds ASCII letters only.
+BOOL IsDBCSLeadByte(BYTE)
+{
+    return FALSE;
+}
+
+int lstrcmpiA(LPCSTR a, LPCSTR b)
+{
+    return strcasecmp(a, b);
+}
+
+HANDLE GetCurrentProcess(void)
+{
+    return reinterpret_cast<HANDLE>(intptr_t(-1));  // the pseudo-handle Windows gives
+}
+
+HMODULE GetModuleHandleA(LPCSTR moduleName)
+{
+    if (CallFails("GetModuleHandleA"))
+        return nullptr;
+    if (moduleName != nullptr &&
+        (EqualNoCase(moduleName, "kernel32") || EqualNoCase(moduleName, "kernel32.dll")))
+        return Kernel32Module();
+    return Refuse(ERROR_MOD_NOT_FOUND, HMODULE(nullptr));
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName)
+{
+    if (CallFails("GetProcAddress"))
+        return nullptr;
+    FARPROC found = nullptr;
+    if (module == Kernel32Module() && procName != nullptr)
+        found = Kernel32Export(procName);
+    return found != nullptr ? found : Refuse(ERROR_PROC_NOT_FOUND, FARPROC(nullptr));
 }
 
 // Only the delete at the restart: the pair (NT path of the file, empty target) appended to the

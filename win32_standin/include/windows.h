@@ -35,6 +35,9 @@ typedef HKEY__* HKEY;
 typedef HKEY* PHKEY;
 struct SC_HANDLE__;
 typedef SC_HANDLE__* SC_HANDLE;
+struct HINSTANCE__;
+typedef HINSTANCE__* HMODULE;
+typedef intptr_t(WINAPI* FARPROC)(void);
 
 // Declared only: every caller passes null.
 typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
@@ -92,6 +95,8 @@ typedef struct _SERVICE_STATUS {
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_FILENAME_EXCED_RANGE 206L
@@ -180,6 +185,12 @@ BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName);
 HANDLE GetProcessHeap(void);
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
+HANDLE GetCurrentProcess(void);
+HMODULE GetModuleHandleA(LPCSTR moduleName);
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
+DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart);
+int lstrcmpiA(LPCSTR a, LPCSTR b);
+BOOL IsDBCSLeadByte(BYTE c);
 
 LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
                         REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
