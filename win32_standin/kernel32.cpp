@@ -122,13 +122,6 @@ std::string ProfilePath(const char* fileName)
     return ResolvePath(fileName, &path) ? path.Full() : std::string(fileName);
 }
 
-// kernel32 as a module that GetModuleHandleA finds and GetProcAddress looks into.
-HMODULE Kernel32Module()
-{
-    static int module;
-    return reinterpret_cast<HMODULE>(&module);
-}
-
 // Reached only through GetProcAddress, as the programs reach it.
 BOOL WINAPI IsWow64ProcessOfKernel32(HANDLE process, BOOL* wow64)
 {
@@ -140,12 +133,29 @@ BOOL WINAPI IsWow64ProcessOfKernel32(HANDLE process, BOOL* wow64)
     return TRUE;
 }
 
-// kernel32's functions that callers look up at run time; null for one this system lacks.
-FARPROC Kernel32Export(const char* name)
+// The modules that GetModuleHandleA finds (each handle its index here plus one), and the
+// functions that GetProcAddress finds in them: those looked up at run time.
+const char* const kModules[] = {"kernel32.dll"};
+
+template <typename Function>
+FARPROC AsFarProc(Function* function)
 {
-    if (strcmp(name, "IsWow64Process") == 0 && machine().isWow64ProcessExported)
-        return reinterpret_cast<FARPROC>(&IsWow64ProcessOfKernel32);
-    return nullptr;
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+
+struct Export {
+    const char* module;
+    const char* name;
+    FARPROC address;
+};
+const Export kExports[] = {
+    {"kernel32.dll", "IsWow64Process", AsFarProc(IsWow64ProcessOfKernel32)},
+};
+
+// An export of the table that the simulated Windows lacks.
+bool Lacks(const Export& entry)
+{
+    return strcmp(entry.name, "IsWow64Process") == 0 && !machine().isWow64ProcessExported;
 }
 
 }  // namespace
@@ -414,26 +424,6 @@ HANDLE GetCurrentProcess(void)
     return reinterpret_cast<HANDLE>(intptr_t(-1));  // the pseudo-handle Windows gives
 }
 
-HMODULE GetModuleHandleA(LPCSTR moduleName)
-{
-    if (CallFails("GetModuleHandleA"))
-        return nullptr;
-    if (moduleName != nullptr &&
-        (EqualNoCase(moduleName, "kernel32") || EqualNoCase(moduleName, "kernel32.dll")))
-        return Kernel32Module();
-    return Refuse(ERROR_MOD_NOT_FOUND, HMODULE(nullptr));
-}
-
-FARPROC GetProcAddress(HMODULE module, LPCSTR procName)
-{
-    if (CallFails("GetProcAddress"))
-        return nullptr;
-    FARPROC found = nullptr;
-    if (module == Kernel32Module() && procName != nullptr)
-        found = Kernel32Export(procName);
-    return found != nullptr ? found : Refuse(ERROR_PROC_NOT_FOUND, FARPROC(nullptr));
-}
-
 // Only the delete at the restart: the pair (NT path of the file, empty target) appended to the
 // session manager's list as NT writes it, the list's final NUL moved behind the new pair.
 BOOL MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags)
@@ -508,6 +498,34 @@ BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName)
     for (const char* line = lines; *line != '\0'; line += strlen(line) + 1)
         stored.push_back(line);
     return TRUE;
+}
+
+HMODULE GetModuleHandleA(LPCSTR name)
+{
+    if (CallFails("GetModuleHandleA"))
+        return nullptr;
+    for (size_t i = 0; name != nullptr && i < sizeof kModules / sizeof kModules[0]; ++i) {
+        std::string module = kModules[i];
+        if (EqualNoCase(name, module) || EqualNoCase(name, module.substr(0, module.size() - 4)))
+            return reinterpret_cast<HMODULE>(i + 1);
+    }
+    return Refuse(ERROR_MOD_NOT_FOUND, HMODULE(nullptr));
+}
+
+// An exported name compares with regard to case, as Windows compares it.
+FARPROC GetProcAddress(HMODULE module, LPCSTR name)
+{
+    if (CallFails("GetProcAddress"))
+        return nullptr;
+    size_t index = reinterpret_cast<size_t>(module) - 1;
+    if (index >= sizeof kModules / sizeof kModules[0])
+        return Refuse(ERROR_INVALID_HANDLE, FARPROC(nullptr));
+    for (const Export& entry : kExports) {
+        if (name != nullptr && strcmp(entry.module, kModules[index]) == 0 &&
+            strcmp(entry.name, name) == 0 && !Lacks(entry))
+            return entry.address;
+    }
+    return Refuse(ERROR_PROC_NOT_FOUND, FARPROC(nullptr));
 }
 
 }  // extern "C"

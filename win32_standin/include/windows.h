@@ -36,7 +36,8 @@ typedef HKEY* PHKEY;
 struct SC_HANDLE__;
 typedef SC_HANDLE__* SC_HANDLE;
 struct HINSTANCE__;
-typedef HINSTANCE__* HMODULE;
+typedef HINSTANCE__* HINSTANCE;
+typedef HINSTANCE HMODULE;
 typedef intptr_t(WINAPI* FARPROC)(void);
 
 // Declared only: every caller passes null.
@@ -186,8 +187,8 @@ HANDLE GetProcessHeap(void);
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
 HANDLE GetCurrentProcess(void);
-HMODULE GetModuleHandleA(LPCSTR moduleName);
-FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
+HMODULE GetModuleHandleA(LPCSTR name);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart);
 int lstrcmpiA(LPCSTR a, LPCSTR b);
 BOOL IsDBCSLeadByte(BYTE c);
