@@ -76,8 +76,8 @@ int main(int argc, char** argv)
     version.dwOSVersionInfoSize = sizeof version;
     GetVersionExA(&version);
     char reported[40];
-    snprintf(reported, sizeof reported, "%lu %lu.%lu", version.dwPlatformId,
-             version.dwMajorVersion, version.dwMinorVersion);
+    snprintf(reported, sizeof reported, "%lu %lu.%lu", version.dwPlatformId, version.dwMajorVersion,
+             version.dwMinorVersion);
     ok(strcmp(reported, c->version) == 0, "%s: platform and version %s, expected %s", c->setting,
        reported, c->version);
 
