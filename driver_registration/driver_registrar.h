@@ -179,7 +179,8 @@ enum {
 
 extern const char* const kWindowsKindNames[6];
 
-// Asks the system every time; 0 for anything unsupported and for a failing version query.
+// Asks the system every time; 0 for anything unsupported, for a 32-bit process on 64-bit Windows
+// (WOW64) and for a failing version query.
 WindowsKind GetWindowsKind();
 
 // The one 9x/NT decision of the system: 1 for NT 4.0, 2000 and XP (kind 3 or more), 0 for the

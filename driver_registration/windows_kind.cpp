@@ -1,5 +1,5 @@
-// The running Windows version as a WindowsKind, its display name, and the driver locations of
-// each kind.
+// The running Windows version as a WindowsKind (64-bit Windows is none of them), its display
+// name, and the driver locations of each kind.
 #include "driver_registrar.h"
 
 #include "bounded_text.h"
@@ -18,12 +18,10 @@ int QueryWindowsVersion(OSVERSIONINFOA* version)
     return GetVersionExA(version) ? 1 : 0;
 }
 
-WindowsKind GetWindowsKind()
-{
-    OSVERSIONINFOA version;
-    if (!QueryWindowsVersion(&version))
-        return kWindowsNone;
+namespace {
 
+WindowsKind KindOfVersion(const OSVERSIONINFOA& version)
+{
     DWORD platform = version.dwPlatformId;
     DWORD major = version.dwMajorVersion;
     DWORD minor = version.dwMinorVersion;
@@ -34,6 +32,37 @@ WindowsKind GetWindowsKind()
     if (platform == VER_PLATFORM_WIN32_NT && major == 5)
         return minor == 0 ? kWindows2000 : kWindowsXP;
     return kWindowsNone;
+}
+
+// 64-bit Windows XP and Server 2003 report 5.2 like their 32-bit editions. A 32-bit process there
+// runs under WOW64, which redirects System32 and the registry: the driver files would land where
+// the 64-bit kernel never looks. IsWow64Process is looked up, not imported: Windows 95 to 2000
+// and XP before SP2 lack it, and lacking it means a 32-bit Windows. A call that fails proves no
+// 32-bit Windows either.
+int RunsUnderWow64()
+{
+    typedef BOOL(WINAPI * IsWow64ProcessFunction)(HANDLE, BOOL*);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    FARPROC found = kernel != NULL ? GetProcAddress(kernel, "IsWow64Process") : NULL;
+    if (found == NULL)
+        return 0;
+    IsWow64ProcessFunction isWow64Process =
+        reinterpret_cast<IsWow64ProcessFunction>(reinterpret_cast<void (*)()>(found));
+    BOOL wow64 = FALSE;
+    return !isWow64Process(GetCurrentProcess(), &wow64) || wow64 ? 1 : 0;
+}
+
+}  // namespace
+
+WindowsKind GetWindowsKind()
+{
+    OSVERSIONINFOA version;
+    if (!QueryWindowsVersion(&version))
+        return kWindowsNone;
+    WindowsKind kind = KindOfVersion(version);
+    if (kind != kWindowsNone && RunsUnderWow64())
+        return kWindowsNone;
+    return kind;
 }
 
 int IsNtSide(WindowsKind kind)

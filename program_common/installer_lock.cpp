@@ -1,7 +1,10 @@
-// TakeInstallerLock: one named mutex for both programs.
+// TakeInstallerLock: one named mutex for both programs, in the name space that reaches every
+// session of the machine.
 #include "installer_lock.h"
 
 #include <windows.h>
+
+#include "windows_version.h"
 
 const char kInstallerBusyText[] =
     "Another TALVEN setup or uninstall program is running.  Please try again when it has "
@@ -9,35 +12,39 @@ const char kInstallerBusyText[] =
 
 namespace {
 
-// Held, never closed: the system closes it when the process ends, whichever way it ends.
-HANDLE g_lock;
+const char kGlobalLockName[] = "Global\\TALVEN setup and uninstall";
+const char kLockName[] = "TALVEN setup and uninstall";
 
-HANDLE CreateLock(const char* name)
+// NULL when the version cannot be read.
+const char* InstallerLockName()
 {
-    SetLastError(ERROR_SUCCESS);
-    return CreateMutexA(NULL, TRUE, name);
+    OSVERSIONINFOA version;
+    if (!QueryWindowsVersion(&version))
+        return NULL;
+    // Windows 2000 and later give each session (fast user switching, terminal services) a name
+    // space of its own, which only a Global\ name leaves. NT 4.0 refuses a backslash in the name,
+    // and it and Windows 95/98 have a single name space.
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5)
+        return kGlobalLockName;
+    return kLockName;
 }
 
 }  // namespace
 
 int TakeInstallerLock()
 {
-    if (g_lock != NULL)
-        return 1;
-    // On Windows 2000/XP with several sessions (fast user switching, terminal services), the
-    // Global\ name reaches every session. NT 4.0 refuses a name with a backslash: the plain name
-    // there, and on Windows 95/98, which have a single name space.
-    HANDLE lock = CreateLock("Global\\TALVEN setup and uninstall");
-    if (lock == NULL && GetLastError() == ERROR_ACCESS_DENIED)
-        return 0;  // another user's program holds it
-    if (lock == NULL)
-        lock = CreateLock("TALVEN setup and uninstall");
+    const char* name = InstallerLockName();
+    if (name == NULL)
+        return 0;
+    SetLastError(ERROR_SUCCESS);
+    HANDLE lock = CreateMutexA(NULL, TRUE, name);
+    // No second name on a failure: another object squatting on the name (error 6), another user's
+    // lock (error 5) or anything else leaves no lock that reaches every session.
     if (lock == NULL)
         return 0;
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         CloseHandle(lock);
         return 0;
     }
-    g_lock = lock;
-    return 1;
+    return 1;  // held, never closed: the system closes it when the process ends
 }

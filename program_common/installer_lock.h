@@ -2,7 +2,10 @@
 #pragma once
 
 // Takes the lock for the rest of the process's life (the system releases it when the process
-// ends). 1 when this process holds it now; 0 when another TALVEN setup or uninstall holds it.
+// ends); each program calls it once, at its start. The name is chosen by the Windows version:
+// "Global\TALVEN setup and uninstall" on Windows 2000 and later (NT 5.0 and up), "TALVEN setup
+// and uninstall" on NT 4.0 and Windows 95/98. 1 when this process holds it now; 0 when another
+// TALVEN setup or uninstall holds it, or when it cannot be created (or its name chosen).
 int TakeInstallerLock();
 
 // What a program that did not get the lock tells the user (caption "Error"), before it ends with

@@ -1,7 +1,46 @@
-// StripToDirectory and CreateDirectoryPath.
+// StripToDirectory, CreateDirectoryPath and CopyPackageFiles.
 #include "install_paths.h"
 
 #include <string.h>
+
+#include "bounded_text.h"
+#include "driver_registrar.h"
+#include "shell_files.h"
+
+namespace {
+
+// The form of a folder's path that two names of one folder share, without a trailing backslash;
+// 0 when the system cannot give it. A folder without an 8.3 form (or on a volume without them)
+// keeps its full path.
+int ComparableFolderPath(const char* path, char (&out)[MAX_PATH])
+{
+    char full[MAX_PATH];
+    char* filePart;
+    DWORD length = GetFullPathNameA(path, sizeof full, full, &filePart);
+    if (length == 0 || length >= sizeof full)
+        return 0;
+    length = GetShortPathNameA(full, out, sizeof out);
+    if (length == 0 || length >= sizeof out) {
+        memcpy(out, full, strlen(full) + 1);
+    }
+    // A backslash byte can be the second byte of a double-byte character: walk the characters.
+    char* last = NULL;
+    for (char* c = out; *c != '\0'; c += IsDBCSLeadByte(static_cast<BYTE>(*c)) && c[1] ? 2 : 1)
+        last = c;
+    if (last != NULL && *last == '\\')
+        *last = '\0';
+    return 1;
+}
+
+int IsSameFolder(const char* a, const char* b)
+{
+    char first[MAX_PATH];
+    char second[MAX_PATH];
+    return ComparableFolderPath(a, first) && ComparableFolderPath(b, second) &&
+           lstrcmpiA(first, second) == 0;
+}
+
+}  // namespace
 
 void StripToDirectory(char* path)
 {
@@ -58,4 +97,13 @@ bool CreateDirectoryPath(const char* path)
         separator = strchr(separator + 1, '\\');
     }
     return result;
+}
+
+int CopyPackageFiles(HWND owner, const char* packageDir, const char* installDir)
+{
+    if (IsSameFolder(packageDir, installDir))
+        return 1;
+    char pattern[kDriverPathSize];
+    return JoinText(pattern, sizeof pattern, packageDir, "*.*") &&
+           ShellCopyFiles(owner, pattern, installDir);
 }

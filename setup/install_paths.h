@@ -1,5 +1,5 @@
 // Path handling of the setup program that needs no window: the program's directory from its
-// path, and the creation of an install directory level by level.
+// path, the creation of an install directory level by level, and the copy of the package into it.
 #pragma once
 
 #include <windows.h>
@@ -19,3 +19,11 @@ void StripToDirectory(char* path);
 // path too long for the working copy is refused with false (last error ERROR_FILENAME_EXCED_RANGE)
 // before anything is created.
 bool CreateDirectoryPath(const char* path);
+
+// Copies every entry of the package folder packageDir (ending in a backslash) into installDir
+// through the shell (ShellCopyFiles), subfolders included. When both name the same folder (setup
+// started from its install directory) there is nothing to copy: 1 without asking the shell, which
+// would fail the copy of each file onto itself. Same as Windows compares them: the full paths
+// (relative parts, "." and ".." resolved) in their 8.3 forms where GetShortPathNameA gives them,
+// case ignored, a trailing backslash ignored. 1 when the shell reports success.
+int CopyPackageFiles(HWND owner, const char* packageDir, const char* installDir);

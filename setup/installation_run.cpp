@@ -136,10 +136,8 @@ void CSetupDlg::RunInstallation()
 int CSetupDlg::CopyDeveloperFiles(CStatusWindow& status)
 {
     status.SetText("Copying developer files...");
-    char pattern[kDriverPathSize];
     // A copy the shell could not finish is a failed step of the run.
-    int copied = JoinText(pattern, sizeof pattern, g_moduleDir, "*.*") &&
-                 ShellCopyFiles(m_hWnd, pattern, m_installDir);
+    int copied = CopyPackageFiles(m_hWnd, g_moduleDir, m_installDir);
     AfxPause(100);
     return copied ? 0 : 1;
 }

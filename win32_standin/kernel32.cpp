@@ -1,6 +1,7 @@
 // The kernel side of the stand-in: version query, directories, Sleep, the file system, the VxD
 // loader device, the delete at the next restart (MoveFileExA and WININIT.INI), the process heap,
-// the ANSI to UTF-16 conversion and the run-time lookup of functions.
+// the ANSI to UTF-16 conversion, the run-time lookup of functions, path names and their
+// comparison.
 #include "machine_internal.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <ctype.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 
 using sim::machine;
 using namespace sim::detail;
@@ -123,6 +125,17 @@ void AppendUtf16(const std::string& text, std::vector<BYTE>* bytes)
     }
 }
 
+// Reached only through GetProcAddress, as the programs reach it.
+BOOL WINAPI IsWow64ProcessOfKernel32(HANDLE process, BOOL* wow64)
+{
+    if (CallFails("IsWow64Process"))
+        return FALSE;
+    if (process != GetCurrentProcess() || wow64 == nullptr)
+        return Refuse(ERROR_INVALID_PARAMETER, FALSE);
+    *wow64 = machine().wow64;
+    return TRUE;
+}
+
 // The modules that GetModuleHandleA finds (each handle its index here plus one), and the
 // functions that GetProcAddress finds in them: those looked up at run time.
 const char* const kModules[] = {"kernel32.dll", "advapi32.dll"};
@@ -142,6 +155,7 @@ const Export kExports[] = {
     {"advapi32.dll", "RegQueryValueExW", AsFarProc(RegQueryValueExW)},
     {"advapi32.dll", "RegSetValueExW", AsFarProc(RegSetValueExW)},
     {"advapi32.dll", "ChangeServiceConfigA", AsFarProc(ChangeServiceConfigA)},
+    {"kernel32.dll", "IsWow64Process", AsFarProc(IsWow64ProcessOfKernel32)},
 };
 
 // A profile file named without a folder lives in the Windows directory.
@@ -151,6 +165,15 @@ std::string ProfilePath(const char* fileName)
     if (strpbrk(fileName, "\\/:") == nullptr)
         return machine().windowsDir + "\\" + fileName;
     return ResolvePath(fileName, &path) ? path.Full() : std::string(fileName);
+}
+
+// An export of the table that the simulated Windows lacks.
+bool Lacks(const Export& entry)
+{
+    const auto& missing = machine().missingExports;
+    if (std::find(missing.begin(), missing.end(), entry.name) != missing.end())
+        return true;
+    return strcmp(entry.name, "IsWow64Process") == 0 && !machine().isWow64ProcessExported;
 }
 
 }  // namespace
@@ -376,10 +399,47 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
     FsPath resolved;
     if (CheckPath(longPath, SIZE_MAX, &resolved) != 0)
         return Refuse(ERROR_INVALID_PARAMETER, 0);
-    if (FindEntry(resolved.Full()) == nullptr)
+    if (FindEntry(resolved.Full()) == nullptr && !IsKnownShortForm(resolved.Full()))
         return Refuse(MissingError(resolved), 0);
     auto known = machine().shortNames.find(resolved.Full());
     return CopyOut(known != machine().shortNames.end() ? known->second : longPath, shortPath, size);
+}
+
+// The name alone, as Windows resolves it without asking the file system: relative names, "." and
+// ".." against the current directory, both slashes; a trailing backslash and a drive's root kept.
+DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart)
+{
+    if (CallFails("GetFullPathNameA"))
+        return 0;
+    FsPath resolved;
+    if (path == nullptr || !ResolvePath(path, &resolved))
+        return Refuse(ERROR_INVALID_NAME, DWORD(0));
+    std::string full = resolved.Full();
+    const char last = path[strlen(path) - 1];
+    if (resolved.parts.empty() ? resolved.root.size() == 2 : last == '\\' || last == '/')
+        full += "\\";
+    DWORD length = CopyOut(full, buffer, size);
+    if (filePart != nullptr) {
+        bool named = length < size && full.back() != '\\' && !resolved.parts.empty();
+        *filePart = named ? buffer + full.size() - resolved.parts.back().size() : nullptr;
+    }
+    return length;
+}
+
+// The stand-in's code page (1252) has no lead bytes; the compare folds ASCII letters only.
+BOOL IsDBCSLeadByte(BYTE)
+{
+    return FALSE;
+}
+
+int lstrcmpiA(LPCSTR a, LPCSTR b)
+{
+    return strcasecmp(a, b);
+}
+
+HANDLE GetCurrentProcess(void)
+{
+    return reinterpret_cast<HANDLE>(intptr_t(-1));  // the pseudo-handle Windows gives
 }
 
 // Only the delete at the restart: the pair (NT path of the file, empty target) appended to the
@@ -502,7 +562,7 @@ HMODULE GetModuleHandleA(LPCSTR name)
         if (EqualNoCase(name, module) || EqualNoCase(name, module.substr(0, module.size() - 4)))
             return reinterpret_cast<HMODULE>(i + 1);
     }
-    return Refuse(ERROR_MOD_NOT_FOUND, nullptr);
+    return Refuse(ERROR_MOD_NOT_FOUND, HMODULE(nullptr));
 }
 
 // An exported name compares with regard to case, as Windows compares it.
@@ -512,15 +572,13 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name)
         return nullptr;
     size_t index = reinterpret_cast<size_t>(module) - 1;
     if (index >= sizeof kModules / sizeof kModules[0])
-        return Refuse(ERROR_INVALID_HANDLE, nullptr);
-    const auto& missing = machine().missingExports;
+        return Refuse(ERROR_INVALID_HANDLE, FARPROC(nullptr));
     for (const Export& entry : kExports) {
         if (name != nullptr && strcmp(entry.module, kModules[index]) == 0 &&
-            strcmp(entry.name, name) == 0 &&
-            std::find(missing.begin(), missing.end(), entry.name) == missing.end())
+            strcmp(entry.name, name) == 0 && !Lacks(entry))
             return entry.address;
     }
-    return Refuse(ERROR_PROC_NOT_FOUND, nullptr);
+    return Refuse(ERROR_PROC_NOT_FOUND, FARPROC(nullptr));
 }
 
 }  // extern "C"

@@ -58,6 +58,11 @@ struct FsPath {
 // "\x", relative "x", "." and ".."; both slashes separate). False for what names no file at all.
 bool ResolvePath(const char* path, FsPath* out);
 
+// The 8.3 form Machine::shortNames holds for the full path `fullPath`, else `fullPath` itself;
+// IsKnownShortForm: `fullPath` is one of those 8.3 forms.
+std::string ShortFormOf(const std::string& fullPath);
+bool IsKnownShortForm(const std::string& fullPath);
+
 bool EqualNoCase(const std::string& a, const std::string& b);
 bool StartsWithNoCase(const std::string& text, const std::string& prefix);
 

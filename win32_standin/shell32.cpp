@@ -1,5 +1,5 @@
 // The shell side of the stand-in: SHFileOperationA reads its lists as the shell does and records
-// them; a delete removes the files it names.
+// them; a delete removes the files it names; a copy onto itself fails.
 #include "machine_internal.h"
 
 #include <shellapi.h>
@@ -23,6 +23,24 @@ std::vector<std::string> ReadList(const char* list)
     return entries;
 }
 
+// A copy whose source folder is its destination, long or 8.3 forms alike: the shell fails it with
+// its "same file" error (DE_SAMEFILE), file by file.
+bool CopiesOntoItself(const sim::ShellOperation& copy)
+{
+    FsPath to;
+    if (copy.to.empty() || !ResolvePath(copy.to[0].c_str(), &to))
+        return false;
+    for (const std::string& entry : copy.from) {
+        FsPath from;
+        if (ResolvePath(entry.c_str(), &from) &&
+            EqualNoCase(ShortFormOf(from.Parent()), ShortFormOf(to.Full())))
+            return true;
+    }
+    return false;
+}
+
+const int kShellSameFile = 0x71;
+
 }  // namespace
 
 extern "C" {
@@ -38,6 +56,8 @@ int SHFileOperationA(LPSHFILEOPSTRUCTA operation)
     machine().shellOperations.push_back(record);
     if (machine().shellResult != 0)
         return machine().shellResult;
+    if (operation->wFunc == FO_COPY && CopiesOntoItself(record))
+        return kShellSameFile;
     if (operation->wFunc == FO_DELETE) {
         for (const std::string& path : record.from) {
             FsPath resolved;

@@ -92,6 +92,20 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix)
     return strncasecmp(text.c_str(), prefix.c_str(), prefix.size()) == 0;
 }
 
+std::string ShortFormOf(const std::string& fullPath)
+{
+    auto known = machine().shortNames.find(fullPath);
+    return known != machine().shortNames.end() ? known->second : fullPath;
+}
+
+bool IsKnownShortForm(const std::string& fullPath)
+{
+    for (const auto& item : machine().shortNames)
+        if (EqualNoCase(item.second, fullPath))
+            return true;
+    return false;
+}
+
 void* OpenHandle(HandleKind kind, const std::string& target, DWORD access)
 {
     uintptr_t value = g_handles.next;

@@ -18,11 +18,22 @@ TEST_F(WindowsKindTest, ClassifiesEveryVersionRow)
         {2, 4, 0, 3}, {2, 4, 10, 3}, {2, 3, 51, 0}, {2, 5, 0, 4},  {2, 5, 1, 5}, {2, 5, 2, 5},
         {2, 6, 0, 0}, {2, 10, 0, 0}, {0, 4, 0, 0},  {0, 3, 10, 0}, {3, 5, 1, 0},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(::testing::Message()
-                     << "platform " << row.platform << ", " << row.major << "." << row.minor);
-        sim::SetVersion(row.platform, row.major, row.minor);
-        EXPECT_EQ(row.kind, GetWindowsKind());
+    // Each row again as kernel32's IsWow64Process answers it: absent (every system before XP SP2),
+    // a 32-bit Windows, 64-bit Windows (WOW64: the 5.2 of XP x64 and Server 2003 x64 included),
+    // and a call that fails. Only a proven 32-bit Windows keeps the row's kind.
+    enum Wow64 { kAbsent, k32Bit, kUnderWow64, kQueryFails };
+    for (Wow64 wow64 : {kAbsent, k32Bit, kUnderWow64, kQueryFails}) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(::testing::Message() << "platform " << row.platform << ", " << row.major
+                                              << "." << row.minor << ", WOW64 case " << wow64);
+            sim::Reset();
+            sim::SetVersion(row.platform, row.major, row.minor);
+            sim::machine().isWow64ProcessExported = wow64 != kAbsent;
+            sim::machine().wow64 = wow64 == kUnderWow64 ? TRUE : FALSE;
+            if (wow64 == kQueryFails)
+                sim::FailCall("IsWow64Process", ERROR_ACCESS_DENIED);
+            EXPECT_EQ(wow64 == kAbsent || wow64 == k32Bit ? row.kind : 0, GetWindowsKind());
+        }
     }
 }
 

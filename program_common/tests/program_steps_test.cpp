@@ -1,9 +1,10 @@
 // The steps both programs take through the library: setup's re-registration and the
 // uninstaller's removal with what the system still holds afterwards, setup's question whether a
-// service is marked for deletion, and the shell's file lists.
+// service is marked for deletion, the installer lock, and the shell's file lists.
 #include "test_support.h"
 
 #include "driver_sequences.h"
+#include "installer_lock.h"
 #include "shell_files.h"
 
 #include <shellapi.h>
@@ -170,6 +171,46 @@ TEST_F(MachineTest, IsServiceMarkedForDeletionAsksWithoutChanging)
         EXPECT_TRUE(before == sim::TakeSnapshot());
         EXPECT_EQ(0u, sim::OpenHandleCount());
     }
+}
+
+// The lock's name follows the version, never an error: a failure of it leaves no per-session lock
+// behind (another object squatting on the Global\\ name answers error 6).
+TEST(InstallerLock, NameByVersionAndEveryFailureRefused)
+{
+    const std::string global = "Global\\TALVEN setup and uninstall";
+    const std::string plain = "TALVEN setup and uninstall";
+    struct Row {
+        DWORD platform, major, minor;
+        const std::string& name;
+    } rows[] = {
+        {1, 4, 0, plain},  {1, 4, 10, plain}, {2, 4, 0, plain},  {2, 5, 0, global},
+        {2, 5, 1, global}, {2, 5, 2, global}, {2, 6, 0, global},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message()
+                     << "platform " << row.platform << ", " << row.major << "." << row.minor);
+        sim::Reset();
+        sim::SetVersion(row.platform, row.major, row.minor);
+        EXPECT_EQ(1, TakeInstallerLock());
+        EXPECT_EQ(std::vector<std::string>{row.name}, sim::machine().mutexes);
+        EXPECT_EQ(1u, sim::OpenHandleCount());  // held until the process ends
+        EXPECT_EQ(0, TakeInstallerLock());      // the next program: busy, its handle closed
+        EXPECT_EQ(1u, sim::OpenHandleCount());
+        for (DWORD error : {ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED}) {
+            sim::Reset();
+            sim::SetVersion(row.platform, row.major, row.minor);
+            sim::FailCall("CreateMutexA", error);
+            EXPECT_EQ(0, TakeInstallerLock());
+            EXPECT_EQ(1, test::Count(sim::machine().calls, "CreateMutexA"));
+            EXPECT_EQ(0u, sim::OpenHandleCount());
+        }
+    }
+    // Without the version there is no name that is known to reach every program.
+    sim::Reset();
+    sim::SetVersionQueryFails(true);
+    EXPECT_EQ(0, TakeInstallerLock());
+    EXPECT_EQ(0, test::Count(sim::machine().calls, "CreateMutexA"));
+    sim::Reset();
 }
 
 // The shell reads both lists up to their second NUL: a buffer that held other text before must

@@ -1,9 +1,10 @@
 // Native tests of the setup program's window-free logic: the program directory, the level-by-level
-// creation of the install directory against the simulated file system, the read-me reading and
-// the check of copied driver files.
+// creation of the install directory against the simulated file system, the package copy into it,
+// the read-me reading and the check of copied driver files.
 #include "file_compare.h"
 #include "install_paths.h"
 #include "readme_text.h"
+#include "shell_files.h"
 
 #include <simulated_machine.h>
 
@@ -185,6 +186,54 @@ TEST_F(CreateDirectoryPathTest, OverLongPathIsRefusedBeforeAnythingIsCreated)
         EXPECT_TRUE(before == sim::TakeSnapshot());
     }
     EXPECT_EQ(2, Calls("CreateDirectoryA"));
+}
+
+// Setup started from its install directory with the developer files to copy: the shell fails the
+// copy of every file onto itself, so the same folder, however it is written, is nothing to copy.
+using CopyPackageFilesTest = SetupLogicTest;
+
+TEST_F(CopyPackageFilesTest, TheSameFolderIsNothingToCopyAnotherIsCopiedInto)
+{
+    const char kPackage[] = "C:\\Program Files\\Orbanet\\TALVEN 5.7\\";
+    const char kLong[] = "C:\\Program Files\\Orbanet\\TALVEN 5.7";
+    sim::AddDirectory(kLong);
+    sim::machine().shortNames[kLong] = "C:\\PROGRA~1\\ORBANET\\TALVEN~1.7";
+    sim::machine().currentDir = kLong;
+    const std::vector<sim::ShellOperation>& ops = sim::machine().shellOperations;
+    ASSERT_EQ(0, ShellCopyFiles(nullptr, "C:\\Program Files\\Orbanet\\TALVEN 5.7\\*.*", kLong));
+
+    struct Row {
+        const char* package;
+        const char* install;
+    } same[] = {
+        {kPackage, kLong},
+        {kPackage, "c:\\PROGRAM FILES\\orbanet\\talven 5.7\\"},
+        {"C:\\PROGRA~1\\ORBANET\\TALVEN~1.7\\", kLong},  // Windows 95 may give the 8.3 path
+        {kPackage, "C:\\PROGRA~1\\Orbanet\\..\\ORBANET\\TALVEN~1.7\\."},
+        {kPackage, "C:/Program Files/Orbanet/TALVEN 5.7/"},
+        {kPackage, "."},  // relative to the current directory
+    };
+    for (const Row& row : same) {
+        SCOPED_TRACE(std::string(row.package) + " and " + row.install);
+        const size_t before = ops.size();
+        EXPECT_EQ(1, CopyPackageFiles(nullptr, row.package, row.install));
+        EXPECT_EQ(before, ops.size());
+    }
+
+    // Another folder gets the copy, and the shell's result counts; so does a copy onto itself
+    // when the paths cannot be compared.
+    sim::AddDirectory("C:\\TALVEN");
+    EXPECT_EQ(1, CopyPackageFiles(nullptr, kPackage, "C:\\TALVEN"));
+    ASSERT_EQ(2u, ops.size());
+    EXPECT_EQ(std::vector<std::string>{"C:\\Program Files\\Orbanet\\TALVEN 5.7\\*.*"},
+              ops.back().from);
+    EXPECT_EQ(std::vector<std::string>{"C:\\TALVEN"}, ops.back().to);
+    sim::machine().shellResult = 0x75;
+    EXPECT_EQ(0, CopyPackageFiles(nullptr, kPackage, "C:\\TALVEN"));
+    sim::machine().shellResult = 0;
+    sim::FailCall("GetFullPathNameA", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(0, CopyPackageFiles(nullptr, kPackage, kLong));
+    EXPECT_EQ(4u, ops.size());
 }
 
 // The read-me is read as setup does, "setup.txt" relative to the current directory.

@@ -114,6 +114,10 @@ using ProfileFile = std::map<std::string, std::vector<std::string>, NoCase>;
 
 struct Machine {
     OSVERSIONINFOA version{};  // what GetVersionExA reports
+    // kernel32's IsWow64Process: absent (Windows 95 to 2000, XP before SP2) or exported, then
+    // answering `wow64` (TRUE: a 32-bit process on 64-bit Windows).
+    bool isWow64ProcessExported = false;
+    BOOL wow64 = FALSE;
     std::string windowsDir = "C:\\WINDOWS";
     std::string systemDir = "C:\\WINDOWS\\system32";
     std::string currentDir = "C:\\";
@@ -125,6 +129,8 @@ struct Machine {
     std::vector<ScmOpen> scmOpens;
     std::map<std::string, FileEntry, NoCase> files;  // full paths; "C:" style drive roots too
     // 8.3 forms of long file names by full path; a file without one answers its path as given.
+    // A known 8.3 form names its file too (GetShortPathNameA answers it as given, the shell's
+    // copy sees it as the same folder as its long form).
     std::map<std::string, std::string, NoCase> shortNames;
     std::map<std::string, ProfileFile, NoCase> profiles;  // WININIT.INI and the like, by full path
     // Profile files written since the last flush of Windows' cached copy (their full paths).

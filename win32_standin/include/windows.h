@@ -196,6 +196,10 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 HANDLE GetProcessHeap(void);
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
+HANDLE GetCurrentProcess(void);
+DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart);
+int lstrcmpiA(LPCSTR a, LPCSTR b);
+BOOL IsDBCSLeadByte(BYTE c);
 
 LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
                         REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,

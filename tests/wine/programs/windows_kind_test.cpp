@@ -19,21 +19,24 @@ const char kWin98Sys[] = "CWin98SysRegistrar";
 
 struct VersionCase {
     const char* setting;
+    const char* version;  // platform major.minor as GetVersionExA reports them
     WindowsKind kind;
     const char* name;
     const char* forSys;  // CreateDriverRegistrar(0)
     const char* forVxd;  // CreateDriverRegistrar(1)
 };
 
+// winxp64 runs in a 64-bit prefix: 5.2 as win2003, but under WOW64.
 const VersionCase kCases[] = {
-    {"win95", kWindows95, "Windows 95", kVxd, kVxd},
-    {"win98", kWindows98, "Windows 98", kWin98Sys, kVxd},
-    {"winme", kWindows98, "Windows 98", kWin98Sys, kVxd},
-    {"nt40", kWindowsNT4, "Windows NT 4.0", kNt, kNone},
-    {"win2k", kWindows2000, "Windows 2000", kNt, kNone},
-    {"winxp", kWindowsXP, "Windows XP", kNt, kNone},
-    {"win2003", kWindowsXP, "Windows XP", kNt, kNone},
-    {"vista", kWindowsNone, "None Detected", kNt, kNone},
+    {"win95", "1 4.0", kWindows95, "Windows 95", kVxd, kVxd},
+    {"win98", "1 4.10", kWindows98, "Windows 98", kWin98Sys, kVxd},
+    {"winme", "1 4.90", kWindows98, "Windows 98", kWin98Sys, kVxd},
+    {"nt40", "2 4.0", kWindowsNT4, "Windows NT 4.0", kNt, kNone},
+    {"win2k", "2 5.0", kWindows2000, "Windows 2000", kNt, kNone},
+    {"winxp", "2 5.1", kWindowsXP, "Windows XP", kNt, kNone},
+    {"win2003", "2 5.2", kWindowsXP, "Windows XP", kNt, kNone},
+    {"vista", "2 6.0", kWindowsNone, "None Detected", kNt, kNone},
+    {"winxp64", "2 5.2", kWindowsNone, "None Detected", kNt, kNone},
 };
 
 void CheckFactory(const VersionCase& c, int preferVxd, const char* expected)
@@ -72,8 +75,11 @@ int main(int argc, char** argv)
     memset(&version, 0, sizeof version);
     version.dwOSVersionInfoSize = sizeof version;
     GetVersionExA(&version);
-    trace("%s: platform %lu, version %lu.%lu", c->setting, version.dwPlatformId,
-          version.dwMajorVersion, version.dwMinorVersion);
+    char reported[40];
+    snprintf(reported, sizeof reported, "%lu %lu.%lu", version.dwPlatformId, version.dwMajorVersion,
+             version.dwMinorVersion);
+    ok(strcmp(reported, c->version) == 0, "%s: platform and version %s, expected %s", c->setting,
+       reported, c->version);
 
     WindowsKind kind = GetWindowsKind();
     ok(kind == c->kind, "%s: kind %d, expected %d", c->setting, kind, c->kind);
