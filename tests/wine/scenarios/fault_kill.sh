@@ -78,9 +78,13 @@ run_until() {
   local trigger=$1 status_id=$2 caption=$3 button=$4 out=$TALVEN_TEST_DIR/trigger.out n
   WAITER=
   case $trigger in
-    text:*) waiter_start "$out" guictl list wait "" 30000 wait-text "$status_id" "${trigger#text:}" 30000 ;;
+    text:*)
+      waiter_start "$out" guictl list wait "" 30000 \
+        wait-text "$status_id" "${trigger#text:}" 30000 ;;
     msgbox:*) waiter_start "$out" guictl list wait-msgbox "${trigger#msgbox:}" 30000 ;;
-    service:*) IFS=: read -r _ n state <<<"$trigger"; waiter_start "$out" svcctl wait "$n" "$state" 30000 ;;
+    service:*)
+      IFS=: read -r _ n state <<<"$trigger"
+      waiter_start "$out" svcctl wait "$n" "$state" 30000 ;;
   esac || return 1
   gui wait "$caption" click "$button" >/dev/null &
   if [ -z "$WAITER" ]; then
@@ -116,17 +120,21 @@ SETUP_POINTS=(
   "install_dir|install directory created, developer copy begun|developer:1|MISSING/MISSING"
   "developer_copy|during the developer copy|developer:20|RUNNING/RUNNING"
   "system_copy|during the system copy|system:20|RUNNING/RUNNING"
-  "windrvr_stop|WinDriver: inside its stop, before Remove|service:WinDriver:STOP_PENDING|STOPPED/RUNNING"
+  "windrvr_stop|WinDriver: inside its stop, before Remove|\
+service:WinDriver:STOP_PENDING|STOPPED/RUNNING"
   "windrvr_pause|WinDriver: after Remove, in the pause|service:WinDriver:MISSING|MISSING/RUNNING"
-  "talvenkp_stop|talvenkp: inside its stop, before Remove|service:talvenkp:STOP_PENDING|RUNNING/STOPPED"
+  "talvenkp_stop|talvenkp: inside its stop, before Remove|\
+service:talvenkp:STOP_PENDING|RUNNING/STOPPED"
   "talvenkp_pause|talvenkp: after Remove, in the pause|service:talvenkp:MISSING|RUNNING/MISSING"
   "outcome_box|outcome box shown, not answered|msgbox:|RUNNING/RUNNING"
 )
 
 UNINSTALL_POINTS=(
   "windrvr_stop|WinDriver: inside its stop|service:WinDriver:STOP_PENDING|STOPPED/RUNNING"
-  "windrvr_pause|WinDriver: stopped, in the pause before Remove|service:WinDriver:STOPPED|STOPPED/RUNNING"
-  "talvenkp_stop|talvenkp: inside its stop, WinDriver removed|service:talvenkp:STOP_PENDING|MISSING/STOPPED"
+  "windrvr_pause|WinDriver: stopped, in the pause before Remove|\
+service:WinDriver:STOPPED|STOPPED/RUNNING"
+  "talvenkp_stop|talvenkp: inside its stop, WinDriver removed|\
+service:talvenkp:STOP_PENDING|MISSING/STOPPED"
   "deleting|deleting the files|text:Deleting files...|MISSING/MISSING"
 )
 
@@ -185,7 +193,8 @@ if [ "$mode" = setup ]; then
   program_exit 10 >/dev/null
   if [ -n "${filler_from:-}" ]; then
     copied=$(filler_copied)
-    expect_ok "$name: filler files copied when killed: $copied of $FILLER" test "$copied" -lt $FILLER
+    expect_ok "$name: filler files copied when killed: $copied of $FILLER" \
+      test "$copied" -lt $FILLER
     rm -f "$filler_from"/many*."$ext"
   fi
   setup_completes "$name: again"
