@@ -187,7 +187,7 @@ esac
 gui "${ready[@]}" >/dev/null
 run_until "$trigger" "${target[@]}" || expect_eq "$name: trigger seen" yes no
 expect_ok "$name: killed" kill_program "$mode.exe"
-poll 300 services_settled  # a stop under way finishes
+poll 100 services_settled  # a stop under way finishes
 expect_eq "$name: WinDriver/talvenkp after the kill" "$expected" "$(services_state)"
 if [ "$mode" = setup ]; then
   program_exit 10 >/dev/null
