@@ -55,12 +55,14 @@ waiter_start() {  # OUT TOOL ARGS...
 }
 
 # The filler of a copy: FILLER files in the package that the developer copy (include\many\*.h)
-# or the system copy (system\many*.sys) takes a while over, so that a kill lands inside it.
-FILLER=1500
+# or the system copy (system\many*.sys) takes a while over, so that a kill lands inside it. The
+# developer copy takes the system folder too: 300 files there leave it short, and still give the
+# kill, which lands within about twenty files of its trigger, ten times the room it needs.
 filler_put() {  # developer|system
   case $1 in
-    developer) filler_from=$pkg/include/many filler_to=$SETUP_INSTALL_DIR/include/many ext=h ;;
-    system) filler_from=$pkg/system filler_to=$SETUP_DRIVERS ext=sys ;;
+    developer)
+      filler_from=$pkg/include/many filler_to=$SETUP_INSTALL_DIR/include/many ext=h FILLER=1500 ;;
+    system) filler_from=$pkg/system filler_to=$SETUP_DRIVERS ext=sys FILLER=300 ;;
   esac
   mkdir -p "$filler_from"
   for n in $(seq $FILLER); do echo "/* $n */" >"$filler_from/many$n.$ext"; done
