@@ -4,12 +4,16 @@
 //   svcctl create NAME PATH [START]   kernel-driver service, start type START (default 3, demand)
 //   svcctl start NAME | stop NAME | delete NAME
 //   svcctl state NAME                 prints RUNNING, STOPPED, START_PENDING, ... or MISSING
+//   svcctl wait NAME STATE [MS]       returns once the service is in STATE (one of the names
+//                                     state prints), looking every 10 ms, at most MS (30000), and
+//                                     prints each state as it first sees it, the first at once:
+//                                     a scenario can act the moment another program gets there
 //   svcctl hold NAME SECONDS          keeps the service open for SECONDS after printing "holding
 //                                     NAME": deleted meanwhile, it stays marked for deletion, so
 //                                     that a new CreateServiceA of the name fails (1072)
 //
-// Prints one line; exit code 0 when the call succeeded, 1 when the system refused it (the line
-// carries the error code), 2 for a usage error.
+// Prints one line (wait: one per state seen); exit code 0 when the call succeeded, 1 when the
+// system refused it (the line carries the error code) or a wait timed out, 2 for a usage error.
 #include <windows.h>
 
 #include "registry_key.h"  // ServiceHandle: closes a service handle once
@@ -29,6 +33,18 @@ const char* StateName(DWORD state)
     return state < sizeof kNames / sizeof kNames[0] ? kNames[state] : "UNKNOWN";
 }
 
+// The state's name as "svcctl state" prints it, or NULL when the service cannot be asked.
+const char* CurrentState(SC_HANDLE manager, const char* name)
+{
+    ServiceHandle service(OpenServiceA(manager, name, SERVICE_QUERY_STATUS));
+    if (!service.Get())
+        return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? "MISSING" : NULL;
+    SERVICE_STATUS status;
+    if (!QueryServiceStatus(service.Get(), &status))
+        return NULL;
+    return StateName(status.dwCurrentState);
+}
+
 int Fail(const char* what, const char* name)
 {
     printf("%s %s: error %lu\n", what, name, GetLastError());
@@ -38,7 +54,7 @@ int Fail(const char* what, const char* name)
 int Usage()
 {
     printf("usage: svcctl create NAME PATH [START] | start|stop|delete|state NAME | hold NAME "
-           "SECONDS\n");
+           "SECONDS | wait NAME STATE [MS]\n");
     return 2;
 }
 
@@ -68,14 +84,39 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS));
-    if (!service.Get()) {
-        if (strcmp(command, "state") == 0 && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
-            printf("MISSING\n");
-            return 0;
-        }
-        return Fail("open", name);
+    if (strcmp(command, "state") == 0) {
+        const char* state = CurrentState(manager.Get(), name);
+        if (!state)
+            return Fail("query", name);
+        printf("%s\n", state);
+        return 0;
     }
+    if (strcmp(command, "wait") == 0) {
+        if (argc < 4)
+            return Usage();
+        const DWORD timeoutMs = argc > 4 ? strtoul(argv[4], NULL, 10) : 30000;
+        const DWORD start = GetTickCount();
+        const char* shown = NULL;
+        for (;;) {
+            const char* state = CurrentState(manager.Get(), name);
+            if (!state)
+                return Fail("query", name);
+            if (!shown || strcmp(state, shown) != 0) {  // each state once, as it is first seen
+                printf("%s\n", state);
+                fflush(stdout);
+                shown = state;
+            }
+            if (strcmp(state, argv[3]) == 0)
+                return 0;
+            if (GetTickCount() - start >= timeoutMs)
+                return 1;
+            Sleep(10);
+        }
+    }
+
+    ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS));
+    if (!service.Get())
+        return Fail("open", name);
 
     if (strcmp(command, "hold") == 0 && argc == 4) {
         printf("holding %s\n", name);
@@ -84,12 +125,6 @@ int main(int argc, char** argv)
         return 0;
     }
     SERVICE_STATUS status;
-    if (strcmp(command, "state") == 0) {
-        if (!QueryServiceStatus(service.Get(), &status))
-            return Fail("query", name);
-        printf("%s\n", StateName(status.dwCurrentState));
-        return 0;
-    }
     BOOL done = FALSE;
     if (strcmp(command, "start") == 0)
         done = StartServiceA(service.Get(), 0, NULL);

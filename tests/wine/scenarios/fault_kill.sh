@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
-# A program ended abruptly (kill -9 of its Wine process, as TerminateProcess ends it) at each step
+# A program ended abruptly (kill -9 of its Wine process, as TerminateProcess ends it) at one step
 # of its run on winxp, then run again. The package's drivers are slow_unload.sys under both names:
-# each stop takes 1.5 s, so that a kill can land inside it, before the driver's Remove.
-#   fault_kill.sh setup      while a first setup's wizard is up, a second setup and an uninstall
-#                            are refused (exit code 3), and another process reads its three
-#                            status texts; then setup killed at each of SETUP_POINTS and run
-#                            again: both drivers installed, running, the package's bytes.
-#   fault_kill.sh uninstall  uninstall killed at each of UNINSTALL_POINTS, then setup and
-#                            uninstall run again: no driver files, services or VxD keys.
-# Each point is reached through a trigger (run_until) plus a sleep. The state the kill left is
-# checked, so that a kill that missed its point fails rather than testing another one.
+# each stop takes 1.5 s, so that a kill can land inside it, before the driver's Remove. Each part
+# runs in a prefix of its own, so that the parts can run side by side:
+#   fault_kill.sh setup busy      while a first setup's wizard is up, a second setup and an
+#                                 uninstall are refused (exit code 3), and another process reads
+#                                 its three status texts; then uninstall completes
+#   fault_kill.sh setup POINT     setup killed at POINT (SETUP_POINTS; from the developer copy on,
+#                                 over an installation made by setup) and run again: both drivers
+#                                 installed, running, the package's bytes
+#   fault_kill.sh uninstall POINT uninstall killed at POINT (UNINSTALL_POINTS) of an installation
+#                                 made by setup, then setup and uninstall run again: no driver
+#                                 files, services or VxD keys
+# Each point is reached through a trigger (run_until) that watches for it while the run goes on.
+# The state the kill left is checked, so that a kill that missed its point fails rather than
+# testing another one.
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
-mode=${1:?setup or uninstall}
+mode=${1:?setup or uninstall} part=${2:?busy or a point}
 gui_prefix winxp
 pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" "$TALVEN_TEST_DRIVERS/slow_unload.sys" || exit 1
@@ -35,29 +40,64 @@ services_state() {
   echo "$(wine_service_state WinDriver)/$(wine_service_state talvenkp)"
 }
 
-# Starts a guictl.exe that waits for TRIGGER, then, once it polls, clicks BUTTON of the dialog
-# CAPTION, which starts the run; returns when the trigger is seen. TRIGGER: "text:TEXT" (the
-# status control STATUS_ID shows TEXT), "status" (the status window shows: its first text is set
-# just before the first stop), "msgbox:CAPTION" (the outcome box), "files:N" (N files of
-# include\many in the install directory).
-run_until() {
-  local trigger=$1 status_id=$2 caption=$3 button=$4 out=$TALVEN_TEST_DIR/trigger.out waiter= n
-  case $trigger in
-    text:*) gui wait "" 30000 wait-text "$status_id" "${trigger#text:}" 30000 >"$out" & waiter=$! ;;
-    status) gui wait "" 30000 >"$out" & waiter=$! ;;
-    msgbox:*) gui wait-msgbox "${trigger#msgbox:}" 30000 >"$out" & waiter=$! ;;
+# No stop or start under way.
+services_settled() {
+  ! services_state | grep -q _PENDING
+}
+
+# Starts TOOL.exe ARGS... in the background (WAITER: its pid), its output in OUT; returns once it
+# has printed its first line, which both waiters below print as they begin to look.
+waiter_start() {  # OUT TOOL ARGS...
+  rm -f "$1"
+  wine_run "$TALVEN_TEST_TOOLS/$2.exe" "${@:3}" >"$1" &
+  WAITER=$!
+  poll 300 grep -qs . "$1" || { echo "     $2 ${*:3}: no output"; return 1; }
+}
+
+# The filler of a copy: FILLER files in the package that the developer copy (include\many\*.h)
+# or the system copy (system\many*.sys) takes a while over, so that a kill lands inside it. The
+# developer copy takes the system folder too: 300 files there leave it short, and still give the
+# kill, which lands within about twenty files of its trigger, ten times the room it needs.
+filler_put() {  # developer|system
+  case $1 in
+    developer)
+      filler_from=$pkg/include/many filler_to=$SETUP_INSTALL_DIR/include/many ext=h FILLER=1500 ;;
+    system) filler_from=$pkg/system filler_to=$SETUP_DRIVERS ext=sys FILLER=300 ;;
   esac
-  sleep 0.5
+  mkdir -p "$filler_from"
+  for n in $(seq $FILLER); do echo "/* $n */" >"$filler_from/many$n.$ext"; done
+}
+filler_copied() {
+  find "$filler_to" -maxdepth 1 -name "many*.$ext" 2>/dev/null | wc -l
+}
+
+# Starts a waiter for TRIGGER, then, once it looks, clicks BUTTON of the dialog CAPTION, which
+# starts the run; returns when the trigger is seen. TRIGGER: "text:TEXT" (the status control
+# STATUS_ID shows TEXT), "msgbox:CAPTION" (the outcome box), "service:NAME:STATE" (the service
+# control manager reports NAME in STATE, as svcctl state names it), "developer:N" or "system:N"
+# (N files of that copy's filler copied).
+run_until() {
+  local trigger=$1 status_id=$2 caption=$3 button=$4 out=$TALVEN_TEST_DIR/trigger.out n
+  WAITER=
+  case $trigger in
+    text:*)
+      waiter_start "$out" guictl list wait "" 30000 \
+        wait-text "$status_id" "${trigger#text:}" 30000 ;;
+    msgbox:*) waiter_start "$out" guictl list wait-msgbox "${trigger#msgbox:}" 30000 ;;
+    service:*)
+      IFS=: read -r _ n state <<<"$trigger"
+      waiter_start "$out" svcctl wait "$n" "$state" 30000 ;;
+  esac || return 1
   gui wait "$caption" click "$button" >/dev/null &
-  if [ "${trigger%%:*}" = files ]; then
-    for n in $(seq 1000); do
-      [ "$(find "$SETUP_INSTALL_DIR/include/many" -type f 2>/dev/null | wc -l)" -ge "${trigger#files:}" ] &&
-        return 0
+  if [ -z "$WAITER" ]; then
+    for n in $(seq 3000); do
+      [ "$(filler_copied)" -ge "${trigger#*:}" ] && return 0
       sleep 0.01
     done
     return 1
   fi
-  wait "$waiter" || { echo "     trigger $trigger not seen: $(cat "$out")"; return 1; }
+  wait "$WAITER" || { echo "     trigger $trigger not seen: $(tr -d '\r' <"$out")"; return 1; }
+  echo "     trigger $trigger seen: $(tr -d '\r' <"$out" | grep -v '^    ' | paste -sd' ')"
 }
 
 setup_completes() {
@@ -76,29 +116,31 @@ uninstall_completes() {
     2>/dev/null | tr -d '\r' | grep -iE '\\(WinDriver|talvenkp)$')"
 }
 
-# The point's name, its trigger, the sleep after it, and WinDriver/talvenkp after the kill.
-# From "the system copy's text" on, the drivers of the previous run are running.
+# Each point: its part's name, what it is, its trigger, and WinDriver/talvenkp after the kill.
+# Every point but the first starts from an installation made by setup, whose drivers run.
 SETUP_POINTS=(
-  "install directory created, developer copy begun|text:$TEXT_DEV|0|MISSING/MISSING"
-  "during the developer copy|files:20|0|RUNNING/RUNNING"
-  "system copy (its text shown)|text:$TEXT_SYS|0|RUNNING/RUNNING"
-  "WinDriver: inside its stop, before Remove|text:$TEXT_SYS|0.8|STOPPED/RUNNING"
-  "WinDriver: after Remove, in the pause|text:$TEXT_SYS|2.1|MISSING/RUNNING"
-  "talvenkp: inside its stop, before Remove|text:$TEXT_SYS|3.6|RUNNING/STOPPED"
-  "talvenkp: after Remove, in the pause|text:$TEXT_SYS|4.8|RUNNING/MISSING"
-  "outcome box shown, not answered|msgbox:|0|RUNNING/RUNNING"
+  "install_dir|install directory created, developer copy begun|developer:1|MISSING/MISSING"
+  "developer_copy|during the developer copy|developer:20|RUNNING/RUNNING"
+  "system_copy|during the system copy|system:20|RUNNING/RUNNING"
+  "windrvr_stop|WinDriver: inside its stop, before Remove|\
+service:WinDriver:STOP_PENDING|STOPPED/RUNNING"
+  "windrvr_pause|WinDriver: after Remove, in the pause|service:WinDriver:MISSING|MISSING/RUNNING"
+  "talvenkp_stop|talvenkp: inside its stop, before Remove|\
+service:talvenkp:STOP_PENDING|RUNNING/STOPPED"
+  "talvenkp_pause|talvenkp: after Remove, in the pause|service:talvenkp:MISSING|RUNNING/MISSING"
+  "outcome_box|outcome box shown, not answered|msgbox:|RUNNING/RUNNING"
 )
 
-# From an installation made by setup.
 UNINSTALL_POINTS=(
-  "WinDriver: inside its stop|status|0.7|STOPPED/RUNNING"
-  "WinDriver: stopped, in the pause before Remove|text:Unregistering WinDriver...|0.5|STOPPED/RUNNING"
-  "talvenkp: inside its stop, WinDriver removed|text:Unregistering WinDriver...|1.8|MISSING/STOPPED"
-  "deleting the files|text:Deleting files...|0|MISSING/MISSING"
+  "windrvr_stop|WinDriver: inside its stop|service:WinDriver:STOP_PENDING|STOPPED/RUNNING"
+  "windrvr_pause|WinDriver: stopped, in the pause before Remove|\
+service:WinDriver:STOPPED|STOPPED/RUNNING"
+  "talvenkp_stop|talvenkp: inside its stop, WinDriver removed|\
+service:talvenkp:STOP_PENDING|MISSING/STOPPED"
+  "deleting|deleting the files|text:Deleting files...|MISSING/MISSING"
 )
 
-survived=0
-if [ "$mode" = setup ]; then
+if [ "$mode/$part" = setup/busy ]; then
   # --- Two runs at once, and the status texts read from another process -------------------------
   # The first setup has a status file of its own: the refused runs below take program_start's.
   (cd "$pkg" && wine_run setup.exe; echo $? >"$TALVEN_TEST_DIR/first.status") &
@@ -107,61 +149,61 @@ if [ "$mode" = setup ]; then
     run_$program "$pkg" 3 "$program refused" wait-msgbox Error \
       expect-text $MSGBOX_TEXT "$TEXT_BUSY" click $IDOK wait-gone
   done
-  gui wait "" 30000 wait-text $SETUP_IDC_STATUS_TEXT "$TEXT_DEV" \
-    wait-text $SETUP_IDC_STATUS_TEXT "$TEXT_SYS" wait-text $SETUP_IDC_STATUS_TEXT "$TEXT_REG" \
-    >"$TALVEN_TEST_DIR/status.out" &
-  reader=$!
-  sleep 0.5
+  waiter_start "$TALVEN_TEST_DIR/status.out" guictl list wait "" 30000 \
+    wait-text $SETUP_IDC_STATUS_TEXT "$TEXT_DEV" wait-text $SETUP_IDC_STATUS_TEXT "$TEXT_SYS" \
+    wait-text $SETUP_IDC_STATUS_TEXT "$TEXT_REG" || _talven_fail "status reader not started"
+  reader=$WAITER
   expect_gui "first setup completes" wait "$CAPTION" expect-alone "${TO_INSTALL[@]}" \
     "${SETUP_COMPLETES[@]}"
   PROGRAM_STATUS=$TALVEN_TEST_DIR/first.status
   expect_exit "first setup: exit code" 0
   wait "$reader"
-  sed 's/^/       /' "$TALVEN_TEST_DIR/status.out"
+  tr -d '\r' <"$TALVEN_TEST_DIR/status.out" | sed 's/^/       /'
   expect_eq "setup's three status texts read by another process during the run" 4 \
     "$(grep -c '^ok' "$TALVEN_TEST_DIR/status.out")"
   expect_eq "first setup: WinDriver/talvenkp" RUNNING/RUNNING "$(services_state)"
-
   uninstall_completes "clean start"
-  rm -rf "$SETUP_INSTALL_DIR"  # the developer files deleted too: the first point creates it
+  finish
+fi
+
+if [ "$mode" = setup ]; then
   points=("${SETUP_POINTS[@]}") start=(setup_start "$pkg") ready=("${TO_INSTALL[@]}")
   target=($SETUP_IDC_STATUS_TEXT "$CAPTION" $SETUP_IDC_NEXT)
 else
-  setup_completes "installation"
   points=("${UNINSTALL_POINTS[@]}") start=(uninstall_start "$SETUP_INSTALL_DIR")
   ready=(wait "$UNINSTALL_TITLE") target=($UNINSTALL_IDC_STATUS_TEXT "$UNINSTALL_TITLE" $IDOK)
 fi
+point=$(printf '%s\n' "${points[@]}" | grep "^$part|")
+if [ -z "$point" ]; then
+  echo "no point $part of $mode: $(printf '%s\n' "${points[@]}" | cut -d'|' -f1 | paste -sd' ')"
+  exit 2
+fi
+IFS='|' read -r _ name trigger expected <<<"$point"
+[ "$point" = "${SETUP_POINTS[0]}" ] || setup_completes "installation"
 
-for point in "${points[@]}"; do
-  IFS='|' read -r name trigger delay expected <<<"$point"
-  echo "---- $mode killed: $name"
-  failures=$TALVEN_WINE_FAILURES
-  if [ "${trigger%%:*}" = files ]; then
-    mkdir -p "$pkg/include/many"
-    for n in $(seq 1500); do echo "/* $n */" >"$pkg/include/many/f$n.h"; done
+echo "---- $mode killed: $name"
+case $trigger in
+  developer:* | system:*) filler_put "${trigger%%:*}" ;;
+esac
+"${start[@]}"
+gui "${ready[@]}" >/dev/null
+run_until "$trigger" "${target[@]}" || expect_eq "$name: trigger seen" yes no
+expect_ok "$name: killed" kill_program "$mode.exe"
+poll 100 services_settled  # a stop under way finishes
+expect_eq "$name: WinDriver/talvenkp after the kill" "$expected" "$(services_state)"
+if [ "$mode" = setup ]; then
+  program_exit 10 >/dev/null
+  if [ -n "${filler_from:-}" ]; then
+    copied=$(filler_copied)
+    expect_ok "$name: filler files copied when killed: $copied of $FILLER" \
+      test "$copied" -lt $FILLER
+    rm -f "$filler_from"/many*."$ext"
   fi
-  "${start[@]}"
-  gui "${ready[@]}" >/dev/null
-  run_until "$trigger" "${target[@]}" || expect_eq "$name: trigger seen" yes no
-  sleep "$delay"
-  expect_ok "$name: killed" kill_program "$mode.exe"
-  sleep 1  # a stop under way finishes
-  expect_eq "$name: WinDriver/talvenkp after the kill" "$expected" "$(services_state)"
-  if [ "$mode" = setup ]; then
-    program_exit 10 >/dev/null
-    if [ "${trigger%%:*}" = files ]; then
-      copied=$(find "$SETUP_INSTALL_DIR/include/many" -type f | wc -l)
-      expect_ok "$name: developer files copied when killed: $copied of 1500" test "$copied" -lt 1500
-      rm -rf "$pkg/include/many"
-    fi
-    setup_completes "$name: again"
-  else
-    program_exit >/dev/null
-    setup_completes "$name: setup again"
-    uninstall_completes "$name: uninstall again"
-    [ "$point" = "${points[-1]}" ] || setup_completes "$name: reinstalled"
-  fi
-  [ "$TALVEN_WINE_FAILURES" = "$failures" ] && survived=$((survived + 1))
-done
-echo "     $mode: $survived of ${#points[@]} kill points survived"
+  setup_completes "$name: again"
+else
+  program_exit >/dev/null
+  setup_completes "$name: setup again"
+  uninstall_completes "$name: uninstall again"
+fi
+[ "$TALVEN_WINE_FAILURES" = 0 ] && echo "     $mode killed at '$name': survived"
 finish

@@ -15,28 +15,33 @@
 #     service's key at boot): talvenkp's state then is printed.
 #  3. The same when the running image is another copy: both driver files deleted, talvenkp
 #     still running, marked for deletion: the restart message, no "Error" box.
+# Two parts, each in a prefix of its own: fault_stuck_driver.sh setup (1) | uninstall (2 and 3).
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
+part=${1:?setup or uninstall}
 STUCK=$TALVEN_TEST_DRIVERS/stuck_driver.sys
 
-# --- 1: setup over a driver that does not stop ---------------------------------------------------
-gui_prefix winxp
-pkg=$TALVEN_TEST_DIR/pkg
-setup_package "$pkg" || exit 1
-cp "$STUCK" "$pkg/system/talvenkp.sys" || exit 1
+if [ "$part" = setup ]; then
+  # --- 1: setup over a driver that does not stop -------------------------------------------------
+  gui_prefix winxp
+  pkg=$TALVEN_TEST_DIR/pkg
+  setup_package "$pkg" || exit 1
+  cp "$STUCK" "$pkg/system/talvenkp.sys" || exit 1
 
-run_setup "$pkg" 0 "1: first installation" "${TO_INSTALL[@]}" "${SETUP_COMPLETES[@]}"
-expect_eq "1: talvenkp runs" RUNNING "$(wine_service_state talvenkp)"
+  run_setup "$pkg" 0 "1: first installation" "${TO_INSTALL[@]}" "${SETUP_COMPLETES[@]}"
+  expect_eq "1: talvenkp runs" RUNNING "$(wine_service_state talvenkp)"
 
-run_setup "$pkg" 0 "1: reinstallation" "${TO_INSTALL[@]}" "${SETUP_FAILS[@]}"
-expect_eq "1: WinDriver re-registered" RUNNING "$(wine_service_state WinDriver)"
-expect_eq "1: talvenkp still loaded" RUNNING "$(wine_service_state talvenkp)"
-expect_same_file "1: talvenkp.sys unchanged" "$STUCK" "$SETUP_DRIVERS/talvenkp.sys"
-expect_same_file "1: windrvr.sys" "$pkg/system/windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
+  run_setup "$pkg" 0 "1: reinstallation" "${TO_INSTALL[@]}" "${SETUP_FAILS[@]}"
+  expect_eq "1: WinDriver re-registered" RUNNING "$(wine_service_state WinDriver)"
+  expect_eq "1: talvenkp still loaded" RUNNING "$(wine_service_state talvenkp)"
+  expect_same_file "1: talvenkp.sys unchanged" "$STUCK" "$SETUP_DRIVERS/talvenkp.sys"
+  expect_same_file "1: windrvr.sys" "$pkg/system/windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
+  finish
+fi
 
 # A fresh prefix, WinDriver and talvenkp running, talvenkp the stuck driver from STUCK_FILE.
 stuck_prefix() {  # STEP STUCK_FILE
-  wine_prefix_new winxp
+  gui_prefix winxp
   wine_driver_install WinDriver "$TALVEN_TEST_DRIVERS/windrvr.sys"
   wine_driver_copy "$STUCK" "$2"
   expect_ok "$1: talvenkp created" wine_svc create talvenkp "C:\\windows\\system32\\drivers\\$2"
@@ -46,6 +51,8 @@ stuck_prefix() {  # STEP STUCK_FILE
 
 # --- 2: uninstall over a driver that does not stop -----------------------------------------------
 stuck_prefix 2 talvenkp.sys
+pkg=$TALVEN_TEST_DIR/pkg
+setup_package "$pkg" || exit 1
 # No "Error" box while the program runs: none before the notice (fail-on), none beside it.
 run_uninstall "" 0 "2: uninstall" fail-on Error wait "$UNINSTALL_TITLE" click $IDOK \
   wait-msgbox Notice 20000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART" expect-alone absent Error \

@@ -10,8 +10,10 @@
 #  - Windows 98, WININIT.INI cannot be written: an "Error" box that names the file;
 #  - Windows 98, a [rename] section too big to read whole: setup cannot take a delete back and
 #    ends with its failure message, WININIT.INI untouched.
+# Two parts, each in a prefix of its own: uninstall_in_use.sh nt | 9x.
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
+part=${1:?nt or 9x}
 gui_prefix winxp
 pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" || exit 1
@@ -65,105 +67,108 @@ uninstall_9x_holding_both() {
     "$(wininit_lines)"
 }
 
-# --- NT family ---
-uninstall_nt_holding_windrvr nt
-expect_ok "nt: no error" gui absent Error
-expect_eq "nt: WinDriver" MISSING "$(wine_service_state WinDriver)"
-expect_eq "nt: talvenkp" MISSING "$(wine_service_state talvenkp)"
-expect_file "nt: talvenkp.sys" gone talvenkp.sys
-expect_file "nt: windrvr.sys still held" present windrvr.sys
-expect_eq "nt: delete pending" windrvr.sys "$(pending_deletes)"
-release
-wine_restart
-expect_file "nt: windrvr.sys after the restart" gone windrvr.sys
+if [ "$part" = nt ]; then
+  # --- NT family ---
+  uninstall_nt_holding_windrvr nt
+  expect_ok "nt: no error" gui absent Error
+  expect_eq "nt: WinDriver" MISSING "$(wine_service_state WinDriver)"
+  expect_eq "nt: talvenkp" MISSING "$(wine_service_state talvenkp)"
+  expect_file "nt: talvenkp.sys" gone talvenkp.sys
+  expect_file "nt: windrvr.sys still held" present windrvr.sys
+  expect_eq "nt: delete pending" windrvr.sys "$(pending_deletes)"
+  release
+  wine_restart
+  expect_file "nt: windrvr.sys after the restart" gone windrvr.sys
 
-# --- NT family: setup again before the restart ---
-uninstall_nt_holding_windrvr "nt again"
-expect_eq "nt again: delete pending" windrvr.sys "$(pending_deletes)"
-release
-# Around our delete as the uninstaller wrote it (list end taken off): another program's replace
-# and delete with Cyrillic and a full-width backslash, in the "\??\" form and without; an older
-# update of windrvr.sys that would replace the fresh copy at the restart.
-ours=$(pending_hex)
-expect_eq "nt again: our delete read back" \
-  "$(wide_hex '\??\C:\windows\system32\drivers\windrvr.sys' '')0000" "$ours"
-theirs_before=$(wide_hex '\??\C:\temp\файл.new' '!\??\C:\temp\файл.dll' 'C:\temp\a＼b.tmp' '')
-theirs_after=$(wide_hex '\??\C:\temp\c.tmp' '')
-echo older >"$WINEPREFIX/drive_c/windrvr.new"
-update=$(wide_hex '\??\C:\windrvr.new' '!\??\C:\windows\system32\drivers\windrvr.sys')
-set_pending_hex "$theirs_before${ours%0000}$update${theirs_after}0000"
-run_setup "$pkg" 0 "nt again: setup" "${TO_INSTALL[@]}" "${SETUP_COMPLETES[@]}"
-expect_eq "nt again: delete taken back" "" "$(pending_deletes)"
-expect_eq "nt again: other programs' renames as they were" "$theirs_before${theirs_after}0000" \
-  "$(pending_hex)"
-wine_restart
-expect_eq "nt again: the older update left where it was" present \
-  "$(file_state "$WINEPREFIX/drive_c/windrvr.new")"
-for service in WinDriver talvenkp; do
-  file=$([ $service = WinDriver ] && echo windrvr.sys || echo talvenkp.sys)
-  expect_same_file "nt again: $file after the restart" "$pkg/system/$file" "$(driver_file $file)"
-  image=$(reg_value "HKLM\\System\\CurrentControlSet\\Services\\$service" ImagePath)
-  image=${image#* }
-  expect_eq "nt again: $service registered after the restart" RUNNING "$(wine_service_state $service)"
-  expect_eq "nt again: $service image file $image" present \
-    "$(file_state "$(wine winepath -u "$image" 2>/dev/null | tr -d '\r')")"
-done
+  # --- NT family: setup again before the restart ---
+  uninstall_nt_holding_windrvr "nt again"
+  expect_eq "nt again: delete pending" windrvr.sys "$(pending_deletes)"
+  release
+  # Around our delete as the uninstaller wrote it (list end taken off): another program's replace
+  # and delete with Cyrillic and a full-width backslash, in the "\??\" form and without; an older
+  # update of windrvr.sys that would replace the fresh copy at the restart.
+  ours=$(pending_hex)
+  expect_eq "nt again: our delete read back" \
+    "$(wide_hex '\??\C:\windows\system32\drivers\windrvr.sys' '')0000" "$ours"
+  theirs_before=$(wide_hex '\??\C:\temp\файл.new' '!\??\C:\temp\файл.dll' 'C:\temp\a＼b.tmp' '')
+  theirs_after=$(wide_hex '\??\C:\temp\c.tmp' '')
+  echo older >"$WINEPREFIX/drive_c/windrvr.new"
+  update=$(wide_hex '\??\C:\windrvr.new' '!\??\C:\windows\system32\drivers\windrvr.sys')
+  set_pending_hex "$theirs_before${ours%0000}$update${theirs_after}0000"
+  run_setup "$pkg" 0 "nt again: setup" "${TO_INSTALL[@]}" "${SETUP_COMPLETES[@]}"
+  expect_eq "nt again: delete taken back" "" "$(pending_deletes)"
+  expect_eq "nt again: other programs' renames as they were" "$theirs_before${theirs_after}0000" \
+    "$(pending_hex)"
+  wine_restart
+  expect_eq "nt again: the older update left where it was" present \
+    "$(file_state "$WINEPREFIX/drive_c/windrvr.new")"
+  for service in WinDriver talvenkp; do
+    file=$([ $service = WinDriver ] && echo windrvr.sys || echo talvenkp.sys)
+    expect_same_file "nt again: $file after the restart" "$pkg/system/$file" "$(driver_file $file)"
+    image=$(reg_value "HKLM\\System\\CurrentControlSet\\Services\\$service" ImagePath)
+    image=${image#* }
+    expect_eq "nt again: $service registered after the restart" RUNNING \
+      "$(wine_service_state $service)"
+    expect_eq "nt again: $service image file $image" present \
+      "$(file_state "$(wine winepath -u "$image" 2>/dev/null | tr -d '\r')")"
+  done
+else
+  # --- Windows 95/98: WININIT.INI ---
+  wine_set_version win98 uninstall.exe
+  uninstall_9x_holding_both 9x
+  release
+  wine_restart
+  expect_driver_files "9x: after the restart" gone vxd
 
-# --- Windows 95/98: WININIT.INI ---
-wine_set_version win98 uninstall.exe
-uninstall_9x_holding_both 9x
-release
-wine_restart
-expect_driver_files "9x: after the restart" gone vxd
+  # --- Windows 95/98: setup again before the restart, with the test VxD loader ---
+  wine_set_version win98 setup.exe
+  TO_INSTALL_98=(wait "$(setup_caption win98)" check $SETUP_IDC_README_CHECK 1 click $SETUP_IDC_NEXT
+                 wait-text $SETUP_IDC_NEXT Install)
+  uninstall_9x_holding_both "9x again"
+  release
+  wine_driver_install vxdldr "$TALVEN_TEST_DRIVERS/vxdldr_fake.sys"
+  expect_ok "9x again: loader start" wine_svc start vxdldr
+  run_setup "$pkg" 0 "9x again: setup" "${TO_INSTALL_98[@]}" click $SETUP_IDC_NEXT timeout 60000 \
+    fail-on Error wait "Installation Complete" click $IDCANCEL wait-gone
+  expect_eq "9x again: deletes taken back" "[rename]|NUL=C:\\OTHER.TMP" "$(wininit_lines)"
+  wine_restart
+  for name in windrvr talvenkp; do
+    key=$([ $name = windrvr ] && echo WinDriver || echo talvenkp)
+    expect_same_file "9x again: $name.vxd after the restart" "$pkg/system/$name.vxd" \
+      "$(driver_file $name.vxd)"
+    expect_eq "9x again: $key VxD key after the restart" present \
+      "$(reg_key_state "HKLM\\System\\CurrentControlSet\\Services\\VxD\\$key")"
+  done
 
-# --- Windows 95/98: setup again before the restart, with the test VxD loader ---
-wine_set_version win98 setup.exe
-TO_INSTALL_98=(wait "$(setup_caption win98)" check $SETUP_IDC_README_CHECK 1 click $SETUP_IDC_NEXT
-               wait-text $SETUP_IDC_NEXT Install)
-uninstall_9x_holding_both "9x again"
-release
-wine_driver_install vxdldr "$TALVEN_TEST_DRIVERS/vxdldr_fake.sys"
-expect_ok "9x again: loader start" wine_svc start vxdldr
-run_setup "$pkg" 0 "9x again: setup" "${TO_INSTALL_98[@]}" click $SETUP_IDC_NEXT timeout 60000 \
-  fail-on Error wait "Installation Complete" click $IDCANCEL wait-gone
-expect_eq "9x again: deletes taken back" "[rename]|NUL=C:\\OTHER.TMP" "$(wininit_lines)"
-wine_restart
-for name in windrvr talvenkp; do
-  key=$([ $name = windrvr ] && echo WinDriver || echo talvenkp)
-  expect_same_file "9x again: $name.vxd after the restart" "$pkg/system/$name.vxd" \
-    "$(driver_file $name.vxd)"
-  expect_eq "9x again: $key VxD key after the restart" present \
-    "$(reg_key_state "HKLM\\System\\CurrentControlSet\\Services\\VxD\\$key")"
-done
+  # --- Windows 95/98, scheduling fails: a folder named WININIT.INI cannot be written ---
+  put_driver_files vxd windrvr talvenkp
+  rm -f "$wininit"
+  mkdir "$wininit"
+  hold read 'C:\windows\system\vmm32\talvenkp.vxd'
+  # The loader (stopped by the restart) is needed to unregister the drivers setup registered above;
+  # registered static VxDs are loaded at boot.
+  expect_ok "9x error: loader start" wine_svc start vxdldr
+  expect_ok "9x error: WINDRVR loaded at boot" vxdldr_ctl set WINDRVR 1
+  expect_ok "9x error: TALVENKP loaded at boot" vxdldr_ctl set TALVENKP 1
+  run_uninstall "" 0 "9x error: names the file" wait-prefix "Windows 98 Orbanet" click $IDOK \
+    wait-msgbox Error 20000 \
+    expect-text-contains $MSGBOX_TEXT 'C:\windows\system\vmm32\talvenkp.vxd' click $IDOK \
+    absent Notice 1000
+  expect_file "9x error: windrvr.vxd" gone windrvr.vxd
+  release
 
-# --- Windows 95/98, scheduling fails: a folder named WININIT.INI cannot be written ---
-put_driver_files vxd windrvr talvenkp
-rm -f "$wininit"
-mkdir "$wininit"
-hold read 'C:\windows\system\vmm32\talvenkp.vxd'
-# The loader (stopped by the restart) is needed to unregister the drivers setup registered above;
-# registered static VxDs are loaded at boot.
-expect_ok "9x error: loader start" wine_svc start vxdldr
-expect_ok "9x error: WINDRVR loaded at boot" vxdldr_ctl set WINDRVR 1
-expect_ok "9x error: TALVENKP loaded at boot" vxdldr_ctl set TALVENKP 1
-run_uninstall "" 0 "9x error: names the file" wait-prefix "Windows 98 Orbanet" click $IDOK \
-  wait-msgbox Error 20000 \
-  expect-text-contains $MSGBOX_TEXT 'C:\windows\system\vmm32\talvenkp.vxd' click $IDOK \
-  absent Notice 1000
-expect_file "9x error: windrvr.vxd" gone windrvr.vxd
-release
-
-# --- Windows 95/98: a [rename] section too big to read whole, so setup cannot tell whether a
-# delete of its files is pending: the failure message, and WININIT.INI as it was ---
-rm -rf "$wininit"
-{
-  printf '[rename]\r\n'
-  for n in $(seq 1500); do printf 'NUL=C:\\TEMP\\PENDING%04d.TMP\r\n' "$n"; done
-  printf 'NUL=C:\\windows\\system\\vmm32\\windrvr.vxd\r\n'
-} >"$wininit"
-before=$(md5sum <"$wininit")
-run_setup "$pkg" 0 "9x too big: setup fails" "${TO_INSTALL_98[@]}" click $SETUP_IDC_NEXT \
-  timeout 60000 fail-on "Installation Complete" wait-msgbox Error \
-  expect-text $MSGBOX_TEXT "$TEXT_FAILURE" click $IDOK wait-gone
-expect_eq "9x too big: WININIT.INI unchanged" "$before" "$(md5sum <"$wininit")"
+  # --- Windows 95/98: a [rename] section too big to read whole, so setup cannot tell whether a
+  # delete of its files is pending: the failure message, and WININIT.INI as it was ---
+  rm -rf "$wininit"
+  {
+    printf '[rename]\r\n'
+    for n in $(seq 1500); do printf 'NUL=C:\\TEMP\\PENDING%04d.TMP\r\n' "$n"; done
+    printf 'NUL=C:\\windows\\system\\vmm32\\windrvr.vxd\r\n'
+  } >"$wininit"
+  before=$(md5sum <"$wininit")
+  run_setup "$pkg" 0 "9x too big: setup fails" "${TO_INSTALL_98[@]}" click $SETUP_IDC_NEXT \
+    timeout 60000 fail-on "Installation Complete" wait-msgbox Error \
+    expect-text $MSGBOX_TEXT "$TEXT_FAILURE" click $IDOK wait-gone
+  expect_eq "9x too big: WININIT.INI unchanged" "$before" "$(md5sum <"$wininit")"
+fi
 finish
