@@ -191,13 +191,25 @@ extern "C" int __cdecl atexit(ExitFunction function)
     return 0;
 }
 
-extern "C" void __main();
+// The linker's lists of the global constructors and destructors: each a -1, the functions, a NULL.
+// As GCC's __main (left out with its unwind tables) does: the constructors last first; at the end
+// the listed destructors, then the registered ones.
+extern "C" ExitFunction __CTOR_LIST__[];
+extern "C" ExitFunction __DTOR_LIST__[];
 
-extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup()
+// Only the linker names the entry, and it does not tell the link-time optimiser so: visible from
+// outside, lest the optimiser drop it and leave the image without an entry point.
+extern "C" __attribute__((force_align_arg_pointer, externally_visible)) void WinMainCRTStartup()
 {
-    __main();
+    int constructors = 0;
+    while (__CTOR_LIST__[constructors + 1] != NULL)
+        ++constructors;
+    for (; constructors > 0; --constructors)
+        __CTOR_LIST__[constructors]();
     static char emptyCommandLine[1];
     int exitCode = WinMain(::GetModuleHandleA(NULL), NULL, emptyCommandLine, SW_SHOWDEFAULT);
+    for (ExitFunction* destructor = __DTOR_LIST__ + 1; *destructor != NULL; ++destructor)
+        (*destructor)();
     while (g_exitFunctionCount > 0)
         g_exitFunctions[--g_exitFunctionCount]();
     ::ExitProcess(static_cast<UINT>(exitCode));

@@ -170,6 +170,8 @@ expect-text -1 "TALVEN Removed!"
 key enter
 GUI
 
+# Other work on the machine slows the timed runs: its load is reported with them.
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 declare -a ours_window ours_install ours_uninstall peer_window peer_install
 for round in $(seq "$rounds"); do
   # Ours: setup, then the uninstaller in the same prefix.
@@ -192,6 +194,7 @@ for round in $(seq "$rounds"); do
        "peer ${peer_window[-1]}/${peer_install[-1]} ms" >&2
 done
 wineserver -k 2>/dev/null || true
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # "median (min-max)" of the numbers given, minus an optional offset: stat OFFSET N...
 stat_ms() {
@@ -210,12 +213,14 @@ kib() { awk -v b="$1" 'BEGIN { printf "%.1f KiB (%d bytes)", b / 1024, b }'; }
   echo "Measured $(date -u +%Y-%m-%d) at commit $(git -C "$root" rev-parse --short HEAD) on $(nproc) cores with"
   echo "$(wine --version) reporting Windows XP: $rounds rounds each, ours and the NSIS peer alternating,"
   echo "one fresh prefix per round; times are the median with the lowest and highest in brackets."
-  echo "Rerun: \`bash bench/run.sh\`."
+  echo "Rerun: \`bash bench/run.sh\`. The machine's load average (1, 5, 15 minutes) was $load_before"
+  echo "before the rounds and $load_after after them: above $(nproc), other work competed for the"
+  echo "cores and the times are longer than on an idle machine, for ours and the peer alike."
   echo
   echo "| measure | ours | NSIS peer (bench/peer.nsi, $(makensis -VERSION)) |"
   echo "|---|---|---|"
-  echo "| setup.exe, stripped (aim: at most 48 KiB) | $(kib "$(size "$work/setup.exe")") | $(kib "$(size "$work/package/talven-peer.exe")") |"
-  echo "| uninstall.exe, stripped (aim: at most 48 KiB) | $(kib "$(size "$work/uninstall.exe")") | (no uninstaller) |"
+  echo "| setup.exe, stripped (aim: at most 32 KiB) | $(kib "$(size "$work/setup.exe")") | $(kib "$(size "$work/package/talven-peer.exe")") |"
+  echo "| uninstall.exe, stripped (aim: at most 24 KiB) | $(kib "$(size "$work/uninstall.exe")") | (no uninstaller) |"
   echo "| process start to first visible window | $(stat_ms 0 "${ours_window[@]}") | $(stat_ms 0 "${peer_window[@]}") |"
   echo "| Install pressed to process exit | $(stat_ms 0 "${ours_install[@]}") | $(stat_ms 0 "${peer_install[@]}") |"
   echo "| the same less the fixed pauses ($setup_pauses ms: 2 x 100 ms after the copies, 2 x 1000 ms in ReplaceDriver, 100 ms at the end) | $(stat_ms "$setup_pauses" "${ours_install[@]}") | (makes no pauses) |"

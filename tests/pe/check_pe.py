@@ -10,6 +10,11 @@ For each executable given:
     one that both systems ship for loading at run time;
   - the optional header asks for operating-system and subsystem version 4.0 (newer values make
     Windows 95 and NT 4.0 refuse the program), the machine is i386 and the subsystem is Windows GUI;
+  - the entry point lies in the code; the image base is 0x400000, where every target loads a
+    program, so that the image needs and has no relocation section; the image is Terminal Server
+    aware (else a Windows 2000/2003 terminal server in application mode gives GetWindowsDirectoryA
+    a per-user folder); it carries no unwind tables (.eh_frame), which nothing reads in programs
+    built without exceptions;
   - the code contains no instruction that a Pentium (i586) lacks: cmov/fcmov/fcomi (Pentium Pro),
     MMX, SSE and later, found by disassembly with the MinGW objdump;
   - the check has seen the program: at least one import and MIN_INSTRUCTIONS disassembled
@@ -27,7 +32,10 @@ import sys
 IMAGE_FILE_MACHINE_I386 = 0x14C
 PE32_MAGIC = 0x10B
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
+IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE = 0x8000
+PROGRAM_BASE = 0x400000
 DIRECTORY_IMPORT = 1
+DIRECTORY_BASE_RELOCATION = 5
 DIRECTORY_DELAY_IMPORT = 13
 
 
@@ -48,14 +56,29 @@ class PeImage:
         opt = coff + 20
         if self.u16(opt) != PE32_MAGIC:
             raise ValueError("not a PE32 image (optional header magic 0x%x)" % self.u16(opt))
+        self.entry = self.u32(opt + 16)
+        self.image_base = self.u32(opt + 28)
         self.os_version = (self.u16(opt + 40), self.u16(opt + 42))
         self.subsystem_version = (self.u16(opt + 48), self.u16(opt + 50))
         self.subsystem = self.u16(opt + 68)
+        self.dll_characteristics = self.u16(opt + 70)
         self.directories = [struct.unpack_from("<II", data, opt + 96 + 8 * i)
                             for i in range(min(self.u32(opt + 92), 16))]
-        # (virtual size, virtual address, raw size, raw offset) of each section, its name skipped
-        self.sections = [struct.unpack_from("<8xIIII", data, opt + optional_size + 40 * i)
+        # (virtual size, virtual address, raw size, raw offset) of each section, and its name
+        table = opt + optional_size
+        self.sections = [struct.unpack_from("<8xIIII", data, table + 40 * i)
                          for i in range(sections)]
+        self.section_names = [data[table + 40 * i:table + 40 * i + 8].rstrip(b"\0")
+                              .decode("latin-1") for i in range(sections)]
+
+    def section_at(self, rva):
+        for name, (vsize, vaddr, _, _) in zip(self.section_names, self.sections):
+            if vaddr <= rva < vaddr + vsize:
+                return name
+        return "no section"
+
+    def directory_size(self, directory):
+        return self.directories[directory][1] if len(self.directories) > directory else 0
 
     def u16(self, offset):
         return struct.unpack_from("<H", self.data, offset)[0]
@@ -179,7 +202,16 @@ def check(path, allowed, refused, loaded, allowed_dlls, objdump):
                ("operating-system version %d.%d, want 4.0", image.os_version, (4, 0)),
                ("subsystem version %d.%d, want 4.0", image.subsystem_version, (4, 0)),
                ("subsystem %d is not the Windows GUI (2)", image.subsystem,
-                IMAGE_SUBSYSTEM_WINDOWS_GUI)]
+                IMAGE_SUBSYSTEM_WINDOWS_GUI),
+               ("entry point in %s, want .text", image.section_at(image.entry), ".text"),
+               ("image base 0x%x, want 0x400000", image.image_base, PROGRAM_BASE),
+               ("relocation directory of %d bytes, want none", image.directory_size(
+                   DIRECTORY_BASE_RELOCATION), 0),
+               ("Terminal Server aware flag 0x%x, want 0x8000", image.dll_characteristics &
+                IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE,
+                IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE),
+               ("%d unwind table section(s) (.eh_frame), want none",
+                sum(name.startswith(".eh_fram") for name in image.section_names), 0)]
     problems = [message % seen for message, seen, wanted in headers if seen != wanted]
 
     print("%s: os %d.%d, subsystem %d %d.%d" % ((path,) + image.os_version + (image.subsystem,) +
