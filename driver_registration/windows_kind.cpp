@@ -3,6 +3,7 @@
 #include "driver_registrar.h"
 
 #include "bounded_text.h"
+#include "system_function.h"
 #include "windows_version.h"
 
 #include <string.h>
@@ -42,12 +43,10 @@ WindowsKind KindOfVersion(const OSVERSIONINFOA& version)
 int RunsUnderWow64()
 {
     typedef BOOL(WINAPI * IsWow64ProcessFunction)(HANDLE, BOOL*);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    FARPROC found = kernel != NULL ? GetProcAddress(kernel, "IsWow64Process") : NULL;
-    if (found == NULL)
-        return 0;
     IsWow64ProcessFunction isWow64Process =
-        reinterpret_cast<IsWow64ProcessFunction>(reinterpret_cast<void (*)()>(found));
+        FindSystemFunction<IsWow64ProcessFunction>("kernel32.dll", "IsWow64Process");
+    if (isWow64Process == NULL)
+        return 0;
     BOOL wow64 = FALSE;
     return !isWow64Process(GetCurrentProcess(), &wow64) || wow64 ? 1 : 0;
 }

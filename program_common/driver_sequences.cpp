@@ -4,6 +4,7 @@
 
 #include "bounded_text.h"
 #include "registry_key.h"
+#include "system_function.h"
 
 namespace {
 
@@ -91,10 +92,8 @@ int IsServiceMarkedForDeletion(const char* name)
     // Looked up at run time: the import table keeps only what every Windows 95 exports.
     typedef BOOL(WINAPI * ChangeConfigFunction)(SC_HANDLE, DWORD, DWORD, DWORD, LPCSTR, LPCSTR,
                                                 LPDWORD, LPCSTR, LPCSTR, LPCSTR, LPCSTR);
-    HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    FARPROC found = advapi ? GetProcAddress(advapi, "ChangeServiceConfigA") : NULL;
     ChangeConfigFunction changeConfig =
-        reinterpret_cast<ChangeConfigFunction>(reinterpret_cast<void (*)()>(found));
+        FindSystemFunction<ChangeConfigFunction>("advapi32.dll", "ChangeServiceConfigA");
     if (changeConfig == NULL)
         return 0;
 

@@ -8,6 +8,7 @@
 #include "bounded_text.h"
 #include "registry_key.h"
 #include "shell_files.h"
+#include "system_function.h"
 
 namespace {
 
@@ -195,13 +196,10 @@ struct WideRegistry {
 
 int FindWideRegistry(WideRegistry* functions)
 {
-    HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    FARPROC query = advapi != NULL ? GetProcAddress(advapi, "RegQueryValueExW") : NULL;
-    FARPROC set = advapi != NULL ? GetProcAddress(advapi, "RegSetValueExW") : NULL;
     functions->query =
-        reinterpret_cast<QueryValueWideFunction>(reinterpret_cast<void (*)()>(query));
-    functions->set = reinterpret_cast<SetValueWideFunction>(reinterpret_cast<void (*)()>(set));
-    return query != NULL && set != NULL;
+        FindSystemFunction<QueryValueWideFunction>("advapi32.dll", "RegQueryValueExW");
+    functions->set = FindSystemFunction<SetValueWideFunction>("advapi32.dll", "RegSetValueExW");
+    return functions->query != NULL && functions->set != NULL;
 }
 
 // A path of ours as the pending-rename list holds it: UTF-16, converted from the ANSI code page
