@@ -3,7 +3,6 @@
 
 #include <windows.h>
 #include <richedit.h>
-#include "bounded_text.h"
 #include "afx_cstring.h"
 #include "afx_msgmap.h"
 #include "afx_wnd.h"
