@@ -216,6 +216,15 @@ void CStatusWindow::SetText(LPCSTR text)
     ::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);
 }
 
+void AfxKeepAnswering()
+{
+    // Any look at the queue answers the sent messages first. Paints are handed out a few at a
+    // time, in case a window never validates its own.
+    MSG msg;
+    for (int i = 0; i < 8 && ::PeekMessageA(&msg, NULL, WM_PAINT, WM_PAINT, PM_REMOVE); i++)
+        ::DispatchMessageA(&msg);
+}
+
 void AfxPause(DWORD milliseconds)
 {
     DWORD start = ::GetTickCount();

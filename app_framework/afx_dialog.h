@@ -73,6 +73,11 @@ private:
     int m_nIDText;
 };
 
+// For work that keeps the GUI thread busy between its steps: answers the messages sent to the
+// thread's windows and repaints those that need it, so that none of them stops answering. Posted
+// messages stay queued.
+void AfxKeepAnswering();
+
 // Waits milliseconds like Sleep, but answers messages sent to the thread's windows meanwhile,
 // so that a run's pauses never leave its status line unreadable. Posted messages stay queued.
 void AfxPause(DWORD milliseconds);

@@ -39,6 +39,13 @@ struct FileHandleTraits {
     static void Close(Handle handle) { CloseHandle(handle); }
 };
 
+// A folder listing from FindFirstFileA, closed with FindClose.
+struct FindHandleTraits {
+    typedef HANDLE Handle;
+    static Handle None() { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle handle) { FindClose(handle); }
+};
+
 struct RegistryKeyTraits {
     typedef HKEY Handle;
     static Handle None() { return NULL; }
@@ -47,6 +54,7 @@ struct RegistryKeyTraits {
 
 typedef HandleOwner<ServiceHandleTraits> ServiceHandle;
 typedef HandleOwner<FileHandleTraits> FileHandle;
+typedef HandleOwner<FindHandleTraits> FindHandle;
 
 // A registry key with the value writes the registrars make.
 class RegistryKey : public HandleOwner<RegistryKeyTraits> {

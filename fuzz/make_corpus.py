@@ -94,16 +94,15 @@ SEEDS = {
         "small_buffer": bytes([0, 7]) + b"0123456789",
         "at_the_limit": bytes([1 | 2, 9]) + b"line of the read-me\r\n",
     },
-    "fuzz_file_compare": {
-        # choice (1: second = first; 2: grow past 1024 bytes; 4: flip a bit near the end;
-        # 8: one byte more), first content, second content
-        "same": bytes([1]) + b"MZ driver bytes",
-        "different": bytes([0]) + fields("MZ driver bytes", "MZ driver bytez"),
-        "prefix": bytes([0]) + fields("MZ driver", "MZ driver bytes"),
-        "empty_both": bytes([1]),
-        "long_same": bytes([2]) + b"0123456789abcdef",
-        "long_flip": bytes([2 | 4]) + b"0123456789abcdef",
-        "long_longer": bytes([2 | 8]) + b"0123456789abcdef",
+    "fuzz_package_record": {
+        # damage (0 none, 1 a record byte flipped, 2 the record cut, 3 a file longer, 4 a file
+        # gone, 5 a file more in system\), position, then path and content fields of the package
+        "whole": bytes([0, 0]) + fields("setup.txt", "read me", "system\\windrvr.sys", "MZ w", "uninstall.exe", "MZ u"),
+        "flipped": bytes([1, 9]) + fields("setup.txt", "read me", "system\\windrvr.sys", "MZ w"),
+        "cut": bytes([2, 30]) + fields("setup.txt", "read me", "doc\\README.txt", "notes"),
+        "longer": bytes([3, 1]) + fields("setup.txt", "read me", "lib\\talven.lib", "!<arch>"),
+        "gone": bytes([4, 0]) + fields("include\\talven.h", "#define T", "setup.txt", "r"),
+        "foreign": bytes([5, 0]) + fields("system\\talvenkp.sys", "MZ t", "setup.txt", ""),
     },
     "fuzz_restart_delete": {
         # choice (1: Windows 95/98, else NT; 2: repeat what is pending; 4: schedule the delete

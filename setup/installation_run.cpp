@@ -1,13 +1,12 @@
 // The installation run behind "Install", in the order the user sees it: the install directory,
-// the developer and driver file copies with the check of the copied drivers, the re-registration
-// of both drivers, and the outcome with the reboot offer.
+// the developer and driver file copies, the re-registration of both drivers with the check of each
+// copied driver against the package record, and the outcome with the reboot offer.
 #include "setup_dlg.h"
 
 #include <string.h>
 
 #include "bounded_text.h"
 #include "driver_sequences.h"
-#include "file_compare.h"
 #include "install_paths.h"
 #include "reboot_dlg.h"
 #include "restart_delete.h"
@@ -57,23 +56,6 @@ int WithdrawPendingDeletes(const InstalledDrivers& drivers, WindowsKind kind)
     return WithdrawDeletesAtRestart(paths, 2, IsNtSide(kind) ? 0 : 1) ? 0 : 1;
 }
 
-// The copied driver file must hold the package's bytes: the shell's own result is not trusted.
-// Returns the failed steps (0 or 1).
-int CheckCopiedDriver(const char* fileName, const char* extension, const char* installedPath)
-{
-    char packagePath[kDriverPathSize];
-    if (!JoinText(packagePath, sizeof packagePath, g_moduleDir, "system\\", fileName, extension))
-        return 1;
-    return FilesHaveSameBytes(packagePath, installedPath) ? 0 : 1;
-}
-
-// One driver with a registrar of its own, deleted when done. Returns the failed steps (0 to 2).
-int RegisterDriver(int preferVxd, const char* name, const char* fileName, const char* imagePath)
-{
-    CRegistrarOwner registrar(preferVxd, name, fileName, imagePath);
-    return ReplaceDriver(registrar.Get(), AfxPause);
-}
-
 // Restarts the computer after the reboot offer: ExitWindowsEx, and when that fails the NT
 // family's InitiateSystemShutdownA, looked up at run time so that a Windows 9x advapi32 without
 // the export cannot keep the program from loading.
@@ -120,9 +102,7 @@ void CSetupDlg::RunInstallation()
     if (FormatInstalledDrivers(&drivers, extension)) {
         failures += WithdrawPendingDeletes(drivers, m_windowsKind);
         CopyDriverFiles(status);
-        failures += CheckCopiedDriver(TALVEN_WINDRVR_FILE, extension, drivers.windrvrPath);
-        failures += CheckCopiedDriver(TALVEN_TALVENKP_FILE, extension, drivers.talvenkpPath);
-        failures += RegisterDrivers(status, drivers.windrvrPath, drivers.talvenkpPath);
+        failures += RegisterDrivers(status, extension, drivers.windrvrPath, drivers.talvenkpPath);
     } else {
         ++failures;  // never reached: start-up refused a driver directory this long
     }
@@ -142,7 +122,8 @@ int CSetupDlg::CopyDeveloperFiles(CStatusWindow& status)
     return copied ? 0 : 1;
 }
 
-// The shell's result is not looked at here: the check of the copied files that follows decides.
+// The shell's result is not looked at here: the check of each copied file against the record
+// decides.
 void CSetupDlg::CopyDriverFiles(CStatusWindow& status)
 {
     status.SetText("Copying system files...");
@@ -150,13 +131,31 @@ void CSetupDlg::CopyDriverFiles(CStatusWindow& status)
     AfxPause(100);
 }
 
-int CSetupDlg::RegisterDrivers(CStatusWindow& status, const char* windrvrPath,
-                               const char* talvenkpPath)
+int CSetupDlg::RegisterDrivers(CStatusWindow& status, const char* extension,
+                               const char* windrvrPath, const char* talvenkpPath)
 {
     status.SetText("Registering system files...");
-    int preferVxd = IsNtSide(m_windowsKind) ? 0 : 1;
-    return RegisterDriver(preferVxd, TALVEN_WINDRVR_NAME, TALVEN_WINDRVR_FILE, windrvrPath) +
-           RegisterDriver(preferVxd, TALVEN_TALVENKP_NAME, TALVEN_TALVENKP_FILE, talvenkpPath);
+    return RegisterDriver(TALVEN_WINDRVR_NAME, TALVEN_WINDRVR_FILE, extension, windrvrPath) +
+           RegisterDriver(TALVEN_TALVENKP_NAME, TALVEN_TALVENKP_FILE, extension, talvenkpPath);
+}
+
+// One driver with a registrar of its own, deleted when done. The installed file must hold the
+// bytes that setup.exe's record lists (the shell's copy is not trusted, and the package folder may
+// have changed since the check): a driver that does not is not registered, and a registration left
+// by an earlier installation is removed, so that no restart starts a file that is not the
+// package's. Returns the failed steps (0 to 2).
+int CSetupDlg::RegisterDriver(const char* name, const char* fileName, const char* extension,
+                              const char* imagePath)
+{
+    const int preferVxd = IsNtSide(m_windowsKind) ? 0 : 1;
+    CRegistrarOwner registrar(preferVxd, name, fileName, imagePath);
+    char packagePath[kDriverPathSize];
+    if (!JoinText(packagePath, sizeof packagePath, "system\\", fileName, extension) ||
+        !FileMatchesRecord(m_record, packagePath, imagePath)) {
+        RemoveDriver(registrar.Get(), preferVxd, name, AfxPause);
+        return 1;
+    }
+    return ReplaceDriver(registrar.Get(), AfxPause);
 }
 
 void CSetupDlg::ReportOutcome(int failures)

@@ -37,6 +37,22 @@ const char kDriverNoteFormat[] =
 // The read-me page holds at most this many bytes of setup.txt, and its terminator.
 enum { kReadmeSize = 100000 };
 
+// The exit status after a damaged package was refused.
+enum { kPackageDamagedExitCode = 5 };
+
+const char kPackageDamagedFormat[] =
+    "The TALVEN package is damaged: %s %s.  Please get a new copy of the package and run its "
+    "setup again.";
+// What is wrong with the named file, by PackageProblem.
+const char* const kPackageProblems[] = {
+    "",
+    "holds no whole list of the package's files",
+    "is missing",
+    "has been changed",
+    "cannot be read",
+    "does not belong to it",
+};
+
 }  // namespace
 
 CSetupDlg::CSetupDlg(CWnd* pParent) : CDialog(IDD_SETUP_DIALOG, pParent)
@@ -107,6 +123,12 @@ BOOL CSetupDlg::OnInitDialog()
         return FALSE;
     }
 
+    if (!PackageIsWhole()) {
+        ::PostQuitMessage(kPackageDamagedExitCode);
+        EndDialog(1);
+        return FALSE;
+    }
+
     // The longest kind name fits; a title that did not would be left empty, never cut.
     char title[256];
     if (FormatText(title, sizeof title, "%s Orbanet Universal Driver Installer v1.0",
@@ -122,6 +144,27 @@ BOOL CSetupDlg::OnInitDialog()
     OnNext();
 
     m_quitButton.SetFocus();
+    return FALSE;
+}
+
+// The package folder against the record in setup.exe, before anything is touched. The status
+// window is up meanwhile: a large package on a slow machine takes seconds.
+BOOL CSetupDlg::PackageIsWhole()
+{
+    char problemPath[256] = "setup.exe";
+    int problem = kPackageNoRecord;
+    if (FindPackageRecord(AfxGetInstanceHandle(), &m_record)) {
+        CStatusWindow status(IDD_STATUS, IDC_STATUS_TEXT);
+        status.Show(this);
+        status.SetText("Checking the package...");
+        problem = CheckPackageFolder(m_record, g_moduleDir, problemPath, sizeof problemPath,
+                                     AfxKeepAnswering);
+    }
+    if (problem == kPackageWhole)
+        return TRUE;
+    char text[sizeof kPackageDamagedFormat + sizeof problemPath + 64];
+    FormatTextCut(text, sizeof text, kPackageDamagedFormat, problemPath, kPackageProblems[problem]);
+    MessageBox(text, "Error", 0);
     return FALSE;
 }
 

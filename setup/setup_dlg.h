@@ -2,6 +2,7 @@
 #pragma once
 
 #include "afxwin.h"
+#include "package_record.h"
 #include "resource.h"
 #include "setup_globals.h"
 
@@ -24,6 +25,7 @@ protected:
     void OnReadmeCheck();
     void OnBrowse();
     void OnDeveloperFilesCheck();
+    BOOL PackageIsWhole();
     void AppendText(const char* text);
     CString BrowseForFolder();
 
@@ -32,13 +34,17 @@ protected:
     void RunInstallation();
     int CopyDeveloperFiles(CStatusWindow& status);
     void CopyDriverFiles(CStatusWindow& status);
-    int RegisterDrivers(CStatusWindow& status, const char* windrvrPath, const char* talvenkpPath);
+    int RegisterDrivers(CStatusWindow& status, const char* extension, const char* windrvrPath,
+                        const char* talvenkpPath);
+    int RegisterDriver(const char* name, const char* fileName, const char* extension,
+                       const char* imagePath);
     void ReportOutcome(int failures);
 
     DECLARE_MESSAGE_MAP()
 
     int m_step;
     int m_windowsKind;
+    PackageRecord m_record;  // the package's files as setup.exe lists them
     char m_windowsDir[kSetupPathSize];
     char m_installDir[kSetupPathSize];
     CButton m_developerFilesCheck;

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include <ctype.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
@@ -183,6 +184,40 @@ void sim::SetVersionQueryFails(bool fails)
     g_versionQueryFails = fails;
 }
 
+namespace {
+
+// A folder's names as a listing gives them: "." and ".." first (as in any folder but a drive's
+// root), then its entries in the order the simulated file system keeps them.
+std::vector<std::string> ListingOf(const std::string& folder)
+{
+    std::vector<std::string> names = {".", ".."};
+    for (const auto& file : machine().files) {
+        size_t slash = file.first.find_last_of('\\');
+        if (slash != std::string::npos && EqualNoCase(file.first.substr(0, slash), folder))
+            names.push_back(file.first.substr(slash + 1));
+    }
+    return names;
+}
+
+// The listing's next entry into `found`; ERROR_NO_MORE_FILES at its end.
+BOOL NextListed(HandleEntry* listing, LPWIN32_FIND_DATAA found)
+{
+    std::vector<std::string> names = ListingOf(listing->target);
+    if (listing->position >= names.size())
+        return Refuse(ERROR_NO_MORE_FILES, FALSE);
+    const std::string& name = names[listing->position++];
+    memset(found, 0, sizeof *found);
+    const sim::FileEntry* entry = FindEntry(listing->target + "\\" + name);
+    found->dwFileAttributes =
+        entry == nullptr || entry->directory ? FILE_ATTRIBUTE_DIRECTORY : entry->attributes;
+    found->nFileSizeLow = entry != nullptr ? static_cast<DWORD>(entry->content.size()) : 0;
+    snprintf(found->cFileName, sizeof found->cFileName, "%s", name.c_str());
+    SetLastError(0);
+    return TRUE;
+}
+
+}  // namespace
+
 extern "C" {
 
 void Sleep(DWORD milliseconds)
@@ -281,6 +316,44 @@ BOOL CloseHandle(HANDLE handle)
     DWORD error;
     bool fails = EnterCall("CloseHandle", &error);
     if (!ReleaseHandle(handle, kDeviceHandle | kFileHandle, nullptr))
+        return Refuse(ERROR_INVALID_HANDLE, FALSE);
+    return fails ? Refuse(error, FALSE) : TRUE;
+}
+
+// Only the form "<folder>\*" is listed: the one pattern setup uses.
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found)
+{
+    if (CallFails("FindFirstFileA"))
+        return INVALID_HANDLE_VALUE;
+    std::string text = pattern != nullptr ? pattern : "";
+    if (found == nullptr || text.size() < 2 || text.compare(text.size() - 2, 2, "\\*") != 0)
+        return Refuse(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+    FsPath path;
+    DWORD error = CheckPath(text.substr(0, text.size() - 2).c_str(), MAX_PATH, &path);
+    if (error != 0)
+        return Refuse(error, INVALID_HANDLE_VALUE);
+    if (!IsDirectoryEntry(path.Full()))
+        return Refuse(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
+    HANDLE listing = OpenHandle(kFindHandle, path.Full(), 0);
+    NextListed(FindHandle(listing, kFindHandle), found);
+    return listing;
+}
+
+BOOL FindNextFileA(HANDLE listing, LPWIN32_FIND_DATAA found)
+{
+    DWORD error;
+    bool fails = EnterCall("FindNextFileA", &error);
+    HandleEntry* entry = FindHandle(listing, kFindHandle);
+    if (fails || entry == nullptr || found == nullptr)
+        return Refuse(fails ? error : ERROR_INVALID_HANDLE, FALSE);
+    return NextListed(entry, found);
+}
+
+BOOL FindClose(HANDLE listing)
+{
+    DWORD error;
+    bool fails = EnterCall("FindClose", &error);
+    if (!ReleaseHandle(listing, kFindHandle, nullptr))
         return Refuse(ERROR_INVALID_HANDLE, FALSE);
     return fails ? Refuse(error, FALSE) : TRUE;
 }

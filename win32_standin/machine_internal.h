@@ -16,13 +16,14 @@ enum HandleKind : unsigned {
     kServiceHandle = 4,
     kDeviceHandle = 8,
     kFileHandle = 16,
+    kFindHandle = 32,
 };
 
 struct HandleEntry {
     HandleKind kind;
     std::string target;  // key path, service name, file path; empty for the manager and the device
     DWORD access = 0;
-    size_t position = 0;  // where a file handle's next ReadFile starts
+    size_t position = 0;  // where a file handle's next ReadFile starts, a listing's next name
 };
 
 // A fresh handle value; values are never reused, so a double close is always noticed.

@@ -337,6 +337,7 @@ std::vector<std::string> OpenHandleDescriptions()
                            : e.kind == detail::kScManagerHandle ? "service control manager"
                            : e.kind == detail::kServiceHandle   ? "service "
                            : e.kind == detail::kDeviceHandle    ? "device \\\\.\\VXDLDR"
+                           : e.kind == detail::kFindHandle      ? "listing "
                                                                 : "file ";
         out.push_back(kind + e.target);
     }

@@ -1,9 +1,10 @@
 // Native tests of the setup program's window-free logic: the program directory, the level-by-level
 // creation of the install directory against the simulated file system, the package copy into it,
-// the read-me reading and the check of copied driver files.
-#include "file_compare.h"
+// the read-me reading, SHA-256, and the package record with the checks against it.
 #include "install_paths.h"
+#include "package_record.h"
 #include "readme_text.h"
+#include "record_writer.h"
 #include "shell_files.h"
 
 #include <simulated_machine.h>
@@ -13,6 +14,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -301,27 +303,195 @@ TEST_F(ReadmeTest, DirectoryInPlaceOfTheFileShowsNothing)
     EXPECT_STREQ("untouched", buffer);
 }
 
-TEST_F(ReadmeTest, CopiedDriverCheckComparesEveryByte)
+// SHA-256 against the published examples of FIPS 180-4 (and SHA-512's two-block message), the
+// million-a message, and lengths at the padding's edges (55 bytes take one block, 56 two), fed
+// whole and in pieces of every split.
+TEST(Sha256, PublishedExamplesAndPaddingEdges)
 {
-    const char* a = "C:\\DIST\\system\\windrvr.sys";
-    const char* b = "C:\\WINDOWS\\system32\\drivers\\windrvr.sys";
-    std::string image(70000, '\x90');
-    Write(image, a);
-    Write(image, b);
-    EXPECT_TRUE(FilesHaveSameBytes(a, b));
-    sim::FailCall("ReadFile", ERROR_GEN_FAILURE, 3);  // a read that fails is never "the same"
-    EXPECT_FALSE(FilesHaveSameBytes(a, b));
+    auto bytesUpTo = [](int n) {
+        std::string bytes;
+        for (int i = 0; i < n; i++)
+            bytes += static_cast<char>(i);
+        return bytes;
+    };
+    const struct {
+        std::string message;
+        const char* digest;
+    } rows[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrl"
+         "m"
+         "nopqrsmnopqrstnopqrstu",
+         "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
+        {std::string(1000000, 'a'),
+         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+        {bytesUpTo(55), "463eb28e72f82e0a96c0a4cc53690c571281131f672aa229e0d45ae59b598b59"},
+        {bytesUpTo(56), "da2ae4d6b36748f2a318f23e7ab1dfdf45acdc9d049bd80e59de82a60895f562"},
+        {bytesUpTo(63), "29af2686fd53374a36b0846694cc342177e428d1647515f078784d69cdb9e488"},
+        {bytesUpTo(64), "fdeab9acf3710362bd2658cdc9a29e8f9c757fcf9811603a8c447cd1d9151108"},
+        {bytesUpTo(65), "4bfd2c8b6f1eec7a2afeb48b934ee4b2694182027e6d0fc075074f2fabb31781"},
+    };
+    auto hex = [](const std::string& digest) {
+        std::string text;
+        for (unsigned char c : digest)
+            text += "0123456789abcdef"[c >> 4], text += "0123456789abcdef"[c & 15];
+        return text;
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message.size());
+        EXPECT_EQ(row.digest, hex(test::Sha256Of(row.message)));
+        if (row.message.size() > 200)
+            continue;
+        for (size_t split = 0; split <= row.message.size(); split++) {
+            Sha256 hash;
+            Sha256Start(&hash);
+            const BYTE* bytes = reinterpret_cast<const BYTE*>(row.message.data());
+            Sha256Add(&hash, bytes, static_cast<DWORD>(split));
+            Sha256Add(&hash, bytes + split, static_cast<DWORD>(row.message.size() - split));
+            BYTE digest[kSha256Size];
+            Sha256Finish(&hash, digest);
+            EXPECT_EQ(row.digest, hex(std::string(reinterpret_cast<char*>(digest), kSha256Size)))
+                << "split at " << split;
+        }
+    }
+}
 
-    image[69999] = 'x';  // differs in the last byte only
-    Write(image, b);
-    EXPECT_FALSE(FilesHaveSameBytes(a, b));
+// A record is read whole or not at all: every shorter prefix, a byte more, a wrong mark, an
+// empty list, an empty path or one without its NUL are refused.
+TEST(PackageRecord, OnlyAWholeRecordIsRead)
+{
+    const std::string whole =
+        test::RecordOf({{"setup.txt", "read me"}, {"system\\windrvr.sys", "MZ"}});
+    PackageRecord record;
+    auto reads = [&record](const std::string& bytes) {
+        std::vector<BYTE> exact(bytes.begin(), bytes.end());  // nothing readable behind it
+        return ReadPackageRecord(exact.data(), static_cast<DWORD>(exact.size()), &record);
+    };
+    ASSERT_TRUE(reads(whole));
+    EXPECT_EQ(2u, record.count);
+    for (size_t cut = 0; cut < whole.size(); cut++)
+        EXPECT_FALSE(reads(whole.substr(0, cut))) << cut;
+    EXPECT_FALSE(reads(whole + '\0'));
+    EXPECT_FALSE(reads("TPK2" + whole.substr(4)));
+    EXPECT_FALSE(reads(test::RecordOf({})));
+    EXPECT_FALSE(reads(test::RecordOf({{"", "x"}})));
+    EXPECT_FALSE(reads(whole.substr(0, whole.size() - 1) + 'x'));  // the last path unended
+}
 
-    Write(image.substr(0, 69999), b);  // one byte short
-    EXPECT_FALSE(FilesHaveSameBytes(a, b));
-    EXPECT_FALSE(FilesHaveSameBytes(b, a));
+// The record's section in a module image as the loader maps it: found by name; no such section,
+// or a broken record in it, finds nothing.
+TEST(PackageRecord, FoundInItsSectionOfTheImage)
+{
+    const std::string record = test::RecordOf({{"uninstall.exe", "MZ uninstall"}});
+    auto image = [](const char* name, const std::string& contents) {
+        std::vector<BYTE> bytes(0x1000 + contents.size());
+        bytes[0] = 'M', bytes[1] = 'Z', bytes[0x3C] = 0x80;
+        memcpy(&bytes[0x80], "PE\0\0", 4);
+        bytes[0x80 + 6] = 2;      // sections
+        bytes[0x80 + 20] = 0xE0;  // size of the optional header
+        BYTE* sections = &bytes[0x80 + 24 + 0xE0];
+        memcpy(sections, ".text", 5);
+        memcpy(sections + 40, name, strlen(name));
+        DWORD size = static_cast<DWORD>(contents.size()), address = 0x1000;
+        memcpy(sections + 40 + 8, &size, 4);
+        memcpy(sections + 40 + 12, &address, 4);
+        memcpy(&bytes[0x1000], contents.data(), contents.size());
+        return bytes;
+    };
+    PackageRecord found;
+    EXPECT_TRUE(FindPackageRecord(image(".talpkg", record).data(), &found));
+    EXPECT_EQ(1u, found.count);
+    EXPECT_FALSE(FindPackageRecord(image(".rsrc", record).data(), &found));
+    EXPECT_FALSE(FindPackageRecord(image(".talpkg", record.substr(1)).data(), &found));
+}
 
-    EXPECT_FALSE(FilesHaveSameBytes(a, "C:\\DIST\\missing.sys"));
-    EXPECT_FALSE(FilesHaveSameBytes("C:\\DIST\\missing.sys", a));
+// The package folder against its record on the simulated disk, one damage a row; nothing is
+// left open.
+TEST_F(SetupLogicTest, PackageFolderIsCheckedAgainstItsRecord)
+{
+    const std::string driver(70000, '\x90');  // more than one block of the check's reads
+    const test::PackageFiles files = {{"doc\\README.txt", "notes"},
+                                      {"setup.txt", "read me"},
+                                      {"system\\talvenkp.sys", "MZ talvenkp"},
+                                      {"system\\windrvr.sys", driver},
+                                      {"uninstall.exe", "MZ uninstall"}};
+    const std::string bytes = test::RecordOf(files);
+    PackageRecord record;
+    ASSERT_TRUE(ReadPackageRecord(reinterpret_cast<const BYTE*>(bytes.data()),
+                                  static_cast<DWORD>(bytes.size()), &record));
+    static int answered;
+    auto check = [&record](char* problemPath) {
+        answered = 0;
+        return CheckPackageFolder(record, "C:\\DIST\\", problemPath, 64, [] { answered++; });
+    };
+
+    const struct {
+        const char* damage;
+        std::function<void()> make;
+        int problem;
+        const char* path;
+    } rows[] = {
+        {"none", [] {}, kPackageWhole, ""},
+        {"a file of the user's beside the package", [] { Write("mine", "C:\\DIST\\notes.txt"); },
+         kPackageWhole, ""},
+        {"a driver's name listed in other case",
+         [&] {
+             sim::machine().files.erase("C:\\DIST\\system\\windrvr.sys"),
+                 Write(driver, "C:\\DIST\\system\\WINDRVR.SYS");
+         },
+         kPackageWhole, ""},
+        {"a driver byte changed",
+         [&] { Write(driver.substr(0, 69999) + 'x', "C:\\DIST\\system\\windrvr.sys"); },
+         kPackageFileChanged, "system\\windrvr.sys"},
+        {"a developer file cut", [] { Write("note", "C:\\DIST\\doc\\README.txt"); },
+         kPackageFileChanged, "doc\\README.txt"},
+        {"a developer file longer", [] { Write("notes!", "C:\\DIST\\doc\\README.txt"); },
+         kPackageFileChanged, "doc\\README.txt"},
+        {"a program missing", [] { sim::machine().files.erase("C:\\DIST\\uninstall.exe"); },
+         kPackageFileMissing, "uninstall.exe"},
+        {"a folder missing",
+         [] {
+             sim::machine().files.erase("C:\\DIST\\doc\\README.txt"),
+                 sim::machine().files.erase("C:\\DIST\\doc");
+         },
+         kPackageFileMissing, "doc\\README.txt"},
+        {"a driver more", [] { Write("MZ evil", "C:\\DIST\\system\\evil.sys"); },
+         kPackageFileForeign, "system\\evil.sys"},
+        {"a folder in system", [] { sim::AddDirectory("C:\\DIST\\system\\x.sys"); },
+         kPackageFileForeign, "system\\x.sys"},
+        {"a read that fails", [] { sim::FailCall("ReadFile", ERROR_GEN_FAILURE, 8); },
+         kPackageFileUnreadable, "system\\windrvr.sys"},
+        {"a file no one may read", [] { sim::FailCall("CreateFileA", ERROR_ACCESS_DENIED); },
+         kPackageFileUnreadable, "doc\\README.txt"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.damage);
+        sim::Reset();
+        for (const auto& file : files) {
+            sim::AddDirectory("C:\\DIST\\doc");
+            sim::AddDirectory("C:\\DIST\\system");
+            Write(file.second, ("C:\\DIST\\" + file.first).c_str());
+        }
+        row.make();
+        char problemPath[64] = "untouched";
+        EXPECT_EQ(row.problem, check(problemPath));
+        if (row.problem != kPackageWhole)
+            EXPECT_STREQ(row.path, problemPath);
+        else
+            EXPECT_EQ(7, answered) << "the window answers after every block read";
+        EXPECT_EQ(0u, sim::OpenHandleCount());
+        sim::ClearFailures();
+    }
+
+    // An installed driver against the record, not against the package folder.
+    Write("MZ talvenkp", "C:\\DIST\\talvenkp.sys");
+    EXPECT_EQ(1, FileMatchesRecord(record, "SYSTEM\\talvenkp.sys", "C:\\DIST\\talvenkp.sys"));
+    EXPECT_EQ(0, FileMatchesRecord(record, "system\\windrvr.sys", "C:\\DIST\\talvenkp.sys"));
+    EXPECT_EQ(0, FileMatchesRecord(record, "system\\talvenkp.vxd", "C:\\DIST\\talvenkp.sys"));
+    EXPECT_EQ(0, FileMatchesRecord(record, "system\\talvenkp.sys", "C:\\DIST\\missing.sys"));
 }
 
 }  // namespace

@@ -66,11 +66,29 @@ typedef struct _SERVICE_STATUS {
     DWORD dwWaitHint;
 } SERVICE_STATUS, *LPSERVICE_STATUS;
 
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME;
+
 #ifndef TRUE
 #define TRUE 1
 #define FALSE 0
 #endif
 #define MAX_PATH 260
+
+typedef struct _WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    CHAR cFileName[MAX_PATH];
+    CHAR cAlternateFileName[14];
+} WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
 
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
@@ -96,6 +114,7 @@ typedef struct _SERVICE_STATUS {
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_GEN_FAILURE 31L
+#define ERROR_NO_MORE_FILES 18L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_INSUFFICIENT_BUFFER 122L
@@ -182,6 +201,9 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID 
 BOOL CloseHandle(HANDLE handle);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
 DWORD GetFileAttributesA(LPCSTR path);
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found);
+BOOL FindNextFileA(HANDLE listing, LPWIN32_FIND_DATAA found);
+BOOL FindClose(HANDLE listing);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name);
