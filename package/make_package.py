@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The package step of the build: checks a payload folder, lays out talven-package/ from it and
-the two programs, signs the programs when a certificate and key are given, then writes
-talven-package.zip and SHA256SUMS beside the folder. All three are made in talven-package.new/
-first and replace the last ones only once they are complete.
+the two programs, records every file of the package but setup.exe (path, size, SHA-256) in a
+section .talpkg of the package's setup.exe, signs the programs when a certificate and key are
+given, then writes talven-package.zip and SHA256SUMS beside the folder. All three are made in
+talven-package.new/ first and replace the last ones only once they are complete.
 
   make_package.py --payload DIR --setup EXE --uninstall EXE --out DIR [--source-dir DIR]
                   [--placeholder FILE]... [--sign-cert FILE --sign-key FILE --osslsigncode EXE]
@@ -41,6 +42,15 @@ README_SHOWN = 99999  # setup shows at most this many bytes of setup.txt
 IMAGE_FILE_MACHINE_I386 = 0x14C
 PE32_MAGIC = 0x10B
 IMAGE_SUBSYSTEM_NATIVE = 1
+# The record of the package in setup.exe: a section of its own, its header an
+# IMAGE_SECTION_HEADER, its characteristics IMAGE_SCN_CNT_INITIALIZED_DATA | IMAGE_SCN_MEM_READ,
+# its data "TPK1", the number of entries (u32), then per file its size (u32), SHA-256 and path
+# length (u8), followed by the path.
+SECTION_RECORD = b".talpkg\0"
+SECTION_HEADER = struct.Struct("<8s6I2HI")
+RECORD_CHARACTERISTICS = 0x00000040 | 0x40000000
+RECORD_MAGIC = b"TPK1"
+RECORD_ENTRY = struct.Struct("<I32sB")
 ZIP_EARLIEST = 315532800  # 1980-01-01 00:00:00, the first time a zip entry can hold
 ZIP_LATEST = 4354819199  # 2107-12-31 23:59:59, the last one
 # Opens inside the payload: a link is not followed, and a named pipe or device does not block.
@@ -335,6 +345,104 @@ def source_date_epoch(source_dir):
         return ZIP_EARLIEST
 
 
+def pe_headers(image):
+    """(offset of the PE signature, offset of the section table, its section headers) of a 32-bit
+    PE image with at least one section and power-of-two alignments; refuses anything else."""
+    pe = struct.unpack_from("<I", image, 0x3C)[0] if image[:2] == b"MZ" and len(image) > 0x40 else 0
+    opt = pe + 24
+    if not pe or opt + 68 > len(image) or image[pe:pe + 4] != b"PE\0\0" or \
+            struct.unpack_from("<H", image, opt)[0] != PE32_MAGIC:
+        raise Refused("not a 32-bit PE image")
+    count, optional_size = struct.unpack_from("<2xH12xH", image, pe + 4)
+    table = opt + optional_size
+    alignments = struct.unpack_from("<II", image, opt + 32)
+    if not count or table + SECTION_HEADER.size * count > len(image) or \
+            any(not a or a & (a - 1) for a in alignments):
+        raise Refused("not a 32-bit PE image with sections")
+    return pe, table, [SECTION_HEADER.unpack_from(image, table + SECTION_HEADER.size * i)
+                       for i in range(count)]
+
+
+def pe_checksum(image):
+    """The PE checksum of image, whose checksum field holds 0: its 16-bit words added up with each
+    carry folded back in, plus its length."""
+    total = sum(struct.unpack_from("<%dH" % (len(image) // 2), image)) + \
+        (image[-1] if len(image) % 2 else 0)
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    return total + len(image)
+
+
+def package_record(files):
+    """The record of the package that setup.exe carries: "TPK1", the number of entries, then for
+    every file but setup.exe, sorted by its path's bytes: its size, SHA-256, path length and path
+    ("\\" between names). The path rule keeps every path below 224 characters."""
+    paths = sorted(("\\".join(parts).encode("ascii"), data) for parts, data in files.items()
+                   if parts != (PROGRAMS[0],))
+    return RECORD_MAGIC + struct.pack("<I", len(paths)) + b"".join(
+        RECORD_ENTRY.pack(len(data), hashlib.sha256(data).digest(), len(path)) + path
+        for path, data in paths)
+
+
+def add_record_section(image, record):
+    """image, the build's setup.exe, with a new last section .talpkg holding record: its header
+    in the room behind the section table, its data after the last section's, the image's size
+    and checksum updated."""
+    pe, table, sections = pe_headers(image)
+    opt = pe + 24
+    if any(section[0] == SECTION_RECORD for section in sections):
+        raise Refused("has a .talpkg section already; the package step takes setup.exe as the "
+                      "build made it")
+    section_alignment, file_alignment = struct.unpack_from("<II", image, opt + 32)
+    (headers_end,) = struct.unpack_from("<I", image, opt + 60)
+    raw = [(offset, size) for _, _, _, size, offset, *_ in sections if size]
+    data_end = max((offset + size for offset, size in raw), default=headers_end)
+    if len(image) != data_end:
+        raise Refused("%d bytes, where its sections end at %d; the package step takes setup.exe "
+                      "as the build made it, unsigned and with nothing appended"
+                      % (len(image), data_end))
+    at = table + SECTION_HEADER.size * len(sections)
+    room_end = min([headers_end] + [offset for offset, _ in raw])
+    if at + SECTION_HEADER.size > room_end or any(image[at:at + SECTION_HEADER.size]):
+        raise Refused("no room for another section header behind its section table")
+
+    def align(value, alignment):
+        return -(-value // alignment) * alignment
+
+    address = align(max(va + (vsize or size) for _, vsize, va, size, *_ in sections),
+                    section_alignment)
+    offset = align(data_end, file_alignment)
+    raw_size = align(len(record), file_alignment)
+    out = bytearray(image) + bytes(offset - data_end) + record + bytes(raw_size - len(record))
+    SECTION_HEADER.pack_into(out, at, SECTION_RECORD, len(record), address, raw_size, offset, 0,
+                             0, 0, 0, RECORD_CHARACTERISTICS)
+    struct.pack_into("<H", out, pe + 6, len(sections) + 1)
+    (initialized,) = struct.unpack_from("<I", image, opt + 8)
+    struct.pack_into("<I", out, opt + 8, initialized + raw_size)
+    struct.pack_into("<I", out, opt + 56, align(address + len(record), section_alignment))
+    if struct.unpack_from("<I", image, opt + 64)[0]:
+        struct.pack_into("<I", out, opt + 64, 0)
+        struct.pack_into("<I", out, opt + 64, pe_checksum(out))
+    return bytes(out)
+
+
+def read_record(image):
+    """The entries of the record in setup.exe, as [(path, size, SHA-256 in hex)]."""
+    _, _, sections = pe_headers(image)
+    size, offset = next((s[1], s[4]) for s in sections if s[0] == SECTION_RECORD)
+    record = image[offset:offset + size]
+    if record[:4] != RECORD_MAGIC:
+        raise ValueError("no record in the .talpkg section")
+    entries, at = [], 8
+    for _ in range(struct.unpack_from("<I", record, 4)[0]):
+        size, digest, length = RECORD_ENTRY.unpack_from(record, at)
+        at += RECORD_ENTRY.size + length
+        entries.append((record[at - length:at].decode("ascii"), size, digest.hex()))
+    if at != len(record):
+        raise ValueError("%d bytes after the record's last entry" % (len(record) - at))
+    return entries
+
+
 def remove(path, quietly=False):
     """Removes what lies at path: a folder with its contents, a file, or a link (not what it
     points at); nothing there is fine. Quietly, what cannot be removed is left."""
@@ -405,8 +513,13 @@ def make_package(args, entries, epoch, out):
             write_file(path, data)
             files[(name,)] = sign(args, path, source) if args.sign_cert else data
 
+        # The record holds uninstall.exe's final bytes, and setup.exe is signed with the record.
         place(PROGRAMS[1], args.uninstall, read_bytes(args.uninstall))
-        place(PROGRAMS[0], args.setup, read_bytes(args.setup))
+        try:
+            setup = add_record_section(read_bytes(args.setup), package_record(files))
+        except Refused as problem:
+            raise Refused("%s: %s" % (shown(args.setup), problem)) from None
+        place(PROGRAMS[0], args.setup, setup)
         zipped = write_file(os.path.join(new, PACKAGE + ".zip"),
                             archive_bytes(folders, files, epoch))
         lines = ["%s  %s\n" % (hashlib.sha256(data).hexdigest(), name) for name, data in

@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """The package step itself (package/make_package.py), run in this process on the Windows build's
-programs and demonstration payload: the package, one payload per rule the step refuses, bad
-input, and entries swapped or unreadable while the step reads them.
+programs and demonstration payload: the package and the record in its setup.exe, one payload per
+rule the step refuses, bad input, entries swapped or unreadable while the step reads them, and a
+setup.exe that cannot take the record.
 
   TALVEN_WIN32_BIN=<host build>/win32 python3 package_step_test.py
 """
 import contextlib
 import errno
+import hashlib
 import io
 import os
 import shutil
@@ -72,22 +74,42 @@ class PackageStepTest(unittest.TestCase):
                 make_package.read_bytes(os.path.join(root, name))
                 for root, _, names in os.walk(self.package) for name in names}
 
-    def test_package(self):
+    def expect_record(self):
+        """The record in the package's setup.exe lists every other file of the package folder."""
+        files = self.package_files()
+        setup = files.pop("setup.exe")
+        self.assertEqual(make_package.read_record(setup), sorted(
+            ((path, len(data), hashlib.sha256(data).hexdigest()) for path, data in files.items()),
+            key=lambda entry: entry[0].encode()))
+        return setup, files
+
+    def test_package_and_record(self):
         # Names at the edge of the rules pass: the characters allowed besides letters and digits,
         # a tilde that is no 8.3 form, and the longest installed path.
         for name in ("doc/Notes, v1.0 (draft) [a+b=c; d&e] #1 %x% ~x `!@$^_{}'.txt",
                      "doc/" + LONG[1:]):
             write(os.path.join(self.payload, name), "edge")
         self.assertEqual(self.step(), (0, ""))
-        for path, data in self.package_files().items():
-            if path not in ("setup.exe", "uninstall.exe"):
+        _, files = self.expect_record()
+        for path, data in files.items():
+            if path != "uninstall.exe":
                 self.assertEqual(make_package.read_bytes(
                     os.path.join(self.payload, path.replace("\\", "/"))), data, path)
+        # The checksum the record's section comes with is computed as the linker computes it.
+        image = make_package.read_bytes(SETUP)
+        field = make_package.pe_headers(image)[0] + 24 + 64
+        self.assertEqual(make_package.pe_checksum(image[:field] + bytes(4) + image[field + 4:]),
+                         int.from_bytes(image[field:field + 4], "little"))
         with zipfile.ZipFile(os.path.join(self.out, "talven-package.zip")) as z:
             self.assertEqual({i.date_time for i in z.infolist()}, {(2107, 12, 31, 23, 59, 58)})
             self.assertEqual({n.rstrip("/") for n in z.namelist()}, {"talven-package"} | {
                 os.path.relpath(os.path.join(root, name), self.out)
                 for root, folders, names in os.walk(self.package) for name in folders + names})
+
+        # Signed, the record holds the signed uninstall.exe, and setup.exe is signed after it.
+        self.assertEqual(self.step(*self.signed), (0, ""))
+        setup, files = self.expect_record()
+        self.assertTrue(setup.endswith(b"signed") and files["uninstall.exe"].endswith(b"signed"))
 
     def test_payload_refused(self):
         # (change made in a copy of the payload, the error it gives after "<copy>/")
@@ -201,6 +223,22 @@ class PackageStepTest(unittest.TestCase):
                 else:
                     self.assertEqual(self.step(), (0, ""))
                     self.assertEqual(self.package_files()["system\\windrvr.sys"], checked)
+
+    def test_setup_exe_refused(self):
+        self.assertEqual(self.step(), (0, ""))
+        image = make_package.read_bytes(SETUP)
+        _, table, sections = make_package.pe_headers(image)
+        at = table + 40 * len(sections)
+        cases = [(b"MZ not a program", "not a 32-bit PE image"),
+                 (image + b"appended", "%d bytes, where its sections end at %d; "
+                  % (len(image) + 8, len(image))),
+                 (self.package_files()["setup.exe"], "has a .talpkg section already"),
+                 (image[:at] + b"\1" + image[at + 1:], "no room for another section header")]
+        setup = os.path.join(self.work, "setup.exe")
+        for data, text in cases:
+            with self.subTest(text):
+                write(setup, data)
+                self.expect_refused(setup + ": " + text, setup=setup)
 
 
 if __name__ == "__main__":

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # A maker's release: a payload of our own (the demonstration payload with another read-me) and a
 # throwaway self-signed certificate give a package whose read-me is the maker's, whose checksums
-# hold, whose programs carry a signature osslsigncode accepts and the project's version, and
-# which still installs and uninstalls on Windows XP under Wine (uninstall_roundtrip.sh on it).
-# Then the script's refusal of an output folder inside the payload, and a build that fails midway
-# and keeps the last package. The package step's own refusals are package_step_test.py's.
+# hold, whose programs carry a signature osslsigncode accepts and the project's version, whose
+# setup.exe records the signed uninstall.exe and passes the import check, and which still installs
+# and uninstalls on Windows XP under Wine (uninstall_roundtrip.sh on it). Then the script's refusal
+# of an output folder inside the payload, and a build that fails midway and keeps the last
+# package. The package step's own refusals are package_step_test.py's.
 #
 #   release_package.sh PROJECT_VERSION          (environment as talven_wine_test sets it)
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
@@ -54,6 +55,14 @@ print(v(fms, fls), v(pms, pls))
 PY
 )"
 done
+expect_eq "record of the signed uninstall.exe in setup.exe" \
+  "$(sha256sum "$out/talven-package/uninstall.exe" | cut -c1-64)" \
+  "$(python3 -B -c 'import sys; sys.path.insert(0, sys.argv[1]); import make_package as m
+print(*(h for p, _, h in m.read_record(m.read_bytes(sys.argv[2])) if p == "uninstall.exe"))' \
+       "$TALVEN_SOURCE_DIR/package" "$out/talven-package/setup.exe")"
+expect_ok "signed setup.exe passes the import check" \
+  python3 "$TALVEN_SOURCE_DIR/tests/pe/check_pe.py" \
+  --allowed "$TALVEN_SOURCE_DIR/tests/pe/allowed_imports.txt" "$out/talven-package/setup.exe"
 expect_ok "round trip of the signed package on Windows XP" \
   env TALVEN_PACKAGE="$out/talven-package" TALVEN_TEST_DIR="$work/roundtrip" \
   bash "$TALVEN_SOURCE_DIR/tests/wine/scenarios/uninstall_roundtrip.sh"
