@@ -1,24 +1,30 @@
 #!/usr/bin/env python3
 """The package step of the build: checks a payload folder, lays out talven-package/ from it and
-the two programs, signs the programs when a certificate and key are given, then writes
-talven-package.zip and SHA256SUMS beside the folder. All three are made in talven-package.new/
-first and replace the last ones only once they are complete.
+the two programs, records every file of the package but setup.exe (path, size, SHA-256) in a
+section .talpkg of the package's setup.exe, signs the programs when a certificate and key are
+given, then writes talven-package.zip and SHA256SUMS beside the folder. All three are made in
+talven-package.new/ first and replace the last ones only once they are complete.
 
   make_package.py --payload DIR --setup EXE --uninstall EXE --out DIR [--source-dir DIR]
                   [--placeholder FILE]... [--sign-cert FILE --sign-key FILE --osslsigncode EXE]
 
 The payload is laid out like the package: setup.txt, system/ with the four driver files, and any
-developer files and folders. Every name in it is checked as Windows will see it, and only
-regular files and folders are taken (links are never followed). Every problem found is printed
-as "error: <file>: <what>" and the step fails; --placeholder names the demonstration .vxd files,
-which pass with a warning. The output folder and the payload may not lie one inside the other.
+developer files and folders. It is read once, through folder handles: no link is followed at any
+level, a file's type is taken from its open handle, and the bytes checked are the bytes packaged.
+Every name in it is checked as Windows will see it, and only regular files with one link and
+folders are taken. Every problem found is printed as "error: <file>: <what>" and the step fails;
+--placeholder names the demonstration .vxd files, which pass with a warning. The output folder
+and the payload may not lie one inside the other.
 
 The archive's entries come in sorted order, with fixed attributes and the time of
-SOURCE_DATE_EPOCH, or else of the source tree's last commit, so that one commit gives the same
-bytes wherever it is built.
+SOURCE_DATE_EPOCH (whole seconds from 1980 to 2107, what a zip entry can hold), or else of the
+source tree's last commit, so that one commit gives the same bytes wherever it is built.
 """
 import argparse
+import collections
+import errno
 import hashlib
+import io
 import os
 import re
 import shutil
@@ -36,7 +42,19 @@ README_SHOWN = 99999  # setup shows at most this many bytes of setup.txt
 IMAGE_FILE_MACHINE_I386 = 0x14C
 PE32_MAGIC = 0x10B
 IMAGE_SUBSYSTEM_NATIVE = 1
-ZIP_EARLIEST = 315532800  # 1980-01-01, the first time a zip entry can hold
+# The record of the package in setup.exe: a section of its own, its header an
+# IMAGE_SECTION_HEADER, its characteristics IMAGE_SCN_CNT_INITIALIZED_DATA | IMAGE_SCN_MEM_READ,
+# its data "TPK1", the number of entries (u32), then per file its size (u32), SHA-256 and path
+# length (u8), followed by the path.
+SECTION_RECORD = b".talpkg\0"
+SECTION_HEADER = struct.Struct("<8s6I2HI")
+RECORD_CHARACTERISTICS = 0x00000040 | 0x40000000
+RECORD_MAGIC = b"TPK1"
+RECORD_ENTRY = struct.Struct("<I32sB")
+ZIP_EARLIEST = 315532800  # 1980-01-01 00:00:00, the first time a zip entry can hold
+ZIP_LATEST = 4354819199  # 2107-12-31 23:59:59, the last one
+# Opens inside the payload: a link is not followed, and a named pipe or device does not block.
+OPEN_FLAGS = os.O_RDONLY | os.O_NOFOLLOW | os.O_NONBLOCK | os.O_CLOEXEC
 WINDOWS_REFUSED = set('<>:"/\\|?*')
 DEVICES = {"CON", "PRN", "AUX", "NUL", "CLOCK$", "CONIN$", "CONOUT$"} | \
     {port + str(n) for port in ("COM", "LPT") for n in range(10)}
@@ -93,7 +111,7 @@ def vxd_problem(data):
 
 def read_bytes(path):
     """The bytes of the file at path; a link there is not followed (the open fails instead)."""
-    with os.fdopen(os.open(path, os.O_RDONLY | os.O_NOFOLLOW), "rb") as f:
+    with os.fdopen(os.open(path, OPEN_FLAGS), "rb") as f:
         return f.read()
 
 
@@ -102,19 +120,81 @@ def shown(path):
     return "".join(chr(b) if 32 <= b < 127 else "\\x%02x" % b for b in os.fsencode(path))
 
 
-def payload_entries(payload):
-    """(relative parts, lstat result) of every entry below payload, sorted, each folder before its
-    contents. Links are not followed: a link is an entry like any other, and nothing it points at
-    is looked at."""
-    entries, folders = [], [()]
-    while folders:
-        parts = folders.pop()
-        for name in os.listdir(os.path.join(payload, *parts)):
-            info = os.lstat(os.path.join(payload, *parts, name))
-            entries.append((parts + (name,), info))
-            if stat.S_ISDIR(info.st_mode):
-                folders.append(parts + (name,))
-    return sorted(entries, key=lambda entry: entry[0])
+def installed_path(parts):
+    """Where setup puts a payload entry (relative parts) by default."""
+    return INSTALL_DIR + "\\" + "\\".join(parts)
+
+
+class Refused(Exception):
+    """A problem that stops the package step."""
+
+
+# One entry of the payload: relative parts, file type, number of links, bytes of a regular file.
+Entry = collections.namedtuple("Entry", "parts kind links data")
+
+
+def read_payload(payload):
+    """The entries below payload, each folder before its contents (None when payload is no
+    folder), and what could not be read, as {relative parts: why}.
+
+    The payload is walked once, through folder handles: each entry is opened relative to its
+    folder's handle without following a link, only what was listed as a regular file or folder is
+    opened (neither blocks), and the type is taken again from the open handle, so that an entry
+    swapped meanwhile is refused for what it has become, and a file's bytes, read from that
+    handle, are the bytes checked and packaged. A folder whose installed path Windows could not
+    hold is refused by the path rule and not entered."""
+    entries, unread = [], {}
+
+    def cannot_read(parts, error):
+        unread[parts] = error.strerror
+
+    def visit(folder, parts):
+        try:
+            with os.scandir(folder) as listing:
+                names = sorted(entry.name for entry in listing)
+        except OSError as error:
+            return cannot_read(parts, error)
+        for name in names:
+            child = parts + (name,)
+            try:
+                kind = stat.S_IFMT(os.stat(name, dir_fd=folder, follow_symlinks=False).st_mode)
+                handle = os.open(name, OPEN_FLAGS, dir_fd=folder) \
+                    if kind in (stat.S_IFREG, stat.S_IFDIR) else None
+            except OSError as error:
+                if error.errno != errno.ELOOP:  # else a link since it was listed
+                    cannot_read(child, error)
+                    continue
+                kind, handle = stat.S_IFLNK, None
+            if handle is None:
+                entries.append(Entry(child, kind, 1, None))
+                continue
+            try:
+                info = os.fstat(handle)
+                kind, data = stat.S_IFMT(info.st_mode), None
+                if kind == stat.S_IFREG:
+                    chunks = []
+                    while chunk := os.read(handle, 1 << 20):
+                        chunks.append(chunk)
+                    data = b"".join(chunks)
+                entries.append(Entry(child, kind, info.st_nlink, data))
+                if kind == stat.S_IFDIR and len(installed_path(child)) <= FOLDER_PATH_MOST:
+                    visit(handle, child)
+            except OSError as error:
+                cannot_read(child, error)
+            finally:
+                os.close(handle)
+
+    try:
+        root = os.open(payload, os.O_RDONLY | os.O_DIRECTORY | os.O_NONBLOCK | os.O_CLOEXEC)
+    except OSError as error:
+        if error.errno not in (errno.ENOENT, errno.ENOTDIR):
+            cannot_read((), error)
+        return None, unread
+    try:
+        visit(root, ())
+    finally:
+        os.close(root)
+    return entries, unread
 
 
 def windows_key(name):
@@ -150,14 +230,17 @@ def name_problem(name):
     return None
 
 
-def entry_problem(parts, kind, same_name):
-    """What keeps one payload entry (relative parts, file type) out of the package, or None;
-    same_name is the entry that Windows takes for the same one, or None."""
+def entry_problem(parts, kind, same_name, links=1):
+    """What keeps one payload entry (relative parts, file type, number of links) out of the
+    package, or None; same_name is the entry that Windows takes for the same one, or None."""
     name = parts[-1]
     key = windows_key(name)
     if kind not in (stat.S_IFREG, stat.S_IFDIR):
         return ("%s; only regular files and folders go into a package, and links are not "
                 "followed" % NOT_REGULAR.get(kind, "neither a file nor a folder"))
+    if kind == stat.S_IFREG and links > 1:
+        return ("a file with %d links (hard links), whose other names may lie outside the payload; "
+                "only files with one name go into a package: copy it instead" % links)
     problem = name_problem(name)
     if problem:
         return problem
@@ -177,7 +260,7 @@ def entry_problem(parts, kind, same_name):
         return ("system/ holds the four driver files %s and nothing else%s"
                 % (", ".join(DRIVERS), "; setup's system\\%s copy would put this into the "
                    "Windows driver directory" % pattern if pattern else ""))
-    installed = INSTALL_DIR + "\\" + "\\".join(parts)
+    installed = installed_path(parts)
     most = FOLDER_PATH_MOST if kind == stat.S_IFDIR else FILE_PATH_MOST
     if len(installed) > most:
         return ("installed as %s, %d characters; Windows allows a %s path at most %d"
@@ -186,48 +269,54 @@ def entry_problem(parts, kind, same_name):
 
 
 def check_payload(payload, placeholders):
-    """Errors and warnings of a payload folder, as lists of texts naming the file, and its entries
-    (relative parts, lstat result), which are what the package is copied from."""
-    if not os.path.isdir(payload):
-        return ["%s: payload folder missing" % shown(payload)], [], []
-    entries = payload_entries(payload)
-    kinds = {parts: stat.S_IFMT(info.st_mode) for parts, info in entries}
+    """Errors and warnings of a payload folder, as lists of texts naming the file, and its entries,
+    which are what the package is made from."""
+    entries, unread = read_payload(payload)
+    if entries is None:
+        return ["%s: %s" % (shown(payload), "cannot be read: " + unread[()] if unread else
+                            "payload folder missing")], [], []
+    errors = ["%s: cannot be read: %s" % (shown(os.path.join(payload, *parts)), why)
+              for parts, why in sorted(unread.items())]
+    found = {entry.parts: entry for entry in entries}
     # Of names Windows takes for one, the one in lower case (else the first) is the one kept.
     kept = {}
-    for parts in sorted(kinds, key=lambda parts: (parts[-1] != parts[-1].lower(), parts)):
+    for parts in sorted(found, key=lambda parts: (parts[-1] != parts[-1].lower(), parts)):
         kept.setdefault(parts[:-1] + (windows_key(parts[-1]),), parts)
-    errors, warnings = [], []
-    for parts, _ in entries:
-        same = kept[parts[:-1] + (windows_key(parts[-1]),)]
-        problem = entry_problem(parts, kinds[parts], same if same != parts else None)
+    warnings = []
+    for entry in entries:
+        same = kept[entry.parts[:-1] + (windows_key(entry.parts[-1]),)]
+        problem = entry_problem(entry.parts, entry.kind, same if same != entry.parts else None,
+                                entry.links)
         if problem:
-            errors.append("%s: %s" % (shown(os.path.join(payload, *parts)), problem))
+            errors.append("%s: %s" % (shown(os.path.join(payload, *entry.parts)), problem))
     for parts, kind, what in REQUIRED:
         path = os.path.join(payload, *parts)
-        if parts not in kinds:
+        if parts not in found and not any(parts[:n] in unread for n in range(len(parts) + 1)):
             errors.append("%s: missing (%s)" % (shown(path), what))
-        elif kinds[parts] != kind and kinds[parts] in (stat.S_IFREG, stat.S_IFDIR):
+        elif parts in found and found[parts].kind != kind and \
+                found[parts].kind in (stat.S_IFREG, stat.S_IFDIR):
             errors.append("%s: a %s, where the package needs %s" % (
-                shown(path), "folder" if kinds[parts] == stat.S_IFDIR else "file", what))
-    readme = os.path.join(payload, "setup.txt")
-    if kinds.get(("setup.txt",)) == stat.S_IFREG and os.lstat(readme).st_size > README_SHOWN:
+                shown(path), "folder" if found[parts].kind == stat.S_IFDIR else "file", what))
+    readme = found.get(("setup.txt",))
+    if readme and readme.data and len(readme.data) > README_SHOWN:
         warnings.append("%s: %d bytes; setup shows only the first %d"
-                        % (shown(readme), os.lstat(readme).st_size, README_SHOWN))
+                        % (shown(os.path.join(payload, "setup.txt")), len(readme.data),
+                           README_SHOWN))
     placeholder_bytes = [read_bytes(p) for p in placeholders]
     for name in DRIVERS:
         path = os.path.join(payload, "system", name)
-        if kinds.get(("system", name)) != stat.S_IFREG:
+        driver = found.get(("system", name))
+        if not driver or driver.kind != stat.S_IFREG:
             continue  # reported above
-        data = read_bytes(path)
         if name.endswith(".sys"):
-            problem = sys_problem(data)
-        elif data in placeholder_bytes:
+            problem = sys_problem(driver.data)
+        elif driver.data in placeholder_bytes:
             warnings.append("%s: the demonstration placeholder, not a VxD; Windows 95/98 refuse "
                             "to load it and setup ends with its failure message there"
                             % shown(path))
             problem = None
         else:
-            problem = vxd_problem(data)
+            problem = vxd_problem(driver.data)
         if problem:
             errors.append("%s: %s" % (shown(path), problem))
     return errors, warnings, entries
@@ -239,128 +328,204 @@ def inside(path, folder):
 
 
 def source_date_epoch(source_dir):
-    """SOURCE_DATE_EPOCH, else the time of the source tree's last commit, else 1980-01-01."""
+    """SOURCE_DATE_EPOCH, else the time of the source tree's last commit (held to the times a zip
+    entry can hold), else 1980-01-01."""
     value = os.environ.get("SOURCE_DATE_EPOCH")
     if value:
+        if not re.fullmatch("[0-9]+", value) or not ZIP_EARLIEST <= int(value) <= ZIP_LATEST:
+            raise Refused("SOURCE_DATE_EPOCH: '%s' is not a whole number of seconds from %d "
+                          "(1980-01-01) to %d (2107-12-31 23:59:59 UTC), the times a zip entry "
+                          "can hold" % (shown(value), ZIP_EARLIEST, ZIP_LATEST))
         return int(value)
     try:
         out = subprocess.run(["git", "-C", source_dir, "log", "-1", "--format=%ct"],
                              capture_output=True, text=True, check=True).stdout.strip()
-        return int(out)
+        return min(max(int(out), ZIP_EARLIEST), ZIP_LATEST)
     except (OSError, subprocess.CalledProcessError, ValueError):
         return ZIP_EARLIEST
 
 
-def package_entries(folder):
-    """Every folder and file below folder (its own name first), sorted, with '/' separators."""
-    base = os.path.dirname(folder)
-    entries = [(os.path.basename(folder), True)]
-    for root, dirs, files in os.walk(folder):
-        rel = os.path.relpath(root, base)
-        entries += [(os.path.join(rel, d).replace(os.sep, "/"), True) for d in dirs]
-        entries += [(os.path.join(rel, f).replace(os.sep, "/"), False) for f in files]
-    return sorted(entries)
+def pe_headers(image):
+    """(offset of the PE signature, offset of the section table, its section headers) of a 32-bit
+    PE image with at least one section and power-of-two alignments; refuses anything else."""
+    pe = struct.unpack_from("<I", image, 0x3C)[0] if image[:2] == b"MZ" and len(image) > 0x40 else 0
+    opt = pe + 24
+    if not pe or opt + 68 > len(image) or image[pe:pe + 4] != b"PE\0\0" or \
+            struct.unpack_from("<H", image, opt)[0] != PE32_MAGIC:
+        raise Refused("not a 32-bit PE image")
+    count, optional_size = struct.unpack_from("<2xH12xH", image, pe + 4)
+    table = opt + optional_size
+    alignments = struct.unpack_from("<II", image, opt + 32)
+    if not count or table + SECTION_HEADER.size * count > len(image) or \
+            any(not a or a & (a - 1) for a in alignments):
+        raise Refused("not a 32-bit PE image with sections")
+    return pe, table, [SECTION_HEADER.unpack_from(image, table + SECTION_HEADER.size * i)
+                       for i in range(count)]
 
 
-def write_zip(archive, folder, epoch):
-    stamp = time.gmtime(max(epoch, ZIP_EARLIEST))[:6]
-    base = os.path.dirname(folder)
-    with zipfile.ZipFile(archive, "w") as z:
-        for name, is_dir in package_entries(folder):
-            info = zipfile.ZipInfo(name + "/" if is_dir else name, stamp)
+def pe_checksum(image):
+    """The PE checksum of image, whose checksum field holds 0: its 16-bit words added up with each
+    carry folded back in, plus its length."""
+    total = sum(struct.unpack_from("<%dH" % (len(image) // 2), image)) + \
+        (image[-1] if len(image) % 2 else 0)
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    return total + len(image)
+
+
+def package_record(files):
+    """The record of the package that setup.exe carries: "TPK1", the number of entries, then for
+    every file but setup.exe, sorted by its path's bytes: its size, SHA-256, path length and path
+    ("\\" between names). The path rule keeps every path below 224 characters."""
+    paths = sorted(("\\".join(parts).encode("ascii"), data) for parts, data in files.items()
+                   if parts != (PROGRAMS[0],))
+    return RECORD_MAGIC + struct.pack("<I", len(paths)) + b"".join(
+        RECORD_ENTRY.pack(len(data), hashlib.sha256(data).digest(), len(path)) + path
+        for path, data in paths)
+
+
+def add_record_section(image, record):
+    """image, the build's setup.exe, with a new last section .talpkg holding record: its header
+    in the room behind the section table, its data after the last section's, the image's size
+    and checksum updated."""
+    pe, table, sections = pe_headers(image)
+    opt = pe + 24
+    if any(section[0] == SECTION_RECORD for section in sections):
+        raise Refused("has a .talpkg section already; the package step takes setup.exe as the "
+                      "build made it")
+    section_alignment, file_alignment = struct.unpack_from("<II", image, opt + 32)
+    (headers_end,) = struct.unpack_from("<I", image, opt + 60)
+    raw = [(offset, size) for _, _, _, size, offset, *_ in sections if size]
+    data_end = max((offset + size for offset, size in raw), default=headers_end)
+    if len(image) != data_end:
+        raise Refused("%d bytes, where its sections end at %d; the package step takes setup.exe "
+                      "as the build made it, unsigned and with nothing appended"
+                      % (len(image), data_end))
+    at = table + SECTION_HEADER.size * len(sections)
+    room_end = min([headers_end] + [offset for offset, _ in raw])
+    if at + SECTION_HEADER.size > room_end or any(image[at:at + SECTION_HEADER.size]):
+        raise Refused("no room for another section header behind its section table")
+
+    def align(value, alignment):
+        return -(-value // alignment) * alignment
+
+    address = align(max(va + (vsize or size) for _, vsize, va, size, *_ in sections),
+                    section_alignment)
+    offset = align(data_end, file_alignment)
+    raw_size = align(len(record), file_alignment)
+    out = bytearray(image) + bytes(offset - data_end) + record + bytes(raw_size - len(record))
+    SECTION_HEADER.pack_into(out, at, SECTION_RECORD, len(record), address, raw_size, offset, 0,
+                             0, 0, 0, RECORD_CHARACTERISTICS)
+    struct.pack_into("<H", out, pe + 6, len(sections) + 1)
+    (initialized,) = struct.unpack_from("<I", image, opt + 8)
+    struct.pack_into("<I", out, opt + 8, initialized + raw_size)
+    struct.pack_into("<I", out, opt + 56, align(address + len(record), section_alignment))
+    if struct.unpack_from("<I", image, opt + 64)[0]:
+        struct.pack_into("<I", out, opt + 64, 0)
+        struct.pack_into("<I", out, opt + 64, pe_checksum(out))
+    return bytes(out)
+
+
+def read_record(image):
+    """The entries of the record in setup.exe, as [(path, size, SHA-256 in hex)]."""
+    _, _, sections = pe_headers(image)
+    size, offset = next((s[1], s[4]) for s in sections if s[0] == SECTION_RECORD)
+    record = image[offset:offset + size]
+    if record[:4] != RECORD_MAGIC:
+        raise ValueError("no record in the .talpkg section")
+    entries, at = [], 8
+    for _ in range(struct.unpack_from("<I", record, 4)[0]):
+        size, digest, length = RECORD_ENTRY.unpack_from(record, at)
+        at += RECORD_ENTRY.size + length
+        entries.append((record[at - length:at].decode("ascii"), size, digest.hex()))
+    if at != len(record):
+        raise ValueError("%d bytes after the record's last entry" % (len(record) - at))
+    return entries
+
+
+def remove(path, quietly=False):
+    """Removes what lies at path: a folder with its contents, a file, or a link (not what it
+    points at); nothing there is fine. Quietly, what cannot be removed is left."""
+    try:
+        if stat.S_ISDIR(os.lstat(path).st_mode):
+            shutil.rmtree(path)
+        else:
+            os.unlink(path)
+    except FileNotFoundError:
+        pass
+    except OSError:
+        if not quietly:
+            raise
+
+
+def write_file(path, data):
+    with open(path, "xb") as f:
+        f.write(data)
+    return data
+
+
+def archive_bytes(folders, files, epoch):
+    """talven-package.zip: every folder and file in sorted order, with fixed attributes."""
+    stamp = time.gmtime(epoch)[:6]
+    entries = [((), None)] + [(parts, None) for parts in folders] + list(files.items())
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w") as z:
+        for name, data in sorted(("/".join((PACKAGE,) + parts), data) for parts, data in entries):
+            info = zipfile.ZipInfo(name + "/" if data is None else name, stamp)
             info.create_system = 3
-            if is_dir:
+            if data is None:
                 info.external_attr = (0o40755 << 16) | 0x10
                 z.writestr(info, b"")
             else:
                 info.external_attr = 0o100644 << 16
                 info.compress_type = zipfile.ZIP_DEFLATED
-                with open(os.path.join(base, name), "rb") as f:
-                    z.writestr(info, f.read(), compresslevel=9)
+                z.writestr(info, data, compresslevel=9)
+    return buffer.getvalue()
 
 
-def copy_payload(payload, entries, folder):
-    """Lays the checked entries out in folder; a link that appeared since the check fails the
-    open instead of being followed."""
-    os.mkdir(folder)
-    for parts, info in entries:
-        if stat.S_ISDIR(info.st_mode):
-            os.mkdir(os.path.join(folder, *parts))
-        else:
-            with open(os.path.join(folder, *parts), "wb") as f:
-                f.write(read_bytes(os.path.join(payload, *parts)))
-
-
-def sha256(path):
-    h = hashlib.sha256()
-    with open(path, "rb") as f:
-        for block in iter(lambda: f.read(1 << 16), b""):
-            h.update(block)
-    return h.hexdigest()
-
-
-def sign(osslsigncode, cert, key, exe):
-    signed = exe + ".signed"
-    subprocess.run([osslsigncode, "sign", "-certs", cert, "-key", key, "-h", "sha256",
-                    "-in", exe, "-out", signed], check=True, stdout=subprocess.DEVNULL)
-    os.replace(signed, exe)
-
-
-def main():
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--payload", required=True)
-    ap.add_argument("--setup", required=True)
-    ap.add_argument("--uninstall", required=True)
-    ap.add_argument("--out", required=True)
-    ap.add_argument("--source-dir", default=".")
-    ap.add_argument("--placeholder", action="append", default=[])
-    ap.add_argument("--sign-cert")
-    ap.add_argument("--sign-key")
-    ap.add_argument("--osslsigncode", default="osslsigncode")
-    args = ap.parse_args()
-
-    payload, out = args.payload, os.path.realpath(args.out)
-    errors, warnings, entries = check_payload(payload, args.placeholder)
-    # A package made inside its own payload would be part of the next one; a payload inside the
-    # output folder could be replaced by what is made from it.
-    real_payload = os.path.realpath(payload)
-    if inside(out, real_payload):
-        errors.append("%s: the output folder lies inside the payload %s"
-                      % (shown(out), shown(real_payload)))
-    elif inside(real_payload, out):
-        errors.append("%s: the payload lies inside the output folder %s"
-                      % (shown(real_payload), shown(out)))
-    for text in warnings:
-        print("warning: " + text)
-    if errors:
-        for text in errors:
-            print("error: " + text, file=sys.stderr)
-        print("error: payload %s refused: %d problem(s)" % (shown(payload), len(errors)),
-              file=sys.stderr)
-        return 1
-
-    # The new package is made complete beside the last one, which it then replaces.
-    folder, archive = os.path.join(out, PACKAGE), os.path.join(out, PACKAGE + ".zip")
-    sums = os.path.join(out, "SHA256SUMS")
-    new, old = os.path.join(out, PACKAGE + ".new"), os.path.join(out, PACKAGE + ".old")
+def make_package(args, entries, epoch, out):
+    """Lays the package out in talven-package.new/ from the checked entries and the programs,
+    then puts it, its archive and its checksums in place of the last ones."""
+    folder, archive, sums = (os.path.join(out, name)
+                             for name in (PACKAGE, PACKAGE + ".zip", "SHA256SUMS"))
+    new, old = folder + ".new", folder + ".old"
+    # A build ended between the two renames below left the last package as talven-package.old:
+    # it goes back in place, where it stays until a new package is complete.
+    if not os.path.lexists(folder) and os.path.lexists(old) and \
+            stat.S_ISDIR(os.lstat(old).st_mode):
+        os.rename(old, folder)
     for stale in (new, old):
-        shutil.rmtree(stale, ignore_errors=True)
+        remove(stale)
     try:
-        os.makedirs(new)
         new_folder = os.path.join(new, PACKAGE)
-        copy_payload(payload, entries, new_folder)
-        for program, name in ((args.setup, PROGRAMS[0]), (args.uninstall, PROGRAMS[1])):
-            shutil.copyfile(program, os.path.join(new_folder, name))
-            if args.sign_cert:
-                sign(args.osslsigncode, args.sign_cert, args.sign_key,
-                     os.path.join(new_folder, name))
-        write_zip(os.path.join(new, PACKAGE + ".zip"), new_folder,
-                  source_date_epoch(args.source_dir))
-        lines = ["%s  %s\n" % (sha256(os.path.join(new, name)), name)
-                 for name, is_dir in package_entries(new_folder) if not is_dir]
-        lines.append("%s  %s\n" % (sha256(os.path.join(new, PACKAGE + ".zip")),
-                                    PACKAGE + ".zip"))
-        with open(os.path.join(new, "SHA256SUMS"), "w") as f:
+        os.makedirs(new_folder)
+        folders, files = [], {}
+        for entry in entries:
+            path = os.path.join(new_folder, *entry.parts)
+            if entry.kind == stat.S_IFDIR:
+                os.mkdir(path)
+                folders.append(entry.parts)
+            else:
+                files[entry.parts] = write_file(path, entry.data)
+
+        def place(name, source, data):
+            path = os.path.join(new_folder, name)
+            write_file(path, data)
+            files[(name,)] = sign(args, path, source) if args.sign_cert else data
+
+        # The record holds uninstall.exe's final bytes, and setup.exe is signed with the record.
+        place(PROGRAMS[1], args.uninstall, read_bytes(args.uninstall))
+        try:
+            setup = add_record_section(read_bytes(args.setup), package_record(files))
+        except Refused as problem:
+            raise Refused("%s: %s" % (shown(args.setup), problem)) from None
+        place(PROGRAMS[0], args.setup, setup)
+        zipped = write_file(os.path.join(new, PACKAGE + ".zip"),
+                            archive_bytes(folders, files, epoch))
+        lines = ["%s  %s\n" % (hashlib.sha256(data).hexdigest(), name) for name, data in
+                 sorted(("/".join((PACKAGE,) + parts), data) for parts, data in files.items())]
+        lines.append("%s  %s\n" % (hashlib.sha256(zipped).hexdigest(), PACKAGE + ".zip"))
+        with open(os.path.join(new, "SHA256SUMS"), "x") as f:
             f.writelines(lines)
 
         if os.path.lexists(folder):
@@ -374,8 +539,71 @@ def main():
         os.replace(os.path.join(new, PACKAGE + ".zip"), archive)
         os.replace(os.path.join(new, "SHA256SUMS"), sums)
     finally:
-        for done in (new, old):
-            shutil.rmtree(done, ignore_errors=True)
+        remove(new, quietly=True)
+        if os.path.lexists(folder):
+            remove(old, quietly=True)
+    return folder, archive, sums
+
+
+def sign(args, exe, source):
+    """Signs exe in place with Authenticode (SHA-256) and returns its signed bytes."""
+    signed = exe + ".signed"
+    done = subprocess.run([args.osslsigncode, "sign", "-certs", args.sign_cert, "-key",
+                           args.sign_key, "-h", "sha256", "-in", exe, "-out", signed],
+                          stdout=subprocess.DEVNULL)
+    if done.returncode:
+        raise Refused("%s: osslsigncode could not sign it (exit status %d), with the certificate "
+                      "%s and the key %s" % (shown(source), done.returncode,
+                                             shown(args.sign_cert), shown(args.sign_key)))
+    os.replace(signed, exe)
+    return read_bytes(exe)
+
+
+def main(argv=None):
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--payload", required=True)
+    ap.add_argument("--setup", required=True)
+    ap.add_argument("--uninstall", required=True)
+    ap.add_argument("--out", required=True)
+    ap.add_argument("--source-dir", default=".")
+    ap.add_argument("--placeholder", action="append", default=[])
+    ap.add_argument("--sign-cert")
+    ap.add_argument("--sign-key")
+    ap.add_argument("--osslsigncode", default="osslsigncode")
+    args = ap.parse_args(argv)
+
+    payload, out = args.payload, os.path.realpath(args.out)
+    try:
+        errors, warnings, entries = check_payload(payload, args.placeholder)
+        try:
+            epoch = source_date_epoch(args.source_dir)
+        except Refused as problem:
+            errors.append(str(problem))
+        # A package made inside its own payload would be part of the next one; a payload inside
+        # the output folder could be replaced by what is made from it.
+        real_payload = os.path.realpath(payload)
+        if inside(out, real_payload):
+            errors.append("%s: the output folder lies inside the payload %s"
+                          % (shown(out), shown(real_payload)))
+        elif inside(real_payload, out):
+            errors.append("%s: the payload lies inside the output folder %s"
+                          % (shown(real_payload), shown(out)))
+        for text in warnings:
+            print("warning: " + text)
+        if errors:
+            for text in errors:
+                print("error: " + text, file=sys.stderr)
+            print("error: no package made from %s: %d problem(s)" % (shown(payload), len(errors)),
+                  file=sys.stderr)
+            return 1
+        folder, archive, sums = make_package(args, entries, epoch, out)
+    except Refused as problem:
+        print("error: %s" % problem, file=sys.stderr)
+        return 1
+    except OSError as error:
+        print("error: %s: %s" % (shown(out if error.filename is None else error.filename),
+                                 error.strerror or error), file=sys.stderr)
+        return 1
 
     print("package folder: %s%s" % (folder, " (programs signed)" if args.sign_cert else ""))
     print("archive:        %s" % archive)
