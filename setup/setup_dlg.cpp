@@ -23,6 +23,9 @@ BEGIN_MESSAGE_MAP(CSetupDlg, CDialog)
     ON_BN_CLICKED(IDC_DEVELOPER_FILES_CHECK, &CSetupDlg::OnDeveloperFilesCheck)
 END_MESSAGE_MAP()
 
+const char kUnsupportedWindowsText[] =
+    "This TALVEN installer does not support the version of Windows you are running.";
+
 namespace {
 
 const char kDefaultInstallDir[] = "C:\\Program Files\\Orbanet\\TALVEN 5.7";
@@ -82,11 +85,7 @@ BOOL CSetupDlg::OnInitDialog()
 
     m_windowsKind = GetWindowsKind();
     if (m_windowsKind == kWindowsNone) {
-        ShowWindow(SW_HIDE);
-        MessageBox("This TALVEN installer does not support the version of Windows you are "
-                   "running.",
-                   "Error", 0);
-        EndDialog(1);
+        RefuseToRun(kUnsupportedWindowsText, kUnsupportedExitCode);
         return FALSE;
     }
 
@@ -100,10 +99,8 @@ BOOL CSetupDlg::OnInitDialog()
         !CopyText(g_driverDir, sizeof g_driverDir, locations.driverDir) ||
         !JoinText(g_systemFilePattern, sizeof g_systemFilePattern, g_moduleDir,
                   DriverSourcePattern(m_windowsKind))) {
-        ShowWindow(SW_HIDE);
-        MessageBox("This TALVEN installer cannot find the Windows directory of this computer.",
-                   "Error", 0);
-        EndDialog(1);
+        RefuseToRun("This TALVEN installer cannot find the Windows directory of this computer.",
+                    kUnsupportedExitCode);
         return FALSE;
     }
 
@@ -123,6 +120,16 @@ BOOL CSetupDlg::OnInitDialog()
 
     m_quitButton.SetFocus();
     return FALSE;
+}
+
+// Ending the dialog alone would end the program with status 0, as after a run: the quit message
+// left behind gives it the refusal's status.
+void CSetupDlg::RefuseToRun(const char* text, int exitCode)
+{
+    ShowWindow(SW_HIDE);
+    MessageBox(text, "Error", 0);
+    EndDialog(exitCode);
+    ::PostQuitMessage(exitCode);
 }
 
 void CSetupDlg::OnSysCommand(UINT nID, LPARAM)

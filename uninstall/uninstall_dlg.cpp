@@ -10,15 +10,16 @@
 #include "shell_files.h"
 #include "support_contact.h"
 
+const char kUnsupportedText[] =
+    "This program will not run on your operating system.  Contact " TALVEN_SUPPORT_EMAIL
+    " for help.";
+
 namespace {
 
 const char kStatusUnregisterWinDriver[] = "Unregistering WinDriver...";
 const char kStatusUnregisterTalvenkp[] = "Unregistering talvenkp...";
 const char kStatusDeleting[] = "Deleting files...";
 
-const char kUnsupportedText[] =
-    "This program will not run on your operating system.  Contact " TALVEN_SUPPORT_EMAIL
-    " for help.";
 const char kNotInstalledText[] =
     "TALVEN is either not currently installed, or you do not have access to delete the system "
     "files.  Contact your administrator or " TALVEN_SUPPORT_EMAIL " for more help.";
@@ -77,7 +78,7 @@ BOOL CUninstallDlg::OnInitDialog()
     m_windowsKind = GetWindowsKind();
     if (m_windowsKind == kWindowsNone) {
         MessageBox(kUnsupportedText, "Error", MB_OK);
-        ExitProcess(1);
+        ExitProcess(kUnsupportedExitCode);
     }
 
     // A Windows directory that does not fit (or cannot be read) leaves no driver paths, and

@@ -191,24 +191,25 @@ TEST(InstallerLock, NameByVersionAndEveryFailureRefused)
                      << "platform " << row.platform << ", " << row.major << "." << row.minor);
         sim::Reset();
         sim::SetVersion(row.platform, row.major, row.minor);
-        EXPECT_EQ(1, TakeInstallerLock());
+        EXPECT_EQ(kInstallerLockTaken, TakeInstallerLock());
         EXPECT_EQ(std::vector<std::string>{row.name}, sim::machine().mutexes);
-        EXPECT_EQ(1u, sim::OpenHandleCount());  // held until the process ends
-        EXPECT_EQ(0, TakeInstallerLock());      // the next program: busy, its handle closed
+        EXPECT_EQ(1u, sim::OpenHandleCount());               // held until the process ends
+        EXPECT_EQ(kInstallerLockBusy, TakeInstallerLock());  // the next program: its handle closed
         EXPECT_EQ(1u, sim::OpenHandleCount());
         for (DWORD error : {ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED}) {
             sim::Reset();
             sim::SetVersion(row.platform, row.major, row.minor);
             sim::FailCall("CreateMutexA", error);
-            EXPECT_EQ(0, TakeInstallerLock());
+            EXPECT_EQ(kInstallerLockBusy, TakeInstallerLock());
             EXPECT_EQ(1, test::Count(sim::machine().calls, "CreateMutexA"));
             EXPECT_EQ(0u, sim::OpenHandleCount());
         }
     }
-    // Without the version there is no name that is known to reach every program.
+    // Without the version there is no name that is known to reach every program, and no sign
+    // that another program runs: the programs refuse as on a Windows they do not support.
     sim::Reset();
     sim::SetVersionQueryFails(true);
-    EXPECT_EQ(0, TakeInstallerLock());
+    EXPECT_EQ(kInstallerLockNoVersion, TakeInstallerLock());
     EXPECT_EQ(0, test::Count(sim::machine().calls, "CreateMutexA"));
     sim::Reset();
 }
