@@ -7,6 +7,7 @@
 
 #include "bounded_text.h"
 #include "driver_registrar.h"
+#include "driver_rights.h"
 #include "install_paths.h"
 #include "readme_text.h"
 #include "setup_app.h"
@@ -86,6 +87,10 @@ BOOL CSetupDlg::OnInitDialog()
     m_windowsKind = GetWindowsKind();
     if (m_windowsKind == kWindowsNone) {
         RefuseToRun(kUnsupportedWindowsText, kUnsupportedExitCode);
+        return FALSE;
+    }
+    if (DriverRightsDenied(m_windowsKind)) {
+        RefuseToRun(kNoDriverRightsText, kNoDriverRightsExitCode);
         return FALSE;
     }
 

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "bounded_text.h"
+#include "driver_rights.h"
 #include "driver_sequences.h"
 #include "file_reading.h"
 #include "restart_delete.h"
@@ -79,6 +80,10 @@ BOOL CUninstallDlg::OnInitDialog()
     if (m_windowsKind == kWindowsNone) {
         MessageBox(kUnsupportedText, "Error", MB_OK);
         ExitProcess(kUnsupportedExitCode);
+    }
+    if (DriverRightsDenied(m_windowsKind)) {
+        MessageBox(kNoDriverRightsText, "Error", MB_OK);
+        ExitProcess(kNoDriverRightsExitCode);
     }
 
     // A Windows directory that does not fit (or cannot be read) leaves no driver paths, and

@@ -1,8 +1,10 @@
 // The steps both programs take through the library: setup's re-registration and the
 // uninstaller's removal with what the system still holds afterwards, setup's question whether a
-// service is marked for deletion, the installer lock, and the shell's file lists.
+// service is marked for deletion, the installer lock, the question whether this user may register
+// drivers, and the shell's file lists.
 #include "test_support.h"
 
+#include "driver_rights.h"
 #include "driver_sequences.h"
 #include "installer_lock.h"
 #include "shell_files.h"
@@ -15,6 +17,9 @@ namespace {
 using test::AddService;
 using test::kImage;
 using test::MachineTest;
+
+// What OpenSCManagerA answers when the service control manager cannot be reached.
+const DWORD kRpcServerUnavailable = 1722;
 
 // The calls that show the order of a sequence, with the pause as "Sleep".
 std::vector<std::string> Steps(size_t first)
@@ -211,6 +216,42 @@ TEST(InstallerLock, NameByVersionAndEveryFailureRefused)
     sim::SetVersionQueryFails(true);
     EXPECT_EQ(kInstallerLockNoVersion, TakeInstallerLock());
     EXPECT_EQ(0, test::Count(sim::machine().calls, "CreateMutexA"));
+    sim::Reset();
+}
+
+// The question both programs ask at their start, per Windows version: only on the NT side, of the
+// service control manager with the access the registrars open it with. Only a refusal for lack
+// of rights refuses the user; any other failure lets the program run as it would have.
+TEST(DriverRights, AskedOnTheNtSideWhereOnlyAccessDeniedRefuses)
+{
+    struct Row {
+        DWORD platform, major, minor;
+        bool nt;
+    } rows[] = {
+        {1, 4, 0, false}, {1, 4, 10, false}, {2, 4, 0, true}, {2, 5, 0, true}, {2, 5, 1, true}};
+    enum Answer { kGranted, kDenied, kFails };
+    for (const Row& row : rows) {
+        for (Answer answer : {kGranted, kDenied, kFails}) {
+            SCOPED_TRACE(::testing::Message() << "platform " << row.platform << ", " << row.major
+                                              << "." << row.minor << ", answer " << answer);
+            sim::Reset();
+            sim::SetVersion(row.platform, row.major, row.minor);
+            const WindowsKind kind = GetWindowsKind();
+            if (answer == kDenied)
+                sim::FailCall("OpenSCManagerA", ERROR_ACCESS_DENIED);
+            if (answer == kFails)
+                sim::FailCall("OpenSCManagerA", kRpcServerUnavailable);
+            EXPECT_EQ(row.nt && answer == kDenied ? 1 : 0, DriverRightsDenied(kind));
+            const std::vector<sim::ScmOpen>& opens = sim::machine().scmOpens;
+            ASSERT_EQ(row.nt ? 1u : 0u, opens.size());
+            if (row.nt) {
+                EXPECT_EQ("(null)", opens[0].machineName);
+                EXPECT_EQ("(null)", opens[0].databaseName);
+                EXPECT_EQ(DWORD(SC_MANAGER_ALL_ACCESS), opens[0].access);
+            }
+            EXPECT_EQ(0u, sim::OpenHandleCount());
+        }
+    }
     sim::Reset();
 }
 
