@@ -40,6 +40,13 @@ const char kStillRegisteredFormat[] =
     "been left in place, so that the uninstaller can run again: please restart the computer and "
     "run the uninstaller again, or contact your administrator or " TALVEN_SUPPORT_EMAIL
     " for help.";
+// A registration this user may not remove: running again after a restart would meet the same
+// refusal.
+const char kNotAllowedToRemoveFormat[] =
+    "TALVEN could not remove the registration of the driver %s: this user account is not allowed "
+    "to remove it.  The TALVEN system files have been left in place, so that the uninstaller can "
+    "run again: please run the uninstaller again with an account that may remove the driver, or "
+    "contact your administrator or " TALVEN_SUPPORT_EMAIL " for help.";
 const char kNotDeletedFormat[] =
     "TALVEN could not delete the file %s, nor schedule it for deletion when the computer "
     "restarts.  Please delete it yourself, or contact your administrator or " TALVEN_SUPPORT_EMAIL
@@ -167,8 +174,9 @@ int CUninstallDlg::RemoveOneDriver(const char* name, const char* fileName, const
 // are gone. What a restart completes (a driver that did not stop, a registration marked for
 // deletion, a file in use, which is then scheduled for deletion) ends in the restart notice; what
 // nobody can complete gets an error box that names it. A registration that could not be removed
-// ends the run with its error box alone: its advice (restart, run the uninstaller again) covers
-// whatever else the restart completes, and the restart notice would claim an unregistered TALVEN.
+// ends the run with its error box alone: its advice (restart and run the uninstaller again; run it
+// with an account that may, when this one was refused) covers whatever else the restart
+// completes, and the restart notice would claim an unregistered TALVEN.
 void CUninstallDlg::ReportOutcome(int windrvrLeftovers, int talvenkpLeftovers)
 {
     const char* const names[2] = {TALVEN_WINDRVR_NAME, TALVEN_TALVENKP_NAME};
@@ -180,7 +188,10 @@ void CUninstallDlg::ReportOutcome(int windrvrLeftovers, int talvenkpLeftovers)
     for (int i = 0; i < 2; i++) {
         if (leftovers[i] & kDriverStillRegistered) {
             failed++;
-            FormatTextCut(text, sizeof text, kStillRegisteredFormat, names[i]);
+            FormatTextCut(text, sizeof text,
+                          (leftovers[i] & kDriverAccessDenied) ? kNotAllowedToRemoveFormat
+                                                               : kStillRegisteredFormat,
+                          names[i]);
             MessageBox(text, "Error", MB_OK);
         } else if (leftovers[i] != kDriverGone) {
             pending++;

@@ -56,7 +56,18 @@ TEST_F(MachineTest, ReplaceDriverWithoutRegistrarFailsBothCountedSteps)
 // Each machine state an uninstall meets, and what RemoveDriver must then report.
 TEST_F(MachineTest, RemoveDriverReportsWhatTheSystemStillHolds)
 {
-    enum Setup { kNone, kRunning, kStopped, kWillNotStop, kDeleteRefused, kHeldOpen, kNoManager };
+    enum Setup {
+        kNone,
+        kRunning,
+        kStopped,
+        kWillNotStop,
+        kDeleteRefused,
+        kHeldOpen,
+        kNoManager,
+        kManagerFails,
+        kOwnSecurityRefusesDelete,
+        kOwnSecurityRefusesAll,
+    };
     struct Row {
         const char* label;
         Setup setup;
@@ -68,7 +79,14 @@ TEST_F(MachineTest, RemoveDriverReportsWhatTheSystemStillHolds)
         {"stop refused", kWillNotStop, kDriverStillRunning | kDriverRemovalPending},
         {"delete refused", kDeleteRefused, kDriverStillRegistered},
         {"held open elsewhere: marked for deletion", kHeldOpen, kDriverRemovalPending},
-        {"no service control manager", kNoManager, kDriverStillRegistered},
+        // Only a refusal for lack of rights says so: the advice then is another account.
+        {"service control manager refuses this user", kNoManager,
+         kDriverStillRegistered | kDriverAccessDenied},
+        {"service control manager fails otherwise", kManagerFails, kDriverStillRegistered},
+        {"the service's security refuses this user its deletion", kOwnSecurityRefusesDelete,
+         kDriverStillRegistered | kDriverAccessDenied | kDriverStillRunning},
+        {"the service's security refuses this user everything", kOwnSecurityRefusesAll,
+         kDriverStillRegistered | kDriverAccessDenied},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -88,6 +106,12 @@ TEST_F(MachineTest, RemoveDriverReportsWhatTheSystemStillHolds)
                 sim::FailCall("DeleteService", ERROR_ACCESS_DENIED);
             if (row.setup == kNoManager)
                 sim::machine().scmAvailable = false;
+            if (row.setup == kManagerFails)
+                sim::FailCall("OpenSCManagerA", kRpcServerUnavailable);
+            if (row.setup == kOwnSecurityRefusesDelete)
+                sim::machine().services["WinDriver"].deniedAccess = DELETE;
+            if (row.setup == kOwnSecurityRefusesAll)
+                sim::machine().services["WinDriver"].deniedAccess = SERVICE_ALL_ACCESS;
             size_t first = sim::machine().calls.size();
             EXPECT_EQ(row.expected, RemoveDriver(registrar.Get(), 0, "WinDriver", Sleep));
             EXPECT_EQ(1000u, sim::machine().sleptMs);  // whatever the steps answered
