@@ -35,6 +35,12 @@ const char kRestartText[] =
     "TALVEN has been unregistered, but some of its drivers or system files are still in use and "
     "could not be removed now.  They will be removed when the computer restarts.\n\n"
     "Please restart the computer to complete the uninstall.";
+// After an error box that named a file left for the user to delete: the restart removes the rest.
+const char kRestartAfterErrorText[] =
+    "TALVEN has been unregistered, but some of its drivers or system files are still in use and "
+    "could not be removed now.  They will be removed when the computer restarts, except any file "
+    "that an error message named before, which you must delete yourself.\n\nPlease restart the "
+    "computer.";
 const char kStillRegisteredFormat[] =
     "TALVEN could not remove the registration of the driver %s.  The TALVEN system files have "
     "been left in place, so that the uninstaller can run again: please restart the computer and "
@@ -173,10 +179,11 @@ int CUninstallDlg::RemoveOneDriver(const char* name, const char* fileName, const
 // The uninstall is complete only when both drivers are stopped and unregistered and both files
 // are gone. What a restart completes (a driver that did not stop, a registration marked for
 // deletion, a file in use, which is then scheduled for deletion) ends in the restart notice; what
-// nobody can complete gets an error box that names it. A registration that could not be removed
-// ends the run with its error box alone: its advice (restart and run the uninstaller again; run it
-// with an account that may, when this one was refused) covers whatever else the restart
-// completes, and the restart notice would claim an unregistered TALVEN.
+// nobody can complete gets an error box that names it, and the notice after such a box excepts
+// what it named. A registration that could not be removed ends the run with its error box alone:
+// its advice (restart and run the uninstaller again; run it with an account that may, when this
+// one was refused) covers whatever else the restart completes, and the restart notice would claim
+// an unregistered TALVEN.
 void CUninstallDlg::ReportOutcome(int windrvrLeftovers, int talvenkpLeftovers)
 {
     const char* const names[2] = {TALVEN_WINDRVR_NAME, TALVEN_TALVENKP_NAME};
@@ -215,7 +222,7 @@ void CUninstallDlg::ReportOutcome(int windrvrLeftovers, int talvenkpLeftovers)
     if (failed == 0 && pending == 0) {
         MessageBox(kRemovedText, "Notice", MB_OK);
     } else if (pending != 0) {
-        MessageBox(kRestartText, "Notice", MB_OK);
+        MessageBox(failed != 0 ? kRestartAfterErrorText : kRestartText, "Notice", MB_OK);
     }
 }
 
