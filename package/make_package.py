@@ -50,7 +50,7 @@ SECTION_RECORD = b".talpkg\0"
 SECTION_HEADER = struct.Struct("<8s6I2HI")
 RECORD_CHARACTERISTICS = 0x00000040 | 0x40000000
 RECORD_MAGIC = b"TPK1"
-RECORD_ENTRY = struct.Struct("<I32sB")
+RECORD_ENTRY = struct.Struct("<I32s")
 ZIP_EARLIEST = 315532800  # 1980-01-01 00:00:00, the first time a zip entry can hold
 ZIP_LATEST = 4354819199  # 2107-12-31 23:59:59, the last one
 # Opens inside the payload: a link is not followed, and a named pipe or device does not block.
@@ -375,12 +375,12 @@ def pe_checksum(image):
 
 def package_record(files):
     """The record of the package that setup.exe carries: "TPK1", the number of entries, then for
-    every file but setup.exe, sorted by its path's bytes: its size, SHA-256, path length and path
-    ("\\" between names). The path rule keeps every path below 224 characters."""
+    every file but setup.exe, sorted by its path's bytes: its size, SHA-256 and path ("\\" between
+    names) with a NUL. The path rule keeps every path below 224 characters."""
     paths = sorted(("\\".join(parts).encode("ascii"), data) for parts, data in files.items()
                    if parts != (PROGRAMS[0],))
     return RECORD_MAGIC + struct.pack("<I", len(paths)) + b"".join(
-        RECORD_ENTRY.pack(len(data), hashlib.sha256(data).digest(), len(path)) + path
+        RECORD_ENTRY.pack(len(data), hashlib.sha256(data).digest()) + path + b"\0"
         for path, data in paths)
 
 
@@ -435,9 +435,10 @@ def read_record(image):
         raise ValueError("no record in the .talpkg section")
     entries, at = [], 8
     for _ in range(struct.unpack_from("<I", record, 4)[0]):
-        size, digest, length = RECORD_ENTRY.unpack_from(record, at)
-        at += RECORD_ENTRY.size + length
-        entries.append((record[at - length:at].decode("ascii"), size, digest.hex()))
+        size, digest = RECORD_ENTRY.unpack_from(record, at)
+        end = record.index(b"\0", at + RECORD_ENTRY.size)
+        entries.append((record[at + RECORD_ENTRY.size:end].decode("ascii"), size, digest.hex()))
+        at = end + 1
     if at != len(record):
         raise ValueError("%d bytes after the record's last entry" % (len(record) - at))
     return entries

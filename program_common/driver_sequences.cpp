@@ -10,6 +10,14 @@ namespace {
 
 const char kVxdKey[] = "System\\CurrentControlSet\\Services\\VxD\\";
 
+// kDriverStillRegistered, with kDriverAccessDenied when the call that just failed was refused
+// for lack of rights.
+int StillRegistered()
+{
+    return GetLastError() == ERROR_ACCESS_DENIED ? kDriverStillRegistered | kDriverAccessDenied
+                                                 : kDriverStillRegistered;
+}
+
 // 1 only when the system says that the VxD key of name does not exist.
 int VxdKeyIsGone(const char* name)
 {
@@ -66,18 +74,24 @@ int DriverLeftovers(int preferVxd, const char* name, int removed)
     // What cannot be looked at is never reported as gone.
     ServiceHandle manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT));
     if (manager.Get() == NULL)
-        return kDriverStillRegistered;
+        return StillRegistered();
     ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_QUERY_STATUS));
     if (service.Get() == NULL) {
         DWORD error = GetLastError();
         if (error == ERROR_SERVICE_DOES_NOT_EXIST)
             return kDriverGone;
-        return error == ERROR_SERVICE_MARKED_FOR_DELETE ? kDriverRemovalPending
-                                                        : kDriverStillRegistered;
+        return error == ERROR_SERVICE_MARKED_FOR_DELETE ? kDriverRemovalPending : StillRegistered();
     }
     // A deleted service that is still there is only marked: it goes when it has stopped and its
     // last handle is closed, for a driver that would not stop at the next restart.
-    int leftovers = removed ? kDriverRemovalPending : kDriverStillRegistered;
+    int leftovers = kDriverRemovalPending;
+    if (!removed) {
+        // Remove does not say why it failed: the service is opened again as Remove opens it,
+        // with full access. A handle with that access leaves DeleteService nothing to refuse for
+        // lack of rights, so a refusal for lack of rights shows here.
+        ServiceHandle full(OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS));
+        leftovers = full.Get() != NULL ? kDriverStillRegistered : StillRegistered();
+    }
     SERVICE_STATUS status = {};
     if (!QueryServiceStatus(service.Get(), &status) || status.dwCurrentState != SERVICE_STOPPED)
         leftovers |= kDriverStillRunning;

@@ -19,6 +19,9 @@ enum {
     kDriverStillRunning = 1,    // it did not stop (or unload): the next restart ends it
     kDriverRemovalPending = 2,  // its registration is marked for deletion: the restart completes it
     kDriverStillRegistered = 4,  // its registration could not be removed (or not be looked at)
+    // Beside kDriverStillRegistered on the NT side: the system refused this user the access that
+    // removing the registration takes (the service's own security, for instance).
+    kDriverAccessDenied = 8,
 };
 
 // Removes one configured driver: Unload, pause 1000 ms, Remove. Then asks the system about the

@@ -35,16 +35,16 @@ int TakeInstallerLock()
 {
     const char* name = InstallerLockName();
     if (name == NULL)
-        return 0;
+        return kInstallerLockNoVersion;
     SetLastError(ERROR_SUCCESS);
     HANDLE lock = CreateMutexA(NULL, TRUE, name);
     // No second name on a failure: another object squatting on the name (error 6), another user's
     // lock (error 5) or anything else leaves no lock that reaches every session.
     if (lock == NULL)
-        return 0;
+        return kInstallerLockBusy;
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         CloseHandle(lock);
-        return 0;
+        return kInstallerLockBusy;
     }
-    return 1;  // held, never closed: the system closes it when the process ends
+    return kInstallerLockTaken;  // held, never closed: the system closes it when the process ends
 }

@@ -14,8 +14,13 @@ CSetupApp theApp;
 
 BOOL CSetupApp::InitInstance()
 {
-    if (!TakeInstallerLock())
-        return RefuseToStart(kInstallerBusyText, kInstallerBusyExitCode);
+    const int lock = TakeInstallerLock();
+    if (lock != kInstallerLockTaken) {
+        // Without the version nothing is known to be running: refused as an unsupported Windows.
+        const int noVersion = lock == kInstallerLockNoVersion;
+        return RefuseToStart(noVersion ? kUnsupportedWindowsText : kInstallerBusyText,
+                             noVersion ? kUnsupportedExitCode : kInstallerBusyExitCode);
+    }
 
     Enable3dControls();
     AfxInitRichEdit();

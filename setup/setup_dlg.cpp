@@ -7,6 +7,7 @@
 
 #include "bounded_text.h"
 #include "driver_registrar.h"
+#include "driver_rights.h"
 #include "install_paths.h"
 #include "readme_text.h"
 #include "setup_app.h"
@@ -22,6 +23,9 @@ BEGIN_MESSAGE_MAP(CSetupDlg, CDialog)
     ON_BN_CLICKED(IDC_BROWSE, &CSetupDlg::OnBrowse)
     ON_BN_CLICKED(IDC_DEVELOPER_FILES_CHECK, &CSetupDlg::OnDeveloperFilesCheck)
 END_MESSAGE_MAP()
+
+const char kUnsupportedWindowsText[] =
+    "This TALVEN installer does not support the version of Windows you are running.";
 
 namespace {
 
@@ -98,11 +102,11 @@ BOOL CSetupDlg::OnInitDialog()
 
     m_windowsKind = GetWindowsKind();
     if (m_windowsKind == kWindowsNone) {
-        ShowWindow(SW_HIDE);
-        MessageBox("This TALVEN installer does not support the version of Windows you are "
-                   "running.",
-                   "Error", 0);
-        EndDialog(1);
+        RefuseToRun(kUnsupportedWindowsText, kUnsupportedExitCode);
+        return FALSE;
+    }
+    if (DriverRightsDenied(m_windowsKind)) {
+        RefuseToRun(kNoDriverRightsText, kNoDriverRightsExitCode);
         return FALSE;
     }
 
@@ -116,18 +120,13 @@ BOOL CSetupDlg::OnInitDialog()
         !CopyText(g_driverDir, sizeof g_driverDir, locations.driverDir) ||
         !JoinText(g_systemFilePattern, sizeof g_systemFilePattern, g_moduleDir,
                   DriverSourcePattern(m_windowsKind))) {
-        ShowWindow(SW_HIDE);
-        MessageBox("This TALVEN installer cannot find the Windows directory of this computer.",
-                   "Error", 0);
-        EndDialog(1);
+        RefuseToRun("This TALVEN installer cannot find the Windows directory of this computer.",
+                    kUnsupportedExitCode);
         return FALSE;
     }
 
-    if (!PackageIsWhole()) {
-        ::PostQuitMessage(kPackageDamagedExitCode);
-        EndDialog(1);
+    if (!PackageIsWhole())
         return FALSE;
-    }
 
     // The longest kind name fits; a title that did not would be left empty, never cut.
     char title[256];
@@ -147,8 +146,19 @@ BOOL CSetupDlg::OnInitDialog()
     return FALSE;
 }
 
-// The package folder against the record in setup.exe, before anything is touched. The status
-// window is up meanwhile: a large package on a slow machine takes seconds.
+// Ending the dialog alone would end the program with status 0, as after a run: the quit message
+// left behind gives it the refusal's status.
+void CSetupDlg::RefuseToRun(const char* text, int exitCode)
+{
+    ShowWindow(SW_HIDE);
+    MessageBox(text, "Error", 0);
+    EndDialog(exitCode);
+    ::PostQuitMessage(exitCode);
+}
+
+// The package folder against the record in setup.exe, before anything is touched; a damaged
+// package is refused. The status window is up meanwhile: a large package on a slow machine takes
+// seconds.
 BOOL CSetupDlg::PackageIsWhole()
 {
     char problemPath[256] = "setup.exe";
@@ -164,7 +174,7 @@ BOOL CSetupDlg::PackageIsWhole()
         return TRUE;
     char text[sizeof kPackageDamagedFormat + sizeof problemPath + 64];
     FormatTextCut(text, sizeof text, kPackageDamagedFormat, problemPath, kPackageProblems[problem]);
-    MessageBox(text, "Error", 0);
+    RefuseToRun(text, kPackageDamagedExitCode);
     return FALSE;
 }
 

@@ -6,6 +6,11 @@
 #include "resource.h"
 #include "setup_globals.h"
 
+// The refusal of a Windows that setup does not support, or whose version it cannot read (caption
+// "Error"), before it ends with kUnsupportedExitCode.
+extern const char kUnsupportedWindowsText[];
+enum { kUnsupportedExitCode = 1 };
+
 class CSetupDlg : public CDialog {
 public:
     explicit CSetupDlg(CWnd* pParent = NULL);
@@ -13,6 +18,8 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    // Hides the wizard for good, shows text in an "Error" box and ends the program with exitCode.
+    void RefuseToRun(const char* text, int exitCode);
 
     // Window-level handlers.
     void OnSysCommand(UINT nID, LPARAM lParam);

@@ -13,8 +13,13 @@ CUninstallApp theApp;
 
 BOOL CUninstallApp::InitInstance()
 {
-    if (!TakeInstallerLock())
-        return RefuseToStart(kInstallerBusyText, kInstallerBusyExitCode);
+    const int lock = TakeInstallerLock();
+    if (lock != kInstallerLockTaken) {
+        // Without the version nothing is known to be running: refused as an unsupported Windows.
+        const int noVersion = lock == kInstallerLockNoVersion;
+        return RefuseToStart(noVersion ? kUnsupportedText : kInstallerBusyText,
+                             noVersion ? kUnsupportedExitCode : kInstallerBusyExitCode);
+    }
 
     Enable3dControls();
     CUninstallDlg dlg;

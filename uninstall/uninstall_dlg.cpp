@@ -4,11 +4,16 @@
 #include <string.h>
 
 #include "bounded_text.h"
+#include "driver_rights.h"
 #include "driver_sequences.h"
 #include "file_reading.h"
 #include "restart_delete.h"
 #include "shell_files.h"
 #include "support_contact.h"
+
+const char kUnsupportedText[] =
+    "This program will not run on your operating system.  Contact " TALVEN_SUPPORT_EMAIL
+    " for help.";
 
 namespace {
 
@@ -16,9 +21,6 @@ const char kStatusUnregisterWinDriver[] = "Unregistering WinDriver...";
 const char kStatusUnregisterTalvenkp[] = "Unregistering talvenkp...";
 const char kStatusDeleting[] = "Deleting files...";
 
-const char kUnsupportedText[] =
-    "This program will not run on your operating system.  Contact " TALVEN_SUPPORT_EMAIL
-    " for help.";
 const char kNotInstalledText[] =
     "TALVEN is either not currently installed, or you do not have access to delete the system "
     "files.  Contact your administrator or " TALVEN_SUPPORT_EMAIL " for more help.";
@@ -33,11 +35,24 @@ const char kRestartText[] =
     "TALVEN has been unregistered, but some of its drivers or system files are still in use and "
     "could not be removed now.  They will be removed when the computer restarts.\n\n"
     "Please restart the computer to complete the uninstall.";
+// After an error box that named a file left for the user to delete: the restart removes the rest.
+const char kRestartAfterErrorText[] =
+    "TALVEN has been unregistered, but some of its drivers or system files are still in use and "
+    "could not be removed now.  They will be removed when the computer restarts, except any file "
+    "that an error message named before, which you must delete yourself.\n\nPlease restart the "
+    "computer.";
 const char kStillRegisteredFormat[] =
     "TALVEN could not remove the registration of the driver %s.  The TALVEN system files have "
     "been left in place, so that the uninstaller can run again: please restart the computer and "
     "run the uninstaller again, or contact your administrator or " TALVEN_SUPPORT_EMAIL
     " for help.";
+// A registration this user may not remove: running again after a restart would meet the same
+// refusal.
+const char kNotAllowedToRemoveFormat[] =
+    "TALVEN could not remove the registration of the driver %s: this user account is not allowed "
+    "to remove it.  The TALVEN system files have been left in place, so that the uninstaller can "
+    "run again: please run the uninstaller again with an account that may remove the driver, or "
+    "contact your administrator or " TALVEN_SUPPORT_EMAIL " for help.";
 const char kNotDeletedFormat[] =
     "TALVEN could not delete the file %s, nor schedule it for deletion when the computer "
     "restarts.  Please delete it yourself, or contact your administrator or " TALVEN_SUPPORT_EMAIL
@@ -77,7 +92,11 @@ BOOL CUninstallDlg::OnInitDialog()
     m_windowsKind = GetWindowsKind();
     if (m_windowsKind == kWindowsNone) {
         MessageBox(kUnsupportedText, "Error", MB_OK);
-        ExitProcess(1);
+        ExitProcess(kUnsupportedExitCode);
+    }
+    if (DriverRightsDenied(m_windowsKind)) {
+        MessageBox(kNoDriverRightsText, "Error", MB_OK);
+        ExitProcess(kNoDriverRightsExitCode);
     }
 
     // A Windows directory that does not fit (or cannot be read) leaves no driver paths, and
@@ -160,9 +179,11 @@ int CUninstallDlg::RemoveOneDriver(const char* name, const char* fileName, const
 // The uninstall is complete only when both drivers are stopped and unregistered and both files
 // are gone. What a restart completes (a driver that did not stop, a registration marked for
 // deletion, a file in use, which is then scheduled for deletion) ends in the restart notice; what
-// nobody can complete gets an error box that names it. A registration that could not be removed
-// ends the run with its error box alone: its advice (restart, run the uninstaller again) covers
-// whatever else the restart completes, and the restart notice would claim an unregistered TALVEN.
+// nobody can complete gets an error box that names it, and the notice after such a box excepts
+// what it named. A registration that could not be removed ends the run with its error box alone:
+// its advice (restart and run the uninstaller again; run it with an account that may, when this
+// one was refused) covers whatever else the restart completes, and the restart notice would claim
+// an unregistered TALVEN.
 void CUninstallDlg::ReportOutcome(int windrvrLeftovers, int talvenkpLeftovers)
 {
     const char* const names[2] = {TALVEN_WINDRVR_NAME, TALVEN_TALVENKP_NAME};
@@ -174,7 +195,10 @@ void CUninstallDlg::ReportOutcome(int windrvrLeftovers, int talvenkpLeftovers)
     for (int i = 0; i < 2; i++) {
         if (leftovers[i] & kDriverStillRegistered) {
             failed++;
-            FormatTextCut(text, sizeof text, kStillRegisteredFormat, names[i]);
+            FormatTextCut(text, sizeof text,
+                          (leftovers[i] & kDriverAccessDenied) ? kNotAllowedToRemoveFormat
+                                                               : kStillRegisteredFormat,
+                          names[i]);
             MessageBox(text, "Error", MB_OK);
         } else if (leftovers[i] != kDriverGone) {
             pending++;
@@ -198,7 +222,7 @@ void CUninstallDlg::ReportOutcome(int windrvrLeftovers, int talvenkpLeftovers)
     if (failed == 0 && pending == 0) {
         MessageBox(kRemovedText, "Notice", MB_OK);
     } else if (pending != 0) {
-        MessageBox(kRestartText, "Notice", MB_OK);
+        MessageBox(failed != 0 ? kRestartAfterErrorText : kRestartText, "Notice", MB_OK);
     }
 }
 

@@ -5,6 +5,11 @@
 #include "driver_registrar.h"
 #include "resource.h"
 
+// The refusal of a Windows that uninstall does not support, or whose version it cannot read
+// (caption "Error"), before it ends with kUnsupportedExitCode.
+extern const char kUnsupportedText[];
+enum { kUnsupportedExitCode = 1 };
+
 class CUninstallDlg : public CDialog {
 public:
     explicit CUninstallDlg(CWnd* pParent = NULL);

@@ -387,6 +387,8 @@ SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access)
     auto it = machine().services.find(name);
     if (it == machine().services.end())
         return Refuse(ERROR_SERVICE_DOES_NOT_EXIST, nullptr);
+    if ((access & it->second.deniedAccess) != 0)
+        return Refuse(ERROR_ACCESS_DENIED, nullptr);
     return static_cast<SC_HANDLE>(OpenHandle(kServiceHandle, it->first, access));
 }
 

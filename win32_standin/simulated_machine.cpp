@@ -63,10 +63,10 @@ bool Service::operator==(const Service& o) const
            loadOrderGroup == o.loadOrderGroup && serviceType == o.serviceType &&
            startType == o.startType && errorControl == o.errorControl && state == o.state &&
            markedForDeletion == o.markedForDeletion && startError == o.startError &&
-           stopAnswer == o.stopAnswer && createAccess == o.createAccess &&
-           tagRequested == o.tagRequested && dependencies == o.dependencies &&
-           account == o.account && password == o.password && startCount == o.startCount &&
-           lastStartArgc == o.lastStartArgc;
+           stopAnswer == o.stopAnswer && deniedAccess == o.deniedAccess &&
+           createAccess == o.createAccess && tagRequested == o.tagRequested &&
+           dependencies == o.dependencies && account == o.account && password == o.password &&
+           startCount == o.startCount && lastStartArgc == o.lastStartArgc;
 }
 
 FileEntry DirectoryEntry()

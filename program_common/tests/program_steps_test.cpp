@@ -1,8 +1,10 @@
 // The steps both programs take through the library: setup's re-registration and the
 // uninstaller's removal with what the system still holds afterwards, setup's question whether a
-// service is marked for deletion, the installer lock, and the shell's file lists.
+// service is marked for deletion, the installer lock, the question whether this user may register
+// drivers, and the shell's file lists.
 #include "test_support.h"
 
+#include "driver_rights.h"
 #include "driver_sequences.h"
 #include "installer_lock.h"
 #include "shell_files.h"
@@ -15,6 +17,9 @@ namespace {
 using test::AddService;
 using test::kImage;
 using test::MachineTest;
+
+// What OpenSCManagerA answers when the service control manager cannot be reached.
+const DWORD kRpcServerUnavailable = 1722;
 
 // The calls that show the order of a sequence, with the pause as "Sleep".
 std::vector<std::string> Steps(size_t first)
@@ -51,7 +56,18 @@ TEST_F(MachineTest, ReplaceDriverWithoutRegistrarFailsBothCountedSteps)
 // Each machine state an uninstall meets, and what RemoveDriver must then report.
 TEST_F(MachineTest, RemoveDriverReportsWhatTheSystemStillHolds)
 {
-    enum Setup { kNone, kRunning, kStopped, kWillNotStop, kDeleteRefused, kHeldOpen, kNoManager };
+    enum Setup {
+        kNone,
+        kRunning,
+        kStopped,
+        kWillNotStop,
+        kDeleteRefused,
+        kHeldOpen,
+        kNoManager,
+        kManagerFails,
+        kOwnSecurityRefusesDelete,
+        kOwnSecurityRefusesAll,
+    };
     struct Row {
         const char* label;
         Setup setup;
@@ -63,7 +79,14 @@ TEST_F(MachineTest, RemoveDriverReportsWhatTheSystemStillHolds)
         {"stop refused", kWillNotStop, kDriverStillRunning | kDriverRemovalPending},
         {"delete refused", kDeleteRefused, kDriverStillRegistered},
         {"held open elsewhere: marked for deletion", kHeldOpen, kDriverRemovalPending},
-        {"no service control manager", kNoManager, kDriverStillRegistered},
+        // Only a refusal for lack of rights says so: the advice then is another account.
+        {"service control manager refuses this user", kNoManager,
+         kDriverStillRegistered | kDriverAccessDenied},
+        {"service control manager fails otherwise", kManagerFails, kDriverStillRegistered},
+        {"the service's security refuses this user its deletion", kOwnSecurityRefusesDelete,
+         kDriverStillRegistered | kDriverAccessDenied | kDriverStillRunning},
+        {"the service's security refuses this user everything", kOwnSecurityRefusesAll,
+         kDriverStillRegistered | kDriverAccessDenied},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -83,6 +106,12 @@ TEST_F(MachineTest, RemoveDriverReportsWhatTheSystemStillHolds)
                 sim::FailCall("DeleteService", ERROR_ACCESS_DENIED);
             if (row.setup == kNoManager)
                 sim::machine().scmAvailable = false;
+            if (row.setup == kManagerFails)
+                sim::FailCall("OpenSCManagerA", kRpcServerUnavailable);
+            if (row.setup == kOwnSecurityRefusesDelete)
+                sim::machine().services["WinDriver"].deniedAccess = DELETE;
+            if (row.setup == kOwnSecurityRefusesAll)
+                sim::machine().services["WinDriver"].deniedAccess = SERVICE_ALL_ACCESS;
             size_t first = sim::machine().calls.size();
             EXPECT_EQ(row.expected, RemoveDriver(registrar.Get(), 0, "WinDriver", Sleep));
             EXPECT_EQ(1000u, sim::machine().sleptMs);  // whatever the steps answered
@@ -191,25 +220,59 @@ TEST(InstallerLock, NameByVersionAndEveryFailureRefused)
                      << "platform " << row.platform << ", " << row.major << "." << row.minor);
         sim::Reset();
         sim::SetVersion(row.platform, row.major, row.minor);
-        EXPECT_EQ(1, TakeInstallerLock());
+        EXPECT_EQ(kInstallerLockTaken, TakeInstallerLock());
         EXPECT_EQ(std::vector<std::string>{row.name}, sim::machine().mutexes);
-        EXPECT_EQ(1u, sim::OpenHandleCount());  // held until the process ends
-        EXPECT_EQ(0, TakeInstallerLock());      // the next program: busy, its handle closed
+        EXPECT_EQ(1u, sim::OpenHandleCount());               // held until the process ends
+        EXPECT_EQ(kInstallerLockBusy, TakeInstallerLock());  // the next program: its handle closed
         EXPECT_EQ(1u, sim::OpenHandleCount());
         for (DWORD error : {ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED}) {
             sim::Reset();
             sim::SetVersion(row.platform, row.major, row.minor);
             sim::FailCall("CreateMutexA", error);
-            EXPECT_EQ(0, TakeInstallerLock());
+            EXPECT_EQ(kInstallerLockBusy, TakeInstallerLock());
             EXPECT_EQ(1, test::Count(sim::machine().calls, "CreateMutexA"));
             EXPECT_EQ(0u, sim::OpenHandleCount());
         }
     }
-    // Without the version there is no name that is known to reach every program.
+    // Without the version there is no name that is known to reach every program, and no sign
+    // that another program runs: the programs refuse as on a Windows they do not support.
     sim::Reset();
     sim::SetVersionQueryFails(true);
-    EXPECT_EQ(0, TakeInstallerLock());
+    EXPECT_EQ(kInstallerLockNoVersion, TakeInstallerLock());
     EXPECT_EQ(0, test::Count(sim::machine().calls, "CreateMutexA"));
+    sim::Reset();
+}
+
+// The question both programs ask at their start, per Windows version: only on the NT side, of the
+// service control manager with the access the registrars open it with. Only a refusal for lack
+// of rights refuses the user; any other failure lets the program run as it would have.
+TEST(DriverRights, AskedOnTheNtSideWhereOnlyAccessDeniedRefuses)
+{
+    struct Row {
+        DWORD platform, major, minor;
+        bool nt;
+    } rows[] = {
+        {1, 4, 0, false}, {1, 4, 10, false}, {2, 4, 0, true}, {2, 5, 0, true}, {2, 5, 1, true}};
+    enum Answer { kGranted, kDenied, kFails };
+    for (const Row& row : rows) {
+        for (Answer answer : {kGranted, kDenied, kFails}) {
+            SCOPED_TRACE(::testing::Message() << "platform " << row.platform << ", " << row.major
+                                              << "." << row.minor << ", answer " << answer);
+            sim::Reset();
+            sim::SetVersion(row.platform, row.major, row.minor);
+            const WindowsKind kind = GetWindowsKind();
+            if (answer == kDenied)
+                sim::FailCall("OpenSCManagerA", ERROR_ACCESS_DENIED);
+            if (answer == kFails)
+                sim::FailCall("OpenSCManagerA", kRpcServerUnavailable);
+            EXPECT_EQ(row.nt && answer == kDenied ? 1 : 0, DriverRightsDenied(kind));
+            const std::vector<sim::ScmOpen>& opens = sim::machine().scmOpens;
+            ASSERT_EQ(row.nt ? 1u : 0u, opens.size());
+            if (row.nt)
+                EXPECT_EQ(DWORD(SC_MANAGER_ALL_ACCESS), opens[0].access);
+            EXPECT_EQ(0u, sim::OpenHandleCount());
+        }
+    }
     sim::Reset();
 }
 

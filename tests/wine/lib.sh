@@ -45,6 +45,7 @@ TEXT_BUSY="Another TALVEN setup or uninstall program is running.  Please try aga
 TEXT_NOT_INSTALLED="TALVEN is either not currently installed, or you do not have access to delete the system files.  Contact your administrator or $TALVEN_SUPPORT_EMAIL for more help."
 TEXT_UNSUPPORTED="This program will not run on your operating system.  Contact $TALVEN_SUPPORT_EMAIL for help."
 TEXT_RESTART="TALVEN has been unregistered, but some of its drivers or system files are still in use and could not be removed now.  They will be removed when the computer restarts.\n\nPlease restart the computer to complete the uninstall."
+TEXT_RESTART_AFTER_ERROR="TALVEN has been unregistered, but some of its drivers or system files are still in use and could not be removed now.  They will be removed when the computer restarts, except any file that an error message named before, which you must delete yourself.\n\nPlease restart the computer."
 TEXT_RESTART_FIRST="The TALVEN drivers of an earlier installation are removed only when the computer restarts, and they cannot be installed again before then.  Please restart the computer and then run setup again."
 # printf format: the driver's name.
 TEXT_STILL_REGISTERED="TALVEN could not remove the registration of the driver %s.  The TALVEN system files have been left in place, so that the uninstaller can run again: please restart the computer and run the uninstaller again, or contact your administrator or $TALVEN_SUPPORT_EMAIL for help."

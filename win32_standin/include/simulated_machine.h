@@ -42,6 +42,9 @@ struct Service {
     // the state the driver reports after a stop control (SERVICE_STOP_PENDING for a slow driver).
     DWORD startError = 0;
     DWORD stopAnswer = SERVICE_STOPPED;
+    // The service's own security: the rights it refuses this user. OpenServiceA asked for any of
+    // them fails with ERROR_ACCESS_DENIED.
+    DWORD deniedAccess = 0;
     // What CreateServiceA was given beyond the fields above (null strings read as empty).
     DWORD createAccess = 0;
     bool tagRequested = false;

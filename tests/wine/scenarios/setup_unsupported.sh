@@ -14,7 +14,7 @@ setup_refused() {  # DESC
   setup_start "$pkg"
   expect_gui "$1: refusal" wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_SETUP_UNSUPPORTED" \
     expect-alone expect-visible $IDOK 1 click $IDOK wait-gone
-  expect_exit "$1: after the refusal: exit code" 0
+  expect_exit "$1: after the refusal: exit code" 1
   expect_services "$1: after the refusal" MISSING
   expect_no_path "$1: no install directory" "$SETUP_INSTALL_DIR"
 }

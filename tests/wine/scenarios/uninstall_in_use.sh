@@ -7,7 +7,8 @@
 #    ANSI code page cannot hold, read back through the wide registry functions byte for byte;
 #  - Windows 98: "NUL=" lines in WININIT.INI's [rename] section beside one there before; setup
 #    run again before the restart takes them back;
-#  - Windows 98, WININIT.INI cannot be written: an "Error" box that names the file;
+#  - Windows 98, WININIT.INI cannot be written: an "Error" box that names the file; with a VxD
+#    that stays loaded, then the restart notice that leaves that file out;
 #  - Windows 98, a [rename] section too big to read whole: setup cannot take a delete back and
 #    ends with its failure message, WININIT.INI untouched.
 # Two parts, each in a prefix of its own: uninstall_in_use.sh nt | 9x.
@@ -155,6 +156,19 @@ else
     expect-text-contains $MSGBOX_TEXT 'C:\windows\system\vmm32\talvenkp.vxd' click $IDOK \
     absent Notice 1000
   expect_file "9x error: windrvr.vxd" gone windrvr.vxd
+  release
+
+  # --- The same with TALVENKP registered and loaded for good (the loader refuses its unload): after
+  # the "Error" box, the restart notice leaves out the file that box named ---
+  put_driver_files vxd windrvr talvenkp
+  expect_ok "9x error, loaded: talvenkp key" wine reg add \
+    'HKLM\System\CurrentControlSet\Services\VxD\talvenkp' /v StaticVxD /d '*talvenkp' /f
+  expect_ok "9x error, loaded: TALVENKP not unloaded" vxdldr_ctl set TALVENKP 0
+  hold read 'C:\windows\system\vmm32\talvenkp.vxd'
+  run_uninstall "" 0 "9x error, loaded: the file, then the restart" \
+    wait-prefix "Windows 98 Orbanet" click $IDOK wait-msgbox Error 20000 \
+    expect-text-contains $MSGBOX_TEXT 'C:\windows\system\vmm32\talvenkp.vxd' click $IDOK wait-gone \
+    wait-msgbox Notice 5000 expect-text $MSGBOX_TEXT -e "$TEXT_RESTART_AFTER_ERROR" click $IDOK
   release
 
   # --- Windows 95/98: a [rename] section too big to read whole, so setup cannot tell whether a
