@@ -152,7 +152,10 @@ int CSetupDlg::RegisterDriver(const char* name, const char* fileName, const char
     char packagePath[kDriverPathSize];
     if (!JoinText(packagePath, sizeof packagePath, "system\\", fileName, extension) ||
         !FileMatchesRecord(m_record, packagePath, imagePath)) {
-        RemoveDriver(registrar.Get(), preferVxd, name, AfxPause);
+        if (registrar.Get()) {
+            registrar.Get()->Unload();
+            registrar.Get()->Remove();
+        }
         return 1;
     }
     return ReplaceDriver(registrar.Get(), AfxPause);

@@ -17,9 +17,9 @@ BOOL CSetupApp::InitInstance()
     const int lock = TakeInstallerLock();
     if (lock != kInstallerLockTaken) {
         // Without the version nothing is known to be running: refused as an unsupported Windows.
-        const int noVersion = lock == kInstallerLockNoVersion;
-        return RefuseToStart(noVersion ? kUnsupportedWindowsText : kInstallerBusyText,
-                             noVersion ? kUnsupportedExitCode : kInstallerBusyExitCode);
+        if (lock == kInstallerLockNoVersion)
+            return RefuseToStart(kUnsupportedWindowsText, kUnsupportedExitCode);
+        return RefuseToStart(kInstallerBusyText, kInstallerBusyExitCode);
     }
 
     Enable3dControls();

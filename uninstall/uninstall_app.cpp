@@ -16,9 +16,9 @@ BOOL CUninstallApp::InitInstance()
     const int lock = TakeInstallerLock();
     if (lock != kInstallerLockTaken) {
         // Without the version nothing is known to be running: refused as an unsupported Windows.
-        const int noVersion = lock == kInstallerLockNoVersion;
-        return RefuseToStart(noVersion ? kUnsupportedText : kInstallerBusyText,
-                             noVersion ? kUnsupportedExitCode : kInstallerBusyExitCode);
+        if (lock == kInstallerLockNoVersion)
+            return RefuseToStart(kUnsupportedText, kUnsupportedExitCode);
+        return RefuseToStart(kInstallerBusyText, kInstallerBusyExitCode);
     }
 
     Enable3dControls();

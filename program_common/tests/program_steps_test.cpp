@@ -268,8 +268,9 @@ TEST(DriverRights, AskedOnTheNtSideWhereOnlyAccessDeniedRefuses)
             EXPECT_EQ(row.nt && answer == kDenied ? 1 : 0, DriverRightsDenied(kind));
             const std::vector<sim::ScmOpen>& opens = sim::machine().scmOpens;
             ASSERT_EQ(row.nt ? 1u : 0u, opens.size());
-            if (row.nt)
+            if (row.nt) {
                 EXPECT_EQ(DWORD(SC_MANAGER_ALL_ACCESS), opens[0].access);
+            }
             EXPECT_EQ(0u, sim::OpenHandleCount());
         }
     }
