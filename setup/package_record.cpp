@@ -195,10 +195,10 @@ int CheckPackageFolder(const PackageRecord& record, const char* packageDir, char
     const BYTE* at = record.entries;
     for (DWORD i = 0; i < record.count; i++) {
         at = ReadEntry(at, &entry);
-        char path[kFolderPathSize];
+        char path[MAX_PATH];
         int problem = JoinText(path, sizeof path, packageDir, entry.path)
                           ? CheckFile(entry, path, keepAnswering)
-                          : kPackageFileUnreadable;
+                          : kPackageTooDeep;
         if (problem != kPackageWhole) {
             CopyTextCut(problemPath, problemPathSize, entry.path);
             return problem;

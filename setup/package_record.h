@@ -33,6 +33,7 @@ enum PackageProblem {
     kPackageFileChanged,     // another size or other bytes than the record holds
     kPackageFileUnreadable,  // there, but it cannot be opened or read
     kPackageFileForeign,     // in system\, where setup copies drivers from, but not in the record
+    kPackageTooDeep,         // in a folder too deep for its path (MAX_PATH): it cannot be opened
 };
 
 // Checks the package folder `packageDir` (ending in a backslash) against the record: first that

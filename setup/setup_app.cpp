@@ -33,10 +33,7 @@ BOOL CSetupApp::InitInstance()
     if (length == 0 || length >= kModuleDirSize ||
         !CopyText(g_moduleDir, sizeof g_moduleDir, path)) {
         // Running from a cut path would copy and register from the wrong directory.
-        return RefuseToStart("The TALVEN installer cannot run from a path of 256 characters or "
-                             "more.  Please copy the installation files to a folder with a "
-                             "shorter path and run setup again.",
-                             1);
+        return RefuseToStart(kFolderTooDeepText, kFolderTooDeepExitCode);
     }
 
     CSetupDlg dlg;

@@ -26,6 +26,9 @@ END_MESSAGE_MAP()
 
 const char kUnsupportedWindowsText[] =
     "This TALVEN installer does not support the version of Windows you are running.";
+const char kFolderTooDeepText[] =
+    "The TALVEN installer cannot run from a folder this deep.  Please copy the installation "
+    "files to a folder with a shorter path and run setup again.";
 
 namespace {
 
@@ -172,6 +175,10 @@ BOOL CSetupDlg::PackageIsWhole()
     }
     if (problem == kPackageWhole)
         return TRUE;
+    if (problem == kPackageTooDeep) {
+        RefuseToRun(kFolderTooDeepText, kFolderTooDeepExitCode);
+        return FALSE;
+    }
     char text[sizeof kPackageDamagedFormat + sizeof problemPath + 64];
     FormatTextCut(text, sizeof text, kPackageDamagedFormat, problemPath, kPackageProblems[problem]);
     RefuseToRun(text, kPackageDamagedExitCode);

@@ -10,6 +10,9 @@
 // "Error"), before it ends with kUnsupportedExitCode.
 extern const char kUnsupportedWindowsText[];
 enum { kUnsupportedExitCode = 1 };
+// The refusal of a package folder too deep for its files' paths, and its exit status.
+extern const char kFolderTooDeepText[];
+enum { kFolderTooDeepExitCode = 1 };
 
 class CSetupDlg : public CDialog {
 public:

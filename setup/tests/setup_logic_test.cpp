@@ -486,6 +486,12 @@ TEST_F(SetupLogicTest, PackageFolderIsCheckedAgainstItsRecord)
         sim::ClearFailures();
     }
 
+    // A folder too deep for the paths of the files in it.
+    char problemPath[64];
+    const std::string deep = "C:\\" + std::string(244, 'd') + "\\";
+    EXPECT_EQ(kPackageTooDeep, CheckPackageFolder(record, deep.c_str(), problemPath, 64, nullptr));
+    EXPECT_STREQ("doc\\README.txt", problemPath);
+
     // An installed driver against the record, not against the package folder.
     Write("MZ talvenkp", "C:\\DIST\\talvenkp.sys");
     EXPECT_EQ(1, FileMatchesRecord(record, "SYSTEM\\talvenkp.sys", "C:\\DIST\\talvenkp.sys"));

@@ -39,7 +39,8 @@ SETUP_DEFAULT_DIR='C:\Program Files\Orbanet\TALVEN 5.7'
 TEXT_COMPLETE="TALVEN Installation Complete!"
 TEXT_FAILURE="TALVEN installation was unsuccessful.  Please contact tech support at $TALVEN_SUPPORT_EMAIL, or visit $TALVEN_SUPPORT_WEB for more help."
 TEXT_NO_DIRECTORY="Could not create install directory"
-TEXT_PATH_TOO_LONG="The TALVEN installer cannot run from a path of 256 characters or more.  Please copy the installation files to a folder with a shorter path and run setup again."
+TEXT_PATH_TOO_LONG="The TALVEN installer cannot run from a folder this deep.  Please copy the installation files to a folder with a shorter path and run setup again."
+TEXT_DAMAGED="The TALVEN package is damaged: %s %s.  Please get a new copy of the package and run its setup again."  # printf: the file, what is wrong
 TEXT_REMOVED="TALVEN Removed!"
 TEXT_BUSY="Another TALVEN setup or uninstall program is running.  Please try again when it has finished."
 TEXT_NOT_INSTALLED="TALVEN is either not currently installed, or you do not have access to delete the system files.  Contact your administrator or $TALVEN_SUPPORT_EMAIL for more help."
@@ -376,24 +377,36 @@ UNINSTALL_RESTARTS=(fail-on Error wait "$UNINSTALL_TITLE" click $IDOK wait-msgbo
 
 # --- Packages and read-mes ---------------------------------------------------------------------
 
-# Package folder: setup.exe, uninstall.exe, setup.txt, developer files, system\ with windrvr.sys
-# and talvenkp.sys (copies of DRIVER.sys when given, else the good test drivers), two .vxd
-# stand-ins.
-setup_package() {
-  local dir=$1 driver=${2:-} name
-  rm -rf "$dir"
-  mkdir -p "$dir/system" "$dir/include" "$dir/doc" || return 1
-  cp "$TALVEN_WIN32_BIN/setup/setup.exe" "$TALVEN_WIN32_BIN/uninstall/uninstall.exe" "$dir/" ||
-    return 1
+# Package folder DIR made as every package is, by the package step (make_package.py), from a test
+# payload: setup.txt, developer files, system\ with windrvr.sys (WINDRVR.sys when given, else the
+# good test driver), talvenkp.sys (TALVENKP.sys, else WINDRVR.sys, else the good test driver) and
+# the demonstration's .vxd placeholders. The payload is left in DIR.payload for a scenario that
+# changes it and makes the package again (package_from).
+setup_package() {  # DIR [WINDRVR [TALVENKP]]
+  local dir=$1 payload=$1.payload
+  rm -rf "$payload"
+  mkdir -p "$payload/system" "$payload/include" "$payload/doc" || return 1
   printf 'TALVEN 5.7 test package\r\n\r\nThe drivers in system\\ are test drivers.\r\n' \
-    >"$dir/setup.txt"
+    >"$payload/setup.txt"
   printf '/* TALVEN API (test package) */\r\n#define TALVEN_VERSION 0x0507\r\n' \
-    >"$dir/include/talven.h"
-  printf 'TALVEN developer notes\r\n' >"$dir/doc/readme.txt"
-  for name in windrvr talvenkp; do
-    cp "${driver:-$TALVEN_TEST_DRIVERS/$name.sys}" "$dir/system/$name.sys" || return 1
-    printf 'VXD stand-in %s\r\n' $name >"$dir/system/$name.vxd"
-  done
+    >"$payload/include/talven.h"
+  printf 'TALVEN developer notes\r\n' >"$payload/doc/readme.txt"
+  cp "${2:-$TALVEN_TEST_DRIVERS/windrvr.sys}" "$payload/system/windrvr.sys" &&
+    cp "${3:-${2:-$TALVEN_TEST_DRIVERS/talvenkp.sys}}" "$payload/system/talvenkp.sys" &&
+    cp "$TALVEN_SOURCE_DIR"/package/system/*.vxd "$payload/system/" || return 1
+  package_from "$payload" "$dir"
+}
+
+# The package folder DIR from the payload folder PAYLOAD, through the package step.
+package_from() {  # PAYLOAD DIR
+  local out=$2.out
+  rm -rf "$2" "$out"
+  SOURCE_DATE_EPOCH=315532800 python3 "$TALVEN_SOURCE_DIR/package/make_package.py" \
+    --payload "$1" --setup "$TALVEN_WIN32_BIN/setup/setup.exe" \
+    --uninstall "$TALVEN_WIN32_BIN/uninstall/uninstall.exe" --out "$out" \
+    --placeholder "$TALVEN_SOURCE_DIR/package/system/windrvr.vxd" \
+    --placeholder "$TALVEN_SOURCE_DIR/package/system/talvenkp.vxd" >/dev/null &&
+    mv "$out/talven-package" "$2" && rm -rf "$out"
 }
 
 # A read-me of SIZE bytes: CRLF lines of text, then x up to the size.

@@ -25,8 +25,7 @@ if [ "$part" = setup ]; then
   # --- 1: setup over a driver that does not stop -------------------------------------------------
   gui_prefix winxp
   pkg=$TALVEN_TEST_DIR/pkg
-  setup_package "$pkg" || exit 1
-  cp "$STUCK" "$pkg/system/talvenkp.sys" || exit 1
+  setup_package "$pkg" "$TALVEN_TEST_DRIVERS/windrvr.sys" "$STUCK" || exit 1
 
   run_setup "$pkg" 0 "1: first installation" "${TO_INSTALL[@]}" "${SETUP_COMPLETES[@]}"
   expect_eq "1: talvenkp runs" RUNNING "$(wine_service_state talvenkp)"

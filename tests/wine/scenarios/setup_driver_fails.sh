@@ -9,8 +9,8 @@
 
 gui_prefix winxp
 pkg=$TALVEN_TEST_DIR/pkg
-setup_package "$pkg" || exit 1
-cp "$TALVEN_TEST_DRIVERS/failing_driver.sys" "$pkg/system/talvenkp.sys" || exit 1
+setup_package "$pkg" "$TALVEN_TEST_DRIVERS/windrvr.sys" "$TALVEN_TEST_DRIVERS/failing_driver.sys" ||
+  exit 1
 
 run_setup "$pkg" 0 "failing driver" "${TO_INSTALL[@]}" "${SETUP_FAILS[@]}"
 expect_eq "WinDriver" RUNNING "$(wine_service_state WinDriver)"

@@ -6,7 +6,9 @@
 #     at least 1 s after its unload (the pause between Remove and Install; the test drivers
 #     record when they start and unload);
 #  3. other driver bytes while the old drivers run: Wine refuses to overwrite a loaded driver's
-#     file, so the run ends with the failure message and the old driver files stay.
+#     file, so the run ends with the failure message and the old driver files stay, but not
+#     their registrations: no restart starts a file that is not the package's;
+#  4. the same update again, the old drivers stopped: the completion message, the new bytes run.
 . "$TALVEN_SOURCE_DIR/tests/wine/lib.sh"
 
 version=${1:?version}
@@ -77,6 +79,11 @@ for file in windrvr.sys talvenkp.sys; do
   expect_same_file "update: the loaded $file kept" "$TALVEN_TEST_DRIVERS/$file" \
     "$SETUP_DRIVERS/$file"
 done
-check_drivers_running "update"
+expect_services "update: the old drivers unregistered" MISSING
+install_through_wizard "" "$TEXT_COMPLETE"
+for file in windrvr.sys talvenkp.sys; do
+  expect_same_file "update again: $file" "$pkg/system/$file" "$SETUP_DRIVERS/$file"
+done
+check_drivers_running "update again"
 
 finish

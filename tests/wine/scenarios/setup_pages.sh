@@ -4,10 +4,14 @@
 #     About box, page 1 with the developer-files box ticked (edit and Browse disabled).
 #  B. from Z: (outside drive_c), a read-me with a NUL: the text up to the NUL; page 1 with the
 #     box unticked; Browse then Cancel keeps the edit's text, Browse then the desktop sets it.
-#  C. from Z: without setup.txt: an empty read-me page that still works; "Quit" on page 0.
+#  C. started from a folder without setup.txt: an empty read-me page that still works; "Quit" on
+#     page 0.
 #  D. Escape, and the system menu's Close (SC_CLOSE) with the box ticked, end the program.
-#  E. a read-me of 99,999 bytes is shown whole, a longer one cut after 99,999 bytes.
-#  F. a program path of 255 characters runs; one of 256 is refused with a message (exit code 1).
+#  E. a read-me of 99,999 bytes is shown whole, a longer one cut after 99,999 bytes (both in the
+#     folder setup is started from).
+#  F. a program path of 249 characters runs; at 250 the package's longest path (system\ and a
+#     driver) reaches Windows' limit of 260, and at 256 the program's own path is too long for
+#     setup: both refused with a message (exit code 1).
 #  G. planted DLLs are not loaded (Wine told to prefer a native riched32.dll and riched20.dll,
 #     as Windows would): riched32.dll and its import riched20.dll beside setup.exe, riched20.dll
 #     in its current directory, searched before the system directories (SafeDllSearchMode 0).
@@ -24,7 +28,8 @@ note='The installer will automatically register and copy the WINDRVR and TALVENK
 # --- A: from C: ---------------------------------------------------------------------------------
 pkg=$WINEPREFIX/drive_c/dist
 setup_package "$pkg" || exit 1
-printf 'TALVEN 5.7\r\n\r\n\tRead this first.\r\nLast line without an end' >"$pkg/setup.txt"
+printf 'TALVEN 5.7\r\n\r\n\tRead this first.\r\nLast line without an end' >"$pkg.payload/setup.txt"
+package_from "$pkg.payload" "$pkg" || exit 1
 setup_start "$pkg"
 expect_gui "A: page 0" wait "$CAPTION" expect-focus $SETUP_IDC_QUIT \
   expect-text $SETUP_IDC_QUIT Quit expect-text $SETUP_IDC_NEXT "Next >" \
@@ -59,13 +64,14 @@ run_gui 1 "A: page 1, Quit" wait "$CAPTION" click $SETUP_IDC_NEXT wait-text $SET
   expect-text $SETUP_IDC_INSTALL_DIR "$SETUP_DEFAULT_DIR" expect-caption "$CAPTION" \
   click $SETUP_IDC_QUIT wait-gone
 nothing_installed A
-rm -rf "$pkg"
+rm -rf "$pkg" "$pkg.payload"
 
 # --- B: from Z:, a read-me with a NUL ------------------------------------------------------------
 desktop="$(wine cmd /c echo '%USERPROFILE%' | tr -d '\r')\Desktop"
 pkg=$TALVEN_TEST_DIR/pkg
 setup_package "$pkg" || exit 1
-printf 'Shown part\r\nsecond line\0hidden after the NUL\r\n' >"$pkg/setup.txt"
+printf 'Shown part\r\nsecond line\0hidden after the NUL\r\n' >"$pkg.payload/setup.txt"
+package_from "$pkg.payload" "$pkg" || exit 1
 run_setup "$pkg" 1 "B: page 0 and page 1, Quit on page 1" wait "$CAPTION" \
   expect-text $SETUP_IDC_README_TEXT -e 'Shown part\r\nsecond line' \
   check $SETUP_IDC_README_CHECK 1 click $SETUP_IDC_NEXT wait-text $SETUP_IDC_NEXT Install \
@@ -82,8 +88,10 @@ run_setup "$pkg" 1 "B: page 0 and page 1, Quit on page 1" wait "$CAPTION" \
 nothing_installed B
 
 # --- C: no setup.txt -----------------------------------------------------------------------------
-rm "$pkg/setup.txt"
-run_setup "$pkg" 1 "C: empty read-me, Quit on page 0" wait "$CAPTION" \
+cwd=$TALVEN_TEST_DIR/cwd
+rm -rf "$cwd" && mkdir -p "$cwd"
+setup_start "$cwd" "$pkg/setup.exe"
+run_gui 1 "C: empty read-me, Quit on page 0" wait "$CAPTION" \
   expect-text $SETUP_IDC_README_TEXT "" expect-enabled $SETUP_IDC_NEXT 0 \
   check $SETUP_IDC_README_CHECK 1 expect-enabled $SETUP_IDC_NEXT 1 click $SETUP_IDC_QUIT wait-gone
 
@@ -96,15 +104,17 @@ done
 nothing_installed "C and D"
 
 # --- E: long read-mes ----------------------------------------------------------------------------
-readme_of 99999 >"$pkg/setup.txt"
+readme_of 99999 >"$cwd/setup.txt"
 readme_of 99999 >"$TALVEN_TEST_DIR/expected.txt"
-expect_eq "E: read-me size" 99999 "$(stat -c %s "$pkg/setup.txt")"
-run_setup "$pkg" 1 "E: 99,999 bytes" wait "$CAPTION" \
+expect_eq "E: read-me size" 99999 "$(stat -c %s "$cwd/setup.txt")"
+setup_start "$cwd" "$pkg/setup.exe"
+run_gui 1 "E: 99,999 bytes" wait "$CAPTION" \
   expect-text-file $SETUP_IDC_README_TEXT "$(windows_path "$TALVEN_TEST_DIR/expected.txt")" \
   click $SETUP_IDC_QUIT wait-gone
-readme_of 150000 >"$pkg/setup.txt"
-head -c 99999 "$pkg/setup.txt" >"$TALVEN_TEST_DIR/expected.txt"
-run_setup "$pkg" 1 "E: 150,000 bytes, cut" wait "$CAPTION" \
+readme_of 150000 >"$cwd/setup.txt"
+head -c 99999 "$cwd/setup.txt" >"$TALVEN_TEST_DIR/expected.txt"
+setup_start "$cwd" "$pkg/setup.exe"
+run_gui 1 "E: 150,000 bytes, cut" wait "$CAPTION" \
   expect-text-file $SETUP_IDC_README_TEXT "$(windows_path "$TALVEN_TEST_DIR/expected.txt")" \
   check $SETUP_IDC_README_CHECK 1 expect-enabled $SETUP_IDC_NEXT 1 click $SETUP_IDC_QUIT wait-gone
 
@@ -115,21 +125,20 @@ long_folder() {
   local fill=$((total - 2 - ${#base} - 1 - 10))
   printf '%s/%s' "$base" "$(head -c "$fill" /dev/zero | tr '\0' d)"
 }
-rm "$pkg/setup.txt"
-short=$(long_folder 255)
-mkdir -p "$short" && cp "$pkg/setup.exe" "$short/"
-expect_eq "F: a path of 255 characters" 255 $(( $(windows_path "$short/setup.exe" | wc -c) - 1 ))
-run_setup "$short" 1 "F: 255 characters run" wait "$CAPTION" click $SETUP_IDC_QUIT wait-gone
-long=$(long_folder 256)
-mkdir -p "$long" && cp "$pkg/setup.exe" "$long/"
-run_setup "$long" 1 "F: 256 characters refused" wait-msgbox Error \
-  expect-text $MSGBOX_TEXT "$TEXT_PATH_TOO_LONG" expect-alone click $IDOK wait-gone
+short=$(long_folder 249)
+mkdir -p "$short" && cp -r "$pkg"/. "$short/"
+expect_eq "F: a path of 249 characters" 249 $(( $(windows_path "$short/setup.exe" | wc -c) - 1 ))
+run_setup "$short" 1 "F: 249 characters run" wait "$CAPTION" click $SETUP_IDC_QUIT wait-gone
+for length in 250 256; do
+  long=$(long_folder $length)
+  mkdir -p "$long" && cp -r "$pkg"/. "$long/"
+  run_setup "$long" 1 "F: $length characters refused" wait-msgbox Error \
+    expect-text $MSGBOX_TEXT "$TEXT_PATH_TOO_LONG" expect-alone click $IDOK wait-gone
+done
 nothing_installed "E and F"
 
 # --- G: planted rich edit libraries -------------------------------------------------------------
-rm -f "$pkg/setup.txt"
-cwd=$TALVEN_TEST_DIR/cwd
-mkdir -p "$cwd" && printf 'Read-me beside a planted DLL\r\n' >"$cwd/setup.txt"
+printf 'Read-me beside a planted DLL\r\n' >"$cwd/setup.txt"
 for dll in "$pkg/riched32.dll" "$pkg/riched20.dll" "$cwd/riched20.dll"; do
   cp "$TALVEN_TEST_TOOLS/planted_dll.dll" "$dll" || exit 1
 done
