@@ -39,7 +39,8 @@ CDriverRegistrar::CDriverRegistrar()
     m_name[0] = '\0';
     m_fileName[0] = '\0';
     m_imagePath[0] = '\0';
-    ClearMessages();
+    // The base's own ClearMessages is meant: no derived part exists yet.
+    ClearMessages();  // NOLINT(clang-analyzer-optin.cplusplus.VirtualCall)
 }
 
 CDriverRegistrar::~CDriverRegistrar() {}

@@ -16,7 +16,8 @@ HANDLE const kNoManagerNeeded = reinterpret_cast<HANDLE>(1);
 
 CWin98SysRegistrar::CWin98SysRegistrar()
 {
-    if (!OpenManager())
+    // This class's own OpenManager is meant: no derived part exists yet.
+    if (!OpenManager())  // NOLINT(clang-analyzer-optin.cplusplus.VirtualCall)
         AddError("Cannot open service control manager\n");
 }
 
