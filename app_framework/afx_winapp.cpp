@@ -191,12 +191,11 @@ extern "C" int __cdecl atexit(ExitFunction function)
     return 0;
 }
 
-// The linker's lists of the global constructors and destructors (its names, reserved ones):
-// each a -1, the functions, a NULL.
+// The linker's lists of the global constructors and destructors: each a -1, the functions, a NULL.
 // As GCC's __main (left out with its unwind tables) does: the constructors last first; at the end
 // the listed destructors, then the registered ones.
-extern "C" ExitFunction __CTOR_LIST__[];  // NOLINT(bugprone-reserved-identifier)
-extern "C" ExitFunction __DTOR_LIST__[];  // NOLINT(bugprone-reserved-identifier)
+extern "C" ExitFunction __CTOR_LIST__[];
+extern "C" ExitFunction __DTOR_LIST__[];
 
 // Only the linker names the entry, and it does not tell the link-time optimiser so: visible from
 // outside, lest the optimiser drop it and leave the image without an entry point.
@@ -268,9 +267,8 @@ void operator delete(void* p, const std::nothrow_t&) noexcept
         ::HeapFree(::GetProcessHeap(), 0, p);
 }
 
-// A pure virtual call can only come from a broken object; end the process. The compiler calls
-// it by this reserved name.
-extern "C" void __cxa_pure_virtual()  // NOLINT(bugprone-reserved-identifier)
+// A pure virtual call can only come from a broken object; end the process.
+extern "C" void __cxa_pure_virtual()
 {
     ::ExitProcess(3);
 }
