@@ -25,12 +25,14 @@ need() {
   fi
 }
 
-# Runs `COMMAND... FILE` for each file named on stdin, side by side; its output goes to
-# $work/out/<n> and its exit code to $work/rc/<n>, n the file's place in the list.
+# Runs `COMMAND... FILE` for each file named on stdin, side by side, the largest files first; its
+# output goes to $work/out/<n> and its exit code to $work/rc/<n>, n the file's place in the list.
 each_file() {
   mkdir -p "$work/out" "$work/rc"
+  local n file
   # shellcheck disable=SC2016  # the script's own variables, for the inner bash
-  nl -w1 -s' ' | xargs -P "$jobs" -L 1 bash -c \
+  nl -w1 -s' ' | while read -r n file; do echo "$(stat -c %s "$file") $n $file"; done |
+    sort -rn | cut -d' ' -f2- | xargs -P "$jobs" -L 1 bash -c \
     'n=${*: -2:1}; "${@:1:$#-2}" "${@: -1}" >"$0/out/$n" 2>&1; echo $? >"$0/rc/$n"' "$work" "$@"
 }
 
