@@ -16,14 +16,14 @@ const char kUnloadFailed[] = "Could not unload driver, or driver was previously 
 
 CVxdRegistrar::CVxdRegistrar()
 {
-    // This class's own OpenManager is meant: no derived part exists yet.
+    // A virtual call in a constructor reaches this class's own OpenManager, the one meant here.
     if (!OpenManager())  // NOLINT(clang-analyzer-optin.cplusplus.VirtualCall)
         AddError("Cannot open service control manager\n");
 }
 
 CVxdRegistrar::~CVxdRegistrar()
 {
-    // This class's own CloseManager is meant: the derived part is gone already.
+    // A virtual call in a destructor reaches this class's own CloseManager, the one meant here.
     if (m_manager != NULL)
         CloseManager();  // NOLINT(clang-analyzer-optin.cplusplus.VirtualCall)
 }

@@ -16,7 +16,7 @@ HANDLE const kNoManagerNeeded = reinterpret_cast<HANDLE>(1);
 
 CWin98SysRegistrar::CWin98SysRegistrar()
 {
-    // This class's own OpenManager is meant: no derived part exists yet.
+    // A virtual call in a constructor reaches this class's own OpenManager, the one meant here.
     if (!OpenManager())  // NOLINT(clang-analyzer-optin.cplusplus.VirtualCall)
         AddError("Cannot open service control manager\n");
 }
