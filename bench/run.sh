@@ -81,7 +81,8 @@ if [ -z "${DISPLAY:-}" ]; then
   Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>/dev/null &
   xvfb_pid=$!
   for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-  export DISPLAY=":$(head -n1 "$work/display")"
+  DISPLAY=":$(head -n1 "$work/display")"
+  export DISPLAY
 fi
 bash "$root/tests/wine/make_template.sh" "$work/template" >/dev/null 2>&1
 

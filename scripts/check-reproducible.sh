@@ -23,7 +23,7 @@ for side in a b; do
   # The two copies lie at different depths, so that no path length lines up by chance.
   src=$work/$side/source-$side
   [ "$side" = b ] && src=$work/$side/deeper/source-$side
-  rm -rf "$work/$side"
+  rm -rf "${work:?}/$side"
   git clone -q --shared --no-checkout "$root" "$src"
   (cd "$root" && git ls-files -z --cached --others --exclude-standard |
      xargs -0 cp --parents -t "$src")

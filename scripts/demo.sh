@@ -40,6 +40,7 @@ else
 fi
 cmake --build "$build" -j2 --target talven_package svcctl guictl
 package=$build/package/talven-package
+# shellcheck disable=SC2034  # read by demo_lib.sh
 tools=$build/tests/bin
 
 # --- 2. A throwaway prefix that reports Windows XP, and a display -----------------------------

@@ -1,6 +1,7 @@
 # Helpers of scripts/demo.sh: display, prefix, running a program, the autopilot's screenshots,
 # and the report of what is installed. Expects $root, $out and $tools (folder of svcctl.exe and
 # guictl.exe) to be set.
+# shellcheck shell=bash disable=SC2154  # root, out and tools: set by demo.sh, which sources this
 
 DEMO_AUTOPILOT=0
 DEMO_XVFB_PID=
@@ -25,7 +26,8 @@ demo_display() {
     [ -s "$fifo" ] && break
     sleep 0.1
   done
-  export DISPLAY=":$(head -n1 "$fifo")"
+  DISPLAY=":$(head -n1 "$fifo")"
+  export DISPLAY
   rm -f "$fifo"
   echo "No display to use: autopilot on a private Xvfb ($DISPLAY)."
 }
@@ -104,8 +106,10 @@ service_line() {
 demo_report() {
   local drivers=$WINEPREFIX/drive_c/windows/system32/drivers
   echo "Driver files in C:\\windows\\system32\\drivers:"
-  ls -l "$drivers" | grep -Ei ' (windrvr|talvenkp)\.sys$' | awk '{print "  " $NF "  " $5 " bytes"}' ||
-    echo "  (none)"
+  local files
+  files=$(find "$drivers" -maxdepth 1 -type f -iregex '.*/\(windrvr\|talvenkp\)\.sys' \
+            -printf '  %f  %s bytes\n' | sort) || true
+  echo "${files:-  (none)}"
   echo "Services (Wine's service control manager):"
   service_line WinDriver
   service_line talvenkp

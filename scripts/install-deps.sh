@@ -8,7 +8,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 
 pkgs=(cmake ninja-build g++ libgtest-dev clang libclang-rt-14-dev
       g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32 wine64 xvfb xauth imagemagick
-      python3 clang-format osslsigncode openssl)
+      python3 clang-format clang-tidy shellcheck pyflakes3 osslsigncode openssl)
 for p in "${pkgs[@]}"; do
   have "$p" || need+=("$p")
 done

@@ -155,6 +155,7 @@ if [ "$mode/$part" = setup/busy ]; then
   reader=$WAITER
   expect_gui "first setup completes" wait "$CAPTION" expect-alone "${TO_INSTALL[@]}" \
     "${SETUP_COMPLETES[@]}"
+  # shellcheck disable=SC2034  # read by lib.sh
   PROGRAM_STATUS=$TALVEN_TEST_DIR/first.status
   expect_exit "first setup: exit code" 0
   wait "$reader"
@@ -168,10 +169,10 @@ fi
 
 if [ "$mode" = setup ]; then
   points=("${SETUP_POINTS[@]}") start=(setup_start "$pkg") ready=("${TO_INSTALL[@]}")
-  target=($SETUP_IDC_STATUS_TEXT "$CAPTION" $SETUP_IDC_NEXT)
+  target=("$SETUP_IDC_STATUS_TEXT" "$CAPTION" "$SETUP_IDC_NEXT")
 else
   points=("${UNINSTALL_POINTS[@]}") start=(uninstall_start "$SETUP_INSTALL_DIR")
-  ready=(wait "$UNINSTALL_TITLE") target=($UNINSTALL_IDC_STATUS_TEXT "$UNINSTALL_TITLE" $IDOK)
+  ready=(wait "$UNINSTALL_TITLE") target=("$UNINSTALL_IDC_STATUS_TEXT" "$UNINSTALL_TITLE" "$IDOK")
 fi
 point=$(printf '%s\n' "${points[@]}" | grep "^$part|")
 if [ -z "$point" ]; then

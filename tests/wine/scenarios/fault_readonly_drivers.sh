@@ -17,6 +17,7 @@ setup_package "$pkg" || exit 1
 
 # The immutable flag must be gone before the prefix is removed, whatever way the script ends.
 unlock_drivers() { chattr -i "$SETUP_DRIVERS" 2>/dev/null; }
+# shellcheck disable=SC2034  # read by lib.sh
 TALVEN_ON_EXIT=unlock_drivers
 
 # --- 1: a drivers folder that refuses new files --------------------------------------------------

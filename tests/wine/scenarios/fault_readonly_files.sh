@@ -12,6 +12,7 @@
 gui_prefix winxp
 locked=$(driver_file talvenkp.sys)
 unlock() { chattr -i "$locked" 2>/dev/null; }
+# shellcheck disable=SC2034  # read by lib.sh
 TALVEN_ON_EXIT=unlock
 
 # Both services gone, and the file given (the one that could be deleted) with them.

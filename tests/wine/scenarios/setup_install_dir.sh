@@ -20,9 +20,9 @@ echo "a file where a directory should be" >"$drive_c/blocked"
 too_long="C:\\Tools\\$(head -c 291 /dev/zero | tr '\0' l)"
 expect_eq "1: the long path's length" 300 ${#too_long}
 # Install refused: "Could not create install directory", then page 1 again with Install enabled.
-refused=(click $SETUP_IDC_NEXT wait-msgbox Error expect-text $MSGBOX_TEXT "$TEXT_NO_DIRECTORY"
-         click $IDOK wait-gone wait "$CAPTION" expect-text $SETUP_IDC_NEXT Install
-         expect-enabled $SETUP_IDC_NEXT 1)
+refused=(click "$SETUP_IDC_NEXT" wait-msgbox Error expect-text "$MSGBOX_TEXT" "$TEXT_NO_DIRECTORY"
+         click "$IDOK" wait-gone wait "$CAPTION" expect-text "$SETUP_IDC_NEXT" Install
+         expect-enabled "$SETUP_IDC_NEXT" 1)
 setup_start "$pkg"
 expect_gui "1: path too long" "${TO_INSTALL[@]}" set-text $SETUP_IDC_INSTALL_DIR "$too_long" \
   "${refused[@]}" expect-text $SETUP_IDC_INSTALL_DIR "$too_long"

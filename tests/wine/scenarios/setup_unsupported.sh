@@ -26,6 +26,7 @@ setup_refused "vista"
 expect_no_path "vista: no windrvr.sys" "$SETUP_DRIVERS/windrvr.sys"
 
 if wine_template64; then
+  # shellcheck disable=SC2034  # read by lib.sh
   TALVEN_WINE_ARCH=win64
   gui_prefix winxp64
   setup_package "$pkg" || exit 1

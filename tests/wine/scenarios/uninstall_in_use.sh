@@ -123,8 +123,8 @@ else
 
   # --- Windows 95/98: setup again before the restart, with the test VxD loader ---
   wine_set_version win98 setup.exe
-  TO_INSTALL_98=(wait "$(setup_caption win98)" check $SETUP_IDC_README_CHECK 1 click $SETUP_IDC_NEXT
-                 wait-text $SETUP_IDC_NEXT Install)
+  TO_INSTALL_98=(wait "$(setup_caption win98)" check "$SETUP_IDC_README_CHECK" 1
+                 click "$SETUP_IDC_NEXT" wait-text "$SETUP_IDC_NEXT" Install)
   uninstall_9x_holding_both "9x again"
   release
   wine_driver_install vxdldr "$TALVEN_TEST_DRIVERS/vxdldr_fake.sys"
