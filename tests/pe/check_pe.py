@@ -237,7 +237,12 @@ def check(path, allowed, refused, loaded, allowed_dlls, objdump):
                             "Windows 95 and NT 4.0)" % (dll, function))
         print("  %-13s %-32s %s" % (dll, function, entry or "NOT ALLOWED"))
 
-    for name in sorted({m.group(0).decode("latin-1") for m in DLL_NAME.finditer(image.data)}):
+    # The package record (section .talpkg) names the package's files, which setup only reads.
+    data = bytearray(image.data)
+    for name, (_, _, rawsize, rawptr) in zip(image.section_names, image.sections):
+        if name == ".talpkg":
+            data[rawptr:rawptr + rawsize] = bytes(rawsize)
+    for name in sorted({m.group(0).decode("latin-1") for m in DLL_NAME.finditer(data)}):
         if name.lower() not in allowed_dlls and name.lower() not in loaded:
             problems.append("names %s, a DLL the allowed list neither imports from nor lists as "
                             "loaded at run time" % name)

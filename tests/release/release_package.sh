@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# A maker's release: a payload of our own (the demonstration payload with another read-me) and a
+# A maker's release: a payload of our own (the demonstration payload with another read-me and a
+# DLL among the developer files, which the record of setup.exe then names) and a
 # throwaway self-signed certificate give a package whose read-me is the maker's, whose checksums
 # hold, whose programs carry a signature osslsigncode accepts and the project's version, whose
 # setup.exe records the signed uninstall.exe and passes the import check, and which still installs
@@ -22,6 +23,7 @@ payload=$work/payload
 cp -r "$TALVEN_WIN32_BIN/package/talven-package" "$payload" || exit 1
 rm "$payload/setup.exe" "$payload/uninstall.exe" || exit 1
 printf 'Read-me of a maker'"'"'s own release.\r\n' >"$payload/setup.txt"
+mkdir -p "$payload/bin" && cp "$TALVEN_TEST_TOOLS/planted_dll.dll" "$payload/bin/talven.dll" || exit 1
 
 # package_build PAYLOAD: configure the release build with it, build the package, keep the output.
 package_build() {
