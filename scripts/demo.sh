@@ -14,8 +14,10 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TALVEN_DEMO_BUILD:-$root/build/win32}
-out=${TALVEN_DEMO_OUT:-$root/build/demo}
+# Relative paths are taken from the folder the script is started in (Wine takes only a full path
+# for its prefix).
+build=$(realpath -m -- "${TALVEN_DEMO_BUILD:-$root/build/win32}")
+out=$(realpath -m -- "${TALVEN_DEMO_OUT:-$root/build/demo}")
 autopilot=0
 [ "${1:-}" = --autopilot ] && autopilot=1
 

@@ -16,6 +16,10 @@ if [ $# -lt 1 ] || [ $# -gt 2 ]; then
   exit 2
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
+if [ ! -d "$1" ]; then
+  echo "error: $1: payload folder missing" >&2
+  exit 1
+fi
 payload=$(realpath -e -- "$1")
 out=$(realpath -m -- "${2:-$root/build/release}")
 # Checked before the build folder is made: a build inside the payload would become part of it,
@@ -29,6 +33,15 @@ case "$payload/" in "$out"/*)
   exit 1 ;;
 esac
 mkdir -p "$out"
+
+# What the build needs (CMake, Ninja, MinGW-w64, Python, osslsigncode), as the other scripts do.
+if [ "$(id -u)" -eq 0 ]; then
+  bash "$root/scripts/install-deps.sh" >/dev/null
+elif command -v sudo >/dev/null; then
+  sudo bash "$root/scripts/install-deps.sh" >/dev/null
+else
+  echo "Not root and no sudo: not installing; the build needs what scripts/install-deps.sh installs."
+fi
 
 cmake -S "$root" -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
       -DCMAKE_BUILD_TYPE=MinSizeRel -DTALVEN_PAYLOAD_DIR="$payload" \
