@@ -16,16 +16,13 @@ namespace {
 // The largest profile section Windows 95/98 reads or writes.
 enum { kProfileSectionSize = 32767, kShortPathSize = MAX_PATH };
 
-// A pending-rename list larger than this is not read: taking a delete back then fails rather
-// than holding megabytes. Years of updates leave a few hundred kilobytes at most.
-const DWORD kMaxPendingRenamesSize = 2 * 1024 * 1024;
+// A pending-rename list or a WININIT.INI larger than this is not read: taking a delete back then
+// fails rather than holding megabytes. Years of updates leave a few hundred kilobytes at most.
+const DWORD kMaxListSize = 2 * 1024 * 1024;
 
 // The pending-rename list is read again just before it is written back: when another program has
 // changed it in between, the rewrite starts over, this many times at most, and then gives up.
 enum { kRewriteAttempts = 3 };
-
-// A WININIT.INI whose [rename] section is too big to read is searched in blocks of this size.
-enum { kFileBlockSize = 64 * 1024 };
 
 const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const char kPendingRenamesValue[] = "PendingFileRenameOperations";
@@ -258,38 +255,24 @@ int IsOurLine(const char* line, size_t length, const PathForms* forms, int count
 }
 
 // Whether one of our file names occurs anywhere in WININIT.INI, read from the disk after Windows
-// has written its cached copy there; 1 also when the file cannot be read. A name may span two
-// blocks: the end of each block is searched again with the next.
+// has written its cached copy there; 1 also when the file cannot be read whole.
 int WininitMentionsOurFile(const OurPaths& ours)
 {
     char path[kShortPathSize];
     UINT length = GetWindowsDirectoryA(path, sizeof path);
     if (length == 0 || length >= sizeof path ||
-        !JoinText(path, sizeof path, path, "\\", kWininit)) {
+        !JoinText(path + length, sizeof path - length, "\\", kWininit)) {
         return 1;
     }
     WritePrivateProfileStringA(NULL, NULL, NULL, kWininit);
     FileHandle file(OpenFileForReading(path));
-    CHeapBuffer block(kFileBlockSize);
-    if (!file.IsOpen() || block.text == NULL) {
-        return 1;
-    }
-    const size_t overlap = 2 * kShortPathSize;
-    size_t kept = 0;
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(file.Get(), block.text + kept, static_cast<DWORD>(kFileBlockSize - kept),
-                      &read, NULL) ||
-            MentionsOurFile(block.text, kept + read, ours)) {
-            return 1;
-        }
-        if (read == 0) {
-            return 0;
-        }
-        size_t end = kept + read;
-        kept = end < overlap ? end : overlap;
-        memmove(block.text, block.text + end - kept, kept);
-    }
+    CHeapBuffer bytes(kMaxListSize + 1);
+    DWORD read = 0;
+    // A read of a file without an OVERLAPPED record returns only at the file's end or when the
+    // buffer is full.
+    return !file.IsOpen() || bytes.text == NULL ||
+           !ReadFile(file.Get(), bytes.text, kMaxListSize + 1, &read, NULL) ||
+           read > kMaxListSize || MentionsOurFile(bytes.text, read, ours);
 }
 
 // A section too big to be read whole is left as it is: a failure only where one of our file names
@@ -297,32 +280,32 @@ int WininitMentionsOurFile(const OurPaths& ours)
 int WithdrawInWininit(const PathForms* forms, int count, const OurPaths& ours)
 {
     CHeapBuffer section(kProfileSectionSize);
-    CHeapBuffer kept(kProfileSectionSize);
     DWORD used = 0;
-    if (kept.text == NULL || section.text == NULL) {
+    if (section.text == NULL) {
         return 0;
     }
     if (!ReadRenameSection(section, &used)) {
         return WininitMentionsOurFile(ours) ? 0 : 1;
     }
+    // The lines kept move up over those taken back, each with its NUL.
     size_t keptSize = 0;
     int withdrawn = 0;
     for (size_t pos = 0; pos < used;) {
-        const char* line = section.text + pos;
+        char* line = section.text + pos;
         size_t length = strnlen(line, used - pos);
         pos += length + 1;
         if (IsOurLine(line, length, forms, count)) {
             withdrawn++;
             continue;
         }
-        memcpy(kept.text + keptSize, line, length);
-        keptSize += length + 1;  // its NUL: the block is zero-filled
+        memmove(section.text + keptSize, line, length + 1);
+        keptSize += length + 1;
     }
     if (withdrawn == 0) {
         return 1;
     }
-    // The kept lines are no longer than those read, so the list's second NUL is still inside.
-    return WriteRenameSection(kept.text);
+    section.text[keptSize] = '\0';  // the list's second NUL
+    return WriteRenameSection(section.text);
 }
 
 // The registry's wide functions, looked up in the advapi32 every program has loaded: the import
@@ -407,27 +390,23 @@ NameKind KindOfName(const WCHAR* name, size_t length, int target, const OurPaths
         AsciiPrefixLength(name + length - streamLength, streamLength, kUnnamedStream) != 0) {
         length -= streamLength;
     }
-    for (int i = 0; i < ours.count; i++) {
-        const WidePath& path = ours.forms[i];
-        if (path.length != 0 && path.length == length && SameUnitsNoCase(name, path.text, length)) {
-            return kOurFile;
-        }
+    size_t trimmed = length;
+    while (trimmed != 0 && (name[trimmed - 1] == '.' || name[trimmed - 1] == ' ')) {
+        trimmed--;
     }
-    if (IsPlainDrivePath(name, length)) {
-        return kOtherFile;
-    }
-    while (length != 0 && (name[length - 1] == '.' || name[length - 1] == ' ')) {
-        length--;
-    }
+    int endsInOurFileName = 0;
     for (int i = 0; i < ours.count; i++) {
         const WidePath& path = ours.forms[i];
         size_t fileLength = path.length - path.nameStart;
-        if (fileLength != 0 && length >= fileLength &&
-            SameUnitsNoCase(name + length - fileLength, path.text + path.nameStart, fileLength)) {
-            return kMaybeOurFile;
+        if (path.length != 0 && path.length == length && SameUnitsNoCase(name, path.text, length)) {
+            return kOurFile;
+        }
+        if (fileLength != 0 && trimmed >= fileLength &&
+            SameUnitsNoCase(name + trimmed - fileLength, path.text + path.nameStart, fileLength)) {
+            endsInOurFileName = 1;
         }
     }
-    return kOtherFile;
+    return endsInOurFileName && !IsPlainDrivePath(name, length) ? kMaybeOurFile : kOtherFile;
 }
 
 size_t WideLength(const WCHAR* text)
@@ -471,12 +450,12 @@ struct PendingRenames {
     WCHAR valueName[sizeof kPendingRenamesValue];
 };
 
-LONG ReadPendingRenames(const PendingRenames& list, const CHeapBuffer& into, DWORD room,
-                        DWORD* type, DWORD* read)
+LONG ReadPendingRenames(const PendingRenames& list, char* into, DWORD room, DWORD* type,
+                        DWORD* read)
 {
     *read = room;
-    return list.registry.query(list.key, list.valueName, NULL, type,
-                               reinterpret_cast<BYTE*>(into.text), read);
+    return list.registry.query(list.key, list.valueName, NULL, type, reinterpret_cast<BYTE*>(into),
+                               read);
 }
 
 // One rewrite of the list: 1 or 0 as WithdrawInPendingRenames answers, or -1 when another program
@@ -489,34 +468,33 @@ int RewritePendingRenames(const PendingRenames& list, const OurPaths& ours)
     if (status == ERROR_FILE_NOT_FOUND) {
         return 1;
     }
-    if (status != ERROR_SUCCESS || size > kMaxPendingRenamesSize) {
+    if (status != ERROR_SUCCESS || size > kMaxListSize) {
         return 0;
     }
-    // A unit more than the size asked for: a list grown since then is told by its length.
-    const DWORD room = size + sizeof(WCHAR);
-    CHeapBuffer value(room);
-    CHeapBuffer kept(room);
-    CHeapBuffer again(room);
-    if (value.text == NULL || kept.text == NULL || again.text == NULL) {
+    // More than the size asked for, and even, so that every part of the block holds whole units:
+    // a list grown since then is told by its length.
+    const DWORD room = (size + 2) & ~1u;
+    // The value as read, as read again, and what is kept of it, in one block.
+    CHeapBuffer block(3 * room);
+    if (block.text == NULL) {
         return 0;
     }
+    char* const value = block.text;
+    char* const again = value + room;
+    char* const kept = again + room;
     DWORD read = 0;
-    status = ReadPendingRenames(list, value, room, &type, &read);
-    if (status == ERROR_MORE_DATA || status == ERROR_FILE_NOT_FOUND ||
-        (status == ERROR_SUCCESS && read > size)) {
+    // Grown or gone since its size was asked, or not read: another try.
+    if (ReadPendingRenames(list, value, room, &type, &read) != ERROR_SUCCESS || read > size) {
         return -1;
     }
-    if (status != ERROR_SUCCESS) {
-        return 0;
-    }
-    const WCHAR* units = reinterpret_cast<const WCHAR*>(value.text);
+    const WCHAR* units = reinterpret_cast<const WCHAR*>(value);
     size_t end = 0;
     // A value that is no list (no REG_MULTI_SZ, whose reading by the session manager this code
     // does not know, or no whole list of pairs) is left as it is.
     if (type != REG_MULTI_SZ || !IsWholeList(units, read, &end)) {
-        return MentionsOurFile(value.text, read, ours) ? 0 : 1;
+        return MentionsOurFile(value, read, ours) ? 0 : 1;
     }
-    WCHAR* keptUnits = reinterpret_cast<WCHAR*>(kept.text);
+    WCHAR* keptUnits = reinterpret_cast<WCHAR*>(kept);
     size_t keptLength = 0;
     int withdrawn = 0;
     int unsure = 0;
@@ -544,7 +522,7 @@ int RewritePendingRenames(const PendingRenames& list, const OurPaths& ours)
     DWORD readAgain = 0;
     status = ReadPendingRenames(list, again, room, &type, &readAgain);
     if (status != ERROR_SUCCESS || type != REG_MULTI_SZ || readAgain != read ||
-        memcmp(again.text, value.text, read) != 0) {
+        memcmp(again, value, read) != 0) {
         return -1;
     }
     if (keptLength == 0) {
@@ -555,7 +533,7 @@ int RewritePendingRenames(const PendingRenames& list, const OurPaths& ours)
     } else {
         // The list's final empty string: zero already, and inside, as nothing kept grew.
         status = list.registry.set(list.key, list.valueName, 0, REG_MULTI_SZ,
-                                   reinterpret_cast<const BYTE*>(kept.text),
+                                   reinterpret_cast<const BYTE*>(kept),
                                    static_cast<DWORD>((keptLength + 1) * sizeof(WCHAR)));
     }
     return status == ERROR_SUCCESS && !unsure ? 1 : 0;

@@ -253,11 +253,7 @@ TEST_F(RestartDelete, Win9xTakesBackOurDeletesAndReplacesInLongAndShortForm)
     const std::vector<std::string> big(2000, "NUL=C:\\TEMP\\0123456789.TMP");
     std::vector<std::string> bigOurs = big;
     bigOurs.push_back("NUL=C:\\WINDOWS\\SYSTEM\\VMM32\\TALVENKP.VXD");
-    // "[rename]" and CR LF, this line and CR LF, then "NUL=" and the folder: 6 bytes of the name
-    // before the first 64 KB end.
-    const std::vector<std::string> across = {"NUL=C:\\" +
-                                                 std::string(65536 - 6 - 10 - 2 - 7 - 30, 'x'),
-                                             "NUL=" + std::string(kTalvenkpVxd)};
+    const std::vector<std::string> huge(2048, "NUL=C:\\" + std::string(1024, 'x'));
     struct Row {
         const char* name;
         std::vector<std::string> before;
@@ -276,11 +272,11 @@ TEST_F(RestartDelete, Win9xTakesBackOurDeletesAndReplacesInLongAndShortForm)
         {"ours only", {ours}, 1, {}},
         {"nothing of ours", others, 1, others},
         // A section too big to read whole is left as it is; WININIT.INI's bytes tell whether one
-        // of our file names is in it, also across the end of the first 64 KB read of the file.
+        // of our file names is in it, up to 2 MB.
         {"too big to read whole", big, 1, big},
         {"too big, ours behind the cut", bigOurs, 0, bigOurs},
-        {"too big, ours across two reads", across, 0, across},
-        {"too big, not read", big, 0, big, "ReadFile"},
+        {"too big, the file over 2 MB", huge, 0, huge},
+        {"too big, the file not read", big, 0, big, "ReadFile"},
         {"not written", {ours, others[0]}, 0, {ours, others[0]}, "WritePrivateProfileSectionA"},
     };
     for (const Row& row : rows) {
