@@ -90,6 +90,8 @@ const std::u16string kLate = u"\\??\\C:\\TEMP\\LATE.TMP";
 
 TEST_F(RestartDelete, NtTakesBackExactlyOurDeletesAndReplaces)
 {
+    // Another program's name that makes a list with our delete 2 MB long, the longest read.
+    const std::u16string kLongest(1024 * 1024 - 5 - kOurs.size(), u'x');
     // kLeft: as another program left it.
     enum After { kUnchanged, kRemoved, kBecomes, kLeft };
     struct Row {
@@ -165,6 +167,8 @@ TEST_F(RestartDelete, NtTakesBackExactlyOurDeletesAndReplaces)
          Utf16(kTheirs + u'\0' + u'\0' + u"windrvr.sy"), 1, kUnchanged},
         {"nothing of ours, another type", List({kTheirs, u""}), 1, kUnchanged, "", nullptr,
          REG_BINARY},
+        {"at the size limit", List({kOurs, u"", kLongest, u""}), 1, kBecomes,
+         List({kLongest, u""})},
         {"over the size limit", List({kOurs, u"", std::u16string(1024 * 1024, u'x'), u""}), 0,
          kUnchanged},
         {"the key refused", List({kOurs, u""}), 0, kUnchanged, "", "RegOpenKeyExA"},
