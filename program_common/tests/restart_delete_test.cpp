@@ -1,6 +1,7 @@
 // The delete at the next restart and its withdrawal against the simulated machine: which entries
 // of the NT pending-rename list (UTF-16) and of WININIT.INI's [rename] section are taken back,
-// what stays, byte for byte and in which order, and a scheduled delete taken back whole.
+// what stays, byte for byte and in which order, what a list that cannot be read answers, another
+// program's change between our read and our write, and a scheduled delete taken back whole.
 #include "restart_delete.h"
 #include "test_support.h"
 
@@ -88,7 +89,7 @@ const std::u16string kTheirsOld = u"!\\??\\C:\\temp\\файл\uFF3Cx.dll\xD800";
 // Another program's delete, added to the list while we rewrite it.
 const std::u16string kLate = u"\\??\\C:\\TEMP\\LATE.TMP";
 
-TEST_F(RestartDelete, NtTakesBackExactlyOurDeletesAndReplaces)
+TEST_F(RestartDelete, NtTakesBackExactlyOurDeletesMovesAndReplaces)
 {
     // Another program's name that makes a list with our delete 2 MB long, the longest read.
     const std::u16string kLongest(1024 * 1024 - 5 - kOurs.size(), u'x');
@@ -246,7 +247,7 @@ TEST_F(RestartDelete, NtTakesBackExactlyOurDeletesAndReplaces)
     EXPECT_EQ(0, test::Count(test::CallsSince(first), "RegSetValueExW"));
 }
 
-TEST_F(RestartDelete, Win9xTakesBackOurDeletesAndReplacesInLongAndShortForm)
+TEST_F(RestartDelete, Win9xTakesBackOurDeletesMovesAndReplacesInLongAndShortForm)
 {
     UseWindows98Directory();
     // A name that only starts like ours, our file name in another folder.
