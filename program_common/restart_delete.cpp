@@ -347,8 +347,8 @@ const char* const kDriveFolders[] = {"\\??\\", "\\DosDevices\\", "\\GLOBAL??\\"}
 const char kUnnamedStream[] = "::$DATA";
 
 // "X:\" and names between single backslashes, none ending in a dot or a blank (".", ".." and the
-// names Win32 shortens), without "/" or a stream: a form in which no other spelling of one of our
-// paths can hide.
+// names whose end Win32 cuts off), without "/" or a stream: a form in which no other spelling of
+// one of our paths can hide.
 int IsPlainDrivePath(const WCHAR* name, size_t length)
 {
     if (length < 3 || name[1] != ':' || name[2] != '\\') {
