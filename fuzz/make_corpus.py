@@ -12,6 +12,108 @@ def fields(*parts):
     return NUL.join(p if isinstance(p, bytes) else p.encode("latin-1") for p in parts)
 
 
+# fuzz_restart_delete: choice (1: Windows 95/98, else NT; 2: repeat the entries; 4: schedule the
+# delete of windrvr first; 8: NT, another program adds its pair after the first read; high nibble,
+# NT: the value's shape: 0 whole, 1 no list end, 2 odd byte count, 3 no final NUL, 4 a source
+# without its target, 5 REG_BINARY, 6 a byte before it, 7 over the size limit (2 MB and a unit),
+# 8 no value), repeat count (2 bytes, low first), the drive (A + byte % 26), the driver folder,
+# its 8.3 form (empty: the files are missing), then the entries, each a kind byte and its parts.
+# A form byte: bit 0 talvenkp, bit 1 the 8.3 form, bits 2-3 the prefix (none, \??\, \DosDevices\,
+# \GLOBAL??\), bit 4 "::$DATA"; a case mask flips a letter where bit (position % 8) is set.
+def terminated(*parts):
+    return b"".join((p if isinstance(p, bytes) else p.encode("latin-1")) + NUL for p in parts)
+
+
+def restart_head(choice, folder, short, repeat=0, drive=2):
+    return bytes([choice, repeat & 0xFF, repeat >> 8, drive]) + terminated(folder, short)
+
+
+# NT entries: another program's pair (0x80: its names as UTF-16 units), our delete, another file
+# put in our place, ours moved away (8: the target behind "!"), our file name in another folder
+# (without a target), a name that may be ours as a source or as a target behind "!".
+def their_pair(source, target, units=False):
+    return bytes([0x80 if units else 0]) + terminated(source, target)
+
+
+def our_delete(form, mask=0):
+    return bytes([1, form, mask])
+
+
+def into_ours(source, form, mask=0, bang=False):
+    return bytes([2 | (8 if bang else 0)]) + terminated(source) + bytes([form, mask])
+
+
+def ours_moved(form, mask, target, bang=False):
+    return bytes([3 | (8 if bang else 0), form, mask]) + terminated(target)
+
+
+def other_folder(form, folder, target=None):
+    tail = terminated(target) if target is not None else b""
+    return bytes([4 | (8 if target is None else 0), form]) + terminated(folder) + tail
+
+
+def maybe_ours(form, target_of=None):
+    if target_of is None:
+        return bytes([5, form])
+    return bytes([13]) + terminated(target_of) + bytes([form])
+
+
+# Windows 95/98 lines: another program's line, a line of ours (4: ours is the key, with 16:
+# "NUL=ours"; else ours moved away; 8: blanks around ours), our file name in another folder.
+def their_line(text):
+    return bytes([0]) + terminated(text)
+
+
+def our_line(bits, form, mask, other):
+    return bytes([1 | bits, form, mask]) + terminated(other)
+
+
+def other_folder_line(form, folder):
+    return bytes([2, form]) + terminated(folder)
+
+
+NT_DRIVERS = ("WINDOWS\\system32\\drivers", "WINDOW~1\\SYSTEM32\\DRIVERS")
+VXD_DRIVERS = ("WINDOWS\\SYSTEM\\VMM32", "WINDOWS\\SYSTEM\\VMM32")
+RESTART_DELETE_SEEDS = {
+    "nt_every_form": restart_head(0, *NT_DRIVERS) + their_pair("\\??\\C:\\A.TMP", "")
+        + our_delete(0b00101, 0xFF) + our_delete(0b01010, 0x0F) + our_delete(0b11111, 0x55)
+        + into_ours("\\??\\C:\\OLD.SYS", 0b00100) + into_ours("C:\\OLD.SYS", 0b01001, 0, True)
+        + ours_moved(0b00110, 0x81, "\\??\\C:\\SAVED.SYS") + other_folder(0, "system", "")
+        + maybe_ours(2) + maybe_ours(20, "\\??\\C:\\NEW.SYS")
+        + their_pair("\u0444\u0430\u0439\u043b\uff3c\u2126".encode("utf-16-le"), "x", True),
+    "nt_schedule": restart_head(4, *NT_DRIVERS) + their_pair("\\??\\C:\\A.TMP", ""),
+    "nt_schedule_no_value": restart_head(4 | 0x80, *NT_DRIVERS),
+    "nt_race": restart_head(8, "WINNT\\system32\\drivers", "WINNT\\system32\\drivers")
+        + their_pair("\\??\\C:\\A.TMP", "") + our_delete(0),
+    "nt_race_no_list_end": restart_head(8 | 0x10, *NT_DRIVERS) + our_delete(1),
+    "nt_odd_theirs": restart_head(0x20, "x", "x") + their_pair("\\??\\C:\\A.TMP", ""),
+    "nt_odd_ours": restart_head(0x20, "x", "x") + our_delete(0),
+    "nt_no_final_nul": restart_head(0x30, "x", "x") + their_pair("\\??\\C:\\A.TMP", ""),
+    "nt_source_without_target": restart_head(0x40, "x", "x") + our_delete(1),
+    "nt_binary": restart_head(0x50, "x", "x") + their_pair("\\??\\C:\\A.TMP", ""),
+    "nt_byte_before": restart_head(0x60, "x", "x") + our_delete(0),
+    "nt_over_limit": restart_head(0x70, "x", "x") + their_pair("\\??\\C:\\A.TMP", ""),
+    "nt_repeated": restart_head(2, "x", "X", repeat=31) + our_delete(2) + their_pair("a", "b"),
+    "nt_files_missing": restart_head(4, "\u00e9t\u00e9", "", drive=3) + our_delete(0),
+    "nt_long_folder": restart_head(0, "d" * 245, "D") + our_delete(0),
+    **{"nt_maybe_ours_%d" % form: restart_head(0, *NT_DRIVERS) + their_pair("\\??\\C:\\A.TMP", "")
+       + our_delete(0) + maybe_ours(2 * form + form % 2) for form in range(11)},
+    "win98_lines": restart_head(1, *VXD_DRIVERS) + their_line("NUL=C:\\OLD.TXT")
+        + our_line(4 | 16 | 8, 0, 0, "") + our_line(4, 1, 0xF0, "C:\\NEW.VXD")
+        + our_line(0, 3, 0, "C:\\SAVED.VXD") + other_folder_line(0, "vmm")
+        + their_line("C:\\NEW.TXT=C:\\TMP.TXT"),
+    "win98_schedule": restart_head(1 | 4, "Windows98\\SYSTEM\\VMM32", "WINDOW~1\\SYSTEM\\VMM32")
+        + their_line("NUL=C:\\OTHER.TMP"),
+    "win98_full_section": restart_head(1 | 2, *VXD_DRIVERS, repeat=0x0FFF)
+        + their_line("NUL=C:\\PROGRA~1\\SOMEAPP\\OLDFILE.DLL"),
+    "win98_full_section_ours": restart_head(1 | 2, *VXD_DRIVERS, repeat=0x0FFF)
+        + their_line("NUL=C:\\PROGRA~1\\SOMEAPP\\OLDFILE.DLL") + our_line(4 | 16, 0, 0, ""),
+    "win98_near_full": restart_head(1 | 2 | 4, "x", "X", repeat=0x02F8)
+        + their_line("NUL=C:\\0123456789012345678901234567890.TXT"),
+    "win98_files_missing": restart_head(1 | 4, "x", ""),
+}
+
+
 SEEDS = {
     "fuzz_bounded_text": {
         # capacity (2 bytes, low first), then four parts, then a format of the first three (none:
@@ -104,29 +206,7 @@ SEEDS = {
         "gone": bytes([4, 0]) + fields("include\\talven.h", "#define T", "setup.txt", "r"),
         "foreign": bytes([5, 0]) + fields("system\\talvenkp.sys", "MZ t", "setup.txt", ""),
     },
-    "fuzz_restart_delete": {
-        # choice (1: Windows 95/98, else NT; 2: repeat what is pending; 4: schedule the delete
-        # first; 8: an NT value of type REG_BINARY; 16: the NT value's bytes each widened to a
-        # UTF-16 character), repeat count (2 bytes), the driver path, its short form (empty: the
-        # file is missing), then what is pending: the lines of WININIT.INI's [rename] section (9x)
-        # or the raw bytes of the pending-rename value (NT)
-        "nt": bytes([4, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "C:\\WINDOWS\\system32\\drivers\\windrvr.sys"),
-        "nt_among_others": bytes([16, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "")
-            + fields("\\??\\C:\\A.TMP", "", "\\??\\c:\\windows\\SYSTEM32\\drivers\\windrvr.sys", "", "\\??\\C:\\WINDOWS\\system32\\drivers\\talvenkp.sys", "!\\??\\C:\\NEW.SYS", "", ""),
-        "nt_odd_unterminated": bytes([16, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "")
-            + fields("\\??\\C:\\A.TMP", "", "\\??\\C:\\WINDOWS\\system32\\drivers\\windrvr.sys"),
-        "nt_binary": bytes([8, 0, 0]) + fields("C:\\x.sys", "C:\\x.sys", "") + fields("\\??\\C:\\x.sys", "", ""),
-        "nt_huge": bytes([2 | 16, 0x01, 0xFF]) + fields("C:\\x.sys", "C:\\x.sys", "") + fields("\\??\\C:\\y.sys", "", "\\??\\C:\\x.sys", "", ""),
-        "nt_wide": bytes([0, 0, 0]) + fields("C:\\x.sys", "C:\\x.sys", "") + "".join(name + "\0" for name in [
-            "\\??\\C:\\temp\\\u0444\u0430\u0439\u043b.new", "!\\??\\C:\\temp\\\uff3c.dll",
-            "C:\\X.SYS", "", "\\??\\C:\\y.sys", "!\\??\\c:\\x.sys", ""]).encode("utf-16-le"),
-        "win98_empty": bytes([1 | 4, 0, 0]) + fields("C:\\WINDOWS\\system32\\drivers\\windrvr.sys", "C:\\WINDOWS\\SYSTEM32\\DRIVERS\\WINDRVR.SYS"),
-        "win98_lines": bytes([1 | 4, 0, 0]) + fields("C:\\WINDOWS\\system\\vmm32\\talvenkp.vxd", "C:\\WINDOWS\\SYSTEM\\VMM32\\TALVENKP.VXD", "NUL=C:\\OLD.TXT", "C:\\NEW.TXT=C:\\TMP.TXT"),
-        "win98_withdraw": bytes([1, 0, 0]) + fields("C:\\WINDOWS\\system\\vmm32\\windrvr.vxd", "C:\\WINDOW~1\\SYSTEM\\VMM32\\WINDRVR.VXD", "NUL=C:\\OLD.TXT", "nul = c:\\window~1\\system\\vmm32\\windrvr.vxd", "NUL=C:\\WINDOWS\\system\\vmm32\\windrvr.vxd", "C:\\WINDOWS\\system\\vmm32\\windrvr.vxd=C:\\X.VXD"),
-        "win98_full_section": bytes([3 | 4, 0xFF, 0x0F]) + fields("C:\\WINDOWS\\system\\vmm32\\windrvr.vxd", "C:\\WINDOWS\\SYSTEM\\VMM32\\WINDRVR.VXD", "NUL=C:\\PROGRA~1\\SOMEAPP\\OLDFILE.DLL"),
-        "win98_near_full": bytes([3 | 4, 0xF8, 0x02]) + fields("C:\\x.vxd", "C:\\X.VXD", "NUL=C:\\0123456789012345678901234567890.TXT"),
-        "no_short_path": bytes([1 | 4, 0, 0]) + fields("C:\\x", ""),
-    },
+    "fuzz_restart_delete": RESTART_DELETE_SEEDS,
 }
 
 

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "bounded_text.h"
+#include "file_reading.h"
 #include "registry_key.h"
 #include "shell_files.h"
 #include "system_function.h"
@@ -15,9 +16,13 @@ namespace {
 // The largest profile section Windows 95/98 reads or writes.
 enum { kProfileSectionSize = 32767, kShortPathSize = MAX_PATH };
 
-// A pending-rename list larger than this is not read: taking a delete back then fails rather
-// than holding megabytes. Years of updates leave a few hundred kilobytes at most.
-const DWORD kMaxPendingRenamesSize = 2 * 1024 * 1024;
+// A pending-rename list or a WININIT.INI larger than this is not read: taking a delete back then
+// fails rather than holding megabytes. Years of updates leave a few hundred kilobytes at most.
+const DWORD kMaxListSize = 2 * 1024 * 1024;
+
+// The pending-rename list is read again just before it is written back: when another program has
+// changed it in between, the rewrite starts over, this many times at most, and then gives up.
+enum { kRewriteAttempts = 3 };
 
 const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const char kPendingRenamesValue[] = "PendingFileRenameOperations";
@@ -74,6 +79,99 @@ int NamesOneOf(const char* text, size_t length, const PathForms* forms, int coun
         if ((forms[i].given[0] != '\0' && SameTextNoCase(text, length, forms[i].given)) ||
             (forms[i].shortForm[0] != '\0' && SameTextNoCase(text, length, forms[i].shortForm))) {
             return 1;
+        }
+    }
+    return 0;
+}
+
+// A path of ours as the lists may hold it: UTF-16, converted from the ANSI code page as the system
+// converts the path that MoveFileExA is given, its file name behind its last backslash.
+struct WidePath {
+    WCHAR text[kShortPathSize];
+    size_t length;  // 0: no such form
+    size_t nameStart;
+};
+
+// Both forms of each of our paths.
+struct OurPaths {
+    WidePath forms[2 * kMaxWithdrawnPaths];
+    int count;
+};
+
+int Widen(const char* path, WidePath* wide)
+{
+    wide->length = 0;
+    wide->nameStart = 0;
+    if (path[0] == '\0') {
+        return 1;
+    }
+    int units = MultiByteToWideChar(CP_ACP, 0, path, -1, wide->text, kShortPathSize);
+    if (units <= 1) {
+        return 0;
+    }
+    wide->length = static_cast<size_t>(units - 1);
+    for (size_t i = 0; i < wide->length; i++) {
+        if (wide->text[i] == '\\') {
+            wide->nameStart = i + 1;
+        }
+    }
+    return 1;
+}
+
+int WidenForms(const PathForms* forms, int count, OurPaths* ours)
+{
+    ours->count = 2 * count;
+    for (int i = 0; i < count; i++) {
+        if (!Widen(forms[i].given, &ours->forms[2 * i]) ||
+            !Widen(forms[i].shortForm, &ours->forms[2 * i + 1])) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+WCHAR LowerAsciiUnit(WCHAR c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<WCHAR>(c - 'A' + 'a') : c;
+}
+
+// Case is folded in the ASCII range only, the rest compared exactly: a name that matches is then
+// the same file under every case rule of Windows, so no other program's entry is taken for ours.
+// What this misses, a name of ours spelt in another case beyond ASCII, the uninstaller never
+// writes: it names the files as derived here, from the same Windows directory.
+int SameUnitsNoCase(const WCHAR* text, const WCHAR* other, size_t length)
+{
+    for (size_t i = 0; i < length; i++) {
+        if (LowerAsciiUnit(text[i]) != LowerAsciiUnit(other[i])) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+// Whether one of our file names occurs in `bytes` at any offset, as ANSI or as UTF-16LE text,
+// ASCII letters in either case: what is no list of names may still name one of our files.
+int MentionsOurFile(const char* bytes, size_t size, const OurPaths& ours)
+{
+    const unsigned char* at = reinterpret_cast<const unsigned char*>(bytes);
+    for (size_t pos = 0; pos < size; pos++) {
+        for (int i = 0; i < ours.count; i++) {
+            const WCHAR* name = ours.forms[i].text + ours.forms[i].nameStart;
+            size_t length = ours.forms[i].length - ours.forms[i].nameStart;
+            for (size_t step = 1; step <= 2 && length != 0; step++) {
+                size_t k = 0;
+                for (; k < length && pos + (k + 1) * step <= size; k++) {
+                    size_t unit = pos + k * step;
+                    WCHAR c =
+                        static_cast<WCHAR>(step == 1 ? at[unit] : at[unit] | at[unit + 1] << 8);
+                    if (LowerAsciiUnit(c) != LowerAsciiUnit(name[k])) {
+                        break;
+                    }
+                }
+                if (k == length) {
+                    return 1;
+                }
+            }
         }
     }
     return 0;
@@ -138,8 +236,9 @@ int ScheduleInWininit(const char* path)
     return WriteRenameSection(section.text);
 }
 
-// A line "<target>=<source>" of the [rename] section that deletes one of our paths (target NUL)
-// or puts another file in its place (target one of our paths), blanks around both allowed.
+// A line "<target>=<source>" of the [rename] section that names one of our paths on either side,
+// blanks around both allowed: it deletes our file (target NUL), moves it away, or puts another
+// file in its place.
 int IsOurLine(const char* line, size_t length, const PathForms* forms, int count)
 {
     const char* equals = static_cast<const char*>(memchr(line, '=', length));
@@ -152,36 +251,61 @@ int IsOurLine(const char* line, size_t length, const PathForms* forms, int count
     size_t valueLength = length - keyLength - 1;
     TrimBlanks(&key, &keyLength);
     TrimBlanks(&value, &valueLength);
-    return NamesOneOf(key, keyLength, forms, count) ||
-           (SameTextNoCase(key, keyLength, "NUL") && NamesOneOf(value, valueLength, forms, count));
+    return NamesOneOf(key, keyLength, forms, count) || NamesOneOf(value, valueLength, forms, count);
 }
 
-int WithdrawInWininit(const PathForms* forms, int count)
+// Whether one of our file names occurs anywhere in WININIT.INI, read from the disk after Windows
+// has written its cached copy there; 1 also when the file cannot be read whole.
+int WininitMentionsOurFile(const OurPaths& ours)
+{
+    char path[kShortPathSize];
+    UINT length = GetWindowsDirectoryA(path, sizeof path);
+    if (length == 0 || length >= sizeof path ||
+        !JoinText(path + length, sizeof path - length, "\\", kWininit)) {
+        return 1;
+    }
+    WritePrivateProfileStringA(NULL, NULL, NULL, kWininit);
+    FileHandle file(OpenFileForReading(path));
+    CHeapBuffer bytes(kMaxListSize + 1);
+    DWORD read = 0;
+    // A read of a file without an OVERLAPPED record returns only at the file's end or when the
+    // buffer is full.
+    return !file.IsOpen() || bytes.text == NULL ||
+           !ReadFile(file.Get(), bytes.text, kMaxListSize + 1, &read, NULL) ||
+           read > kMaxListSize || MentionsOurFile(bytes.text, read, ours);
+}
+
+// A section too big to be read whole is left as it is: a failure only where one of our file names
+// occurs in WININIT.INI.
+int WithdrawInWininit(const PathForms* forms, int count, const OurPaths& ours)
 {
     CHeapBuffer section(kProfileSectionSize);
-    CHeapBuffer kept(kProfileSectionSize);
     DWORD used = 0;
-    if (kept.text == NULL || !ReadRenameSection(section, &used)) {
-        return 0;  // a line of ours may be among those that did not fit
+    if (section.text == NULL) {
+        return 0;
     }
+    if (!ReadRenameSection(section, &used)) {
+        return WininitMentionsOurFile(ours) ? 0 : 1;
+    }
+    // The lines kept move up over those taken back, each with its NUL.
     size_t keptSize = 0;
     int withdrawn = 0;
     for (size_t pos = 0; pos < used;) {
-        const char* line = section.text + pos;
+        char* line = section.text + pos;
         size_t length = strnlen(line, used - pos);
         pos += length + 1;
         if (IsOurLine(line, length, forms, count)) {
             withdrawn++;
             continue;
         }
-        memcpy(kept.text + keptSize, line, length);
-        keptSize += length + 1;  // its NUL: the block is zero-filled
+        memmove(section.text + keptSize, line, length + 1);
+        keptSize += length + 1;
     }
     if (withdrawn == 0) {
         return 1;
     }
-    // The kept lines are no longer than those read, so the list's second NUL is still inside.
-    return WriteRenameSection(kept.text);
+    section.text[keptSize] = '\0';  // the list's second NUL
+    return WriteRenameSection(section.text);
 }
 
 // The registry's wide functions, looked up in the advapi32 every program has loaded: the import
@@ -202,67 +326,87 @@ int FindWideRegistry(WideRegistry* functions)
     return functions->query != NULL && functions->set != NULL;
 }
 
-// A path of ours as the pending-rename list holds it: UTF-16, converted from the ANSI code page
-// as the system converts the path that MoveFileExA is given.
-struct WidePath {
-    WCHAR text[kShortPathSize];
-    size_t length;  // 0: no such form
-};
-
-int Widen(const char* path, WidePath* wide)
+// The length of the ASCII `prefix` when `text` of `length` units begins with it, letters in
+// either case; else 0.
+size_t AsciiPrefixLength(const WCHAR* text, size_t length, const char* prefix)
 {
-    wide->length = 0;
-    if (path[0] == '\0') {
-        return 1;
-    }
-    int units = MultiByteToWideChar(CP_ACP, 0, path, -1, wide->text, kShortPathSize);
-    if (units <= 1) {
-        return 0;
-    }
-    wide->length = static_cast<size_t>(units - 1);
-    return 1;
-}
-
-WCHAR LowerAsciiUnit(WCHAR c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<WCHAR>(c - 'A' + 'a') : c;
-}
-
-// Case is folded in the ASCII range only, the rest compared exactly: a name that matches is then
-// the same file under every case rule of Windows, so no other program's entry is taken for ours.
-// What this misses, a name of ours spelt in another case beyond ASCII, the uninstaller never
-// writes: it names the files as derived here, from the same Windows directory.
-int SameWideNoCase(const WCHAR* text, size_t length, const WidePath& path)
-{
-    if (path.length == 0 || length != path.length) {
-        return 0;
-    }
-    for (size_t i = 0; i < length; i++) {
-        if (LowerAsciiUnit(text[i]) != LowerAsciiUnit(path.text[i])) {
+    size_t i = 0;
+    for (; prefix[i] != '\0'; i++) {
+        if (i >= length ||
+            LowerAsciiUnit(text[i]) != LowerAsciiUnit(static_cast<WCHAR>(prefix[i]))) {
             return 0;
         }
     }
-    return 1;
+    return i;
 }
 
-// A name of the list: "\??\" and the path, or the path alone; a target also behind "!", which
-// asks for an existing file to be replaced.
-int WideNamesOneOf(const WCHAR* name, size_t length, int target, const WidePath* paths, int count)
+// The names of the object manager's folder of drive letters ("\??\" since NT 4.0, the older
+// "\DosDevices\", "\GLOBAL??\" from Windows XP on), and the suffix that names a file's unnamed
+// stream, that is the file itself.
+const char* const kDriveFolders[] = {"\\??\\", "\\DosDevices\\", "\\GLOBAL??\\"};
+const char kUnnamedStream[] = "::$DATA";
+
+// "X:\" and names between single backslashes, none ending in a dot or a blank (".", ".." and the
+// names whose end Win32 cuts off), without "/" or a stream: a form in which no other spelling of
+// one of our paths can hide.
+int IsPlainDrivePath(const WCHAR* name, size_t length)
+{
+    if (length < 3 || name[1] != ':' || name[2] != '\\') {
+        return 0;
+    }
+    WCHAR last = '\\';
+    for (size_t i = 3; i < length; i++) {
+        WCHAR c = name[i];
+        if (c == ':' || c == '/' || (c == '\\' && (last == '\\' || last == '.' || last == ' '))) {
+            return 0;
+        }
+        last = c;
+    }
+    return last != '\\' && last != '.' && last != ' ';
+}
+
+enum NameKind { kOtherFile, kOurFile, kMaybeOurFile };
+
+// A name of the list: one of our paths, as given or in its 8.3 form, behind one of the drive
+// folders or none and before the unnamed stream or not (a target also behind "!", which asks for
+// an existing file to be replaced); another file when it is a plain drive path; else, when it ends
+// in one of our file names (dots and blanks behind them aside), maybe ours.
+NameKind KindOfName(const WCHAR* name, size_t length, int target, const OurPaths& ours)
 {
     if (target && length >= 1 && name[0] == '!') {
         name++;
         length--;
     }
-    if (length >= 4 && name[0] == '\\' && name[1] == '?' && name[2] == '?' && name[3] == '\\') {
-        name += 4;
-        length -= 4;
-    }
-    for (int i = 0; i < count; i++) {
-        if (SameWideNoCase(name, length, paths[i])) {
-            return 1;
+    for (size_t i = 0; i < sizeof kDriveFolders / sizeof kDriveFolders[0]; i++) {
+        size_t prefix = AsciiPrefixLength(name, length, kDriveFolders[i]);
+        if (prefix != 0) {
+            name += prefix;
+            length -= prefix;
+            break;
         }
     }
-    return 0;
+    const size_t streamLength = sizeof kUnnamedStream - 1;
+    if (length >= streamLength &&
+        AsciiPrefixLength(name + length - streamLength, streamLength, kUnnamedStream) != 0) {
+        length -= streamLength;
+    }
+    size_t trimmed = length;
+    while (trimmed != 0 && (name[trimmed - 1] == '.' || name[trimmed - 1] == ' ')) {
+        trimmed--;
+    }
+    int endsInOurFileName = 0;
+    for (int i = 0; i < ours.count; i++) {
+        const WidePath& path = ours.forms[i];
+        size_t fileLength = path.length - path.nameStart;
+        if (path.length != 0 && path.length == length && SameUnitsNoCase(name, path.text, length)) {
+            return kOurFile;
+        }
+        if (fileLength != 0 && trimmed >= fileLength &&
+            SameUnitsNoCase(name + trimmed - fileLength, path.text + path.nameStart, fileLength)) {
+            endsInOurFileName = 1;
+        }
+    }
+    return endsInOurFileName && !IsPlainDrivePath(name, length) ? kMaybeOurFile : kOtherFile;
 }
 
 size_t WideLength(const WCHAR* text)
@@ -279,21 +423,127 @@ size_t WideLength(const WCHAR* text)
 // source. An empty string is a valid entry here, so the strings are counted to the value's end:
 // an even count is the pairs alone, an odd count ends in the list's empty final string. Anything
 // else (an odd byte count, a last string without its NUL, a source without its target) is not a
-// list this code can rewrite without guessing at another program's entry: it is left as it is.
-// Of the pairs, those that delete one of `paths` or put another file in its place go.
-int WithdrawInPendingRenames(const PathForms* forms, int count)
+// list this code can rewrite without guessing at another program's entry. `*end` becomes the
+// units of the pairs.
+int IsWholeList(const WCHAR* units, DWORD bytes, size_t* end)
 {
-    WidePath paths[2 * kMaxWithdrawnPaths];
-    for (int i = 0; i < count; i++) {
-        if (!Widen(forms[i].given, &paths[2 * i]) ||
-            !Widen(forms[i].shortForm, &paths[2 * i + 1])) {
-            return 0;
-        }
+    *end = bytes / sizeof(WCHAR);
+    if (bytes % 2 != 0 || (*end != 0 && units[*end - 1] != 0)) {
+        return 0;
     }
-    WCHAR valueName[sizeof kPendingRenamesValue];
+    size_t strings = 0;
+    for (size_t i = 0; i < *end; i++) {
+        strings += units[i] == 0 ? 1 : 0;
+    }
+    if (strings % 2 != 0) {
+        if (*end >= 2 && units[*end - 2] != 0) {
+            return 0;  // a source without its target
+        }
+        --*end;  // the list's final empty string
+    }
+    return 1;
+}
+
+struct PendingRenames {
+    HKEY key;
     WideRegistry registry;
-    if (!FindWideRegistry(&registry) ||
-        MultiByteToWideChar(CP_ACP, 0, kPendingRenamesValue, -1, valueName,
+    WCHAR valueName[sizeof kPendingRenamesValue];
+};
+
+LONG ReadPendingRenames(const PendingRenames& list, char* into, DWORD room, DWORD* type,
+                        DWORD* read)
+{
+    *read = room;
+    return list.registry.query(list.key, list.valueName, NULL, type, reinterpret_cast<BYTE*>(into),
+                               read);
+}
+
+// One rewrite of the list: 1 or 0 as WithdrawInPendingRenames answers, or -1 when another program
+// changed the list while it was being rewritten, which is then left as that program wrote it.
+int RewritePendingRenames(const PendingRenames& list, const OurPaths& ours)
+{
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    LONG status = list.registry.query(list.key, list.valueName, NULL, &type, NULL, &size);
+    if (status == ERROR_FILE_NOT_FOUND) {
+        return 1;
+    }
+    if (status != ERROR_SUCCESS || size > kMaxListSize) {
+        return 0;
+    }
+    // More than the size asked for, and even, so that every part of the block holds whole units:
+    // a list grown since then is told by its length.
+    const DWORD room = (size + 2) & ~1u;
+    // The value as read, as read again, and what is kept of it, in one block.
+    CHeapBuffer block(3 * room);
+    if (block.text == NULL) {
+        return 0;
+    }
+    char* const value = block.text;
+    char* const again = value + room;
+    char* const kept = again + room;
+    DWORD read = 0;
+    // Grown or gone since its size was asked, or not read: another try.
+    if (ReadPendingRenames(list, value, room, &type, &read) != ERROR_SUCCESS || read > size) {
+        return -1;
+    }
+    const WCHAR* units = reinterpret_cast<const WCHAR*>(value);
+    size_t end = 0;
+    // A value that is no list (no REG_MULTI_SZ, whose reading by the session manager this code
+    // does not know, or no whole list of pairs) is left as it is.
+    if (type != REG_MULTI_SZ || !IsWholeList(units, read, &end)) {
+        return MentionsOurFile(value, read, ours) ? 0 : 1;
+    }
+    WCHAR* keptUnits = reinterpret_cast<WCHAR*>(kept);
+    size_t keptLength = 0;
+    int withdrawn = 0;
+    int unsure = 0;
+    for (size_t pos = 0; pos < end;) {
+        const WCHAR* source = units + pos;
+        size_t sourceLength = WideLength(source);
+        const WCHAR* target = source + sourceLength + 1;
+        size_t targetLength = WideLength(target);
+        size_t pairLength = sourceLength + targetLength + 2;
+        pos += pairLength;
+        NameKind sourceKind = KindOfName(source, sourceLength, 0, ours);
+        NameKind targetKind = KindOfName(target, targetLength, 1, ours);
+        if (sourceKind == kOurFile || targetKind == kOurFile) {
+            withdrawn++;
+            continue;
+        }
+        unsure |= sourceKind == kMaybeOurFile || targetKind == kMaybeOurFile;
+        memcpy(keptUnits + keptLength, source, pairLength * sizeof(WCHAR));
+        keptLength += pairLength;
+    }
+    if (withdrawn == 0) {
+        return unsure ? 0 : 1;
+    }
+    // Another program's pair added since the list was read would be lost by the write.
+    DWORD readAgain = 0;
+    status = ReadPendingRenames(list, again, room, &type, &readAgain);
+    if (status != ERROR_SUCCESS || type != REG_MULTI_SZ || readAgain != read ||
+        memcmp(again, value, read) != 0) {
+        return -1;
+    }
+    if (keptLength == 0) {
+        status = RegDeleteValueA(list.key, kPendingRenamesValue);
+        if (status == ERROR_FILE_NOT_FOUND) {
+            status = ERROR_SUCCESS;
+        }
+    } else {
+        // The list's final empty string: zero already, and inside, as nothing kept grew.
+        status = list.registry.set(list.key, list.valueName, 0, REG_MULTI_SZ,
+                                   reinterpret_cast<const BYTE*>(kept),
+                                   static_cast<DWORD>((keptLength + 1) * sizeof(WCHAR)));
+    }
+    return status == ERROR_SUCCESS && !unsure ? 1 : 0;
+}
+
+int WithdrawInPendingRenames(const OurPaths& ours)
+{
+    PendingRenames list;
+    if (!FindWideRegistry(&list.registry) ||
+        MultiByteToWideChar(CP_ACP, 0, kPendingRenamesValue, -1, list.valueName,
                             sizeof kPendingRenamesValue) == 0) {
         return 0;
     }
@@ -307,75 +557,14 @@ int WithdrawInPendingRenames(const PathForms* forms, int count)
         return 0;
     }
     RegistryKey key(opened);
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    status = registry.query(key.Get(), valueName, NULL, &type, NULL, &size);
-    if (status == ERROR_FILE_NOT_FOUND) {
-        return 1;
-    }
-    // A value of another type is no list this code knows how the session manager reads.
-    if (status != ERROR_SUCCESS || type != REG_MULTI_SZ || size > kMaxPendingRenamesSize) {
-        return 0;
-    }
-    CHeapBuffer value(size + sizeof(WCHAR));
-    CHeapBuffer kept(size + sizeof(WCHAR));
-    if (value.text == NULL || kept.text == NULL) {
-        return 0;
-    }
-    DWORD read = size;
-    status = registry.query(key.Get(), valueName, NULL, &type, reinterpret_cast<BYTE*>(value.text),
-                            &read);
-    if (status != ERROR_SUCCESS || type != REG_MULTI_SZ || read > size || read % 2 != 0) {
-        return 0;  // changed since the size query, or no UTF-16 at all
-    }
-    const WCHAR* units = reinterpret_cast<const WCHAR*>(value.text);
-    size_t end = read / sizeof(WCHAR);
-    if (end == 0) {
-        return 1;
-    }
-    if (units[end - 1] != 0) {
-        return 0;
-    }
-    size_t strings = 0;
-    for (size_t i = 0; i < end; i++) {
-        strings += units[i] == 0 ? 1 : 0;
-    }
-    if (strings % 2 != 0) {
-        if (end >= 2 && units[end - 2] != 0) {
-            return 0;  // a source without its target
+    list.key = key.Get();
+    for (int attempt = 0; attempt < kRewriteAttempts; attempt++) {
+        int result = RewritePendingRenames(list, ours);
+        if (result >= 0) {
+            return result;
         }
-        end--;  // the list's final empty string
     }
-    WCHAR* keptUnits = reinterpret_cast<WCHAR*>(kept.text);
-    size_t keptLength = 0;
-    int withdrawn = 0;
-    for (size_t pos = 0; pos < end;) {
-        const WCHAR* source = units + pos;
-        size_t sourceLength = WideLength(source);
-        const WCHAR* target = source + sourceLength + 1;
-        size_t targetLength = WideLength(target);
-        size_t pairLength = sourceLength + targetLength + 2;
-        pos += pairLength;
-        if ((targetLength == 0 && WideNamesOneOf(source, sourceLength, 0, paths, 2 * count)) ||
-            WideNamesOneOf(target, targetLength, 1, paths, 2 * count)) {
-            withdrawn++;
-            continue;
-        }
-        memcpy(keptUnits + keptLength, source, pairLength * sizeof(WCHAR));
-        keptLength += pairLength;
-    }
-    if (withdrawn == 0) {
-        return 1;
-    }
-    if (keptLength == 0) {
-        status = RegDeleteValueA(key.Get(), kPendingRenamesValue);
-        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? 1 : 0;
-    }
-    // The list's final empty string: zero already, and inside, as nothing kept grew.
-    status = registry.set(key.Get(), valueName, 0, REG_MULTI_SZ,
-                          reinterpret_cast<const BYTE*>(kept.text),
-                          static_cast<DWORD>((keptLength + 1) * sizeof(WCHAR)));
-    return status == ERROR_SUCCESS ? 1 : 0;
+    return 0;  // the list kept changing: nothing written
 }
 
 }  // namespace
@@ -407,5 +596,9 @@ int WithdrawDeletesAtRestart(const char* const paths[], int count, int windows9x
             forms[i].shortForm[0] = '\0';
         }
     }
-    return windows9x ? WithdrawInWininit(forms, count) : WithdrawInPendingRenames(forms, count);
+    OurPaths ours;
+    if (!WidenForms(forms, count, &ours)) {
+        return 0;
+    }
+    return windows9x ? WithdrawInWininit(forms, count, ours) : WithdrawInPendingRenames(ours);
 }

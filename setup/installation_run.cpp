@@ -48,8 +48,9 @@ int DriverServiceAwaitsRestart(WindowsKind kind)
 }
 
 // An uninstall that found a driver file in use left its delete to the next restart, which would
-// delete the copy made now: take that delete back first. Where it cannot be taken back, the run is
-// not a success (the restart would leave a driver without its file). Returns the failed steps.
+// delete the copy made now, and another program's pending replace or move of a driver file would
+// undo it too: take them back first. Where that cannot be done, or cannot be told, the run is not
+// a success (the restart may leave a driver without its file). Returns the failed steps.
 int WithdrawPendingDeletes(const InstalledDrivers& drivers, WindowsKind kind)
 {
     const char* const paths[2] = {drivers.windrvrPath, drivers.talvenkpPath};

@@ -168,6 +168,8 @@ LSTATUS QueryValue(const char* function, HKEY key, const std::string& name, LPDW
         return ERROR_MORE_DATA;
     if (needed != 0)
         memcpy(data, value->data.data(), needed);
+    if (machine().afterValueRead)
+        machine().afterValueRead();
     return ERROR_SUCCESS;
 }
 

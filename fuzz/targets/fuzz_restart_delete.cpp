@@ -1,17 +1,27 @@
-// The delete at the next restart and its withdrawal, on the Win32 stand-in, with any driver path,
-// any short form of it, and anything pending already: any bytes as the NT pending-rename value
-// (UTF-16 or not, odd counts, no final NUL, another type, megabytes), any lines in WININIT.INI's
-// [rename] section (up to and past its 32,767 bytes). Properties:
-//  - scheduling on Windows 95/98 leaves the old lines and one "NUL=<short path>" more, or
+// The delete at the next restart and its withdrawal, on the Win32 stand-in. The input builds what
+// is pending, entry by entry, so that the oracle knows which entries are ours without reading the
+// list as the code does: ours in every form the withdrawal must take back (the long or the 8.3
+// path, any ASCII case, behind "\??\", "\DosDevices\", "\GLOBAL??\" or nothing, with "::$DATA" or
+// not, a target with "!" or not; a delete, a file put in our place, ours moved away), other
+// programs' names at random (none holding "windrvr" or "talvenkp" in any case), our file names
+// in other folders, names that may be ours in forms not known to the code, and broken values
+// (another type, an odd byte count, no final NUL, a source without its target, a byte before the
+// list, past the size limit). The two driver paths lie in a folder made from the input
+// (any bytes but separators, ':' and '='; no "." or ".." and no name ending in a dot or a blank),
+// with an 8.3 folder made from the input or the files missing. Properties:
+//  - scheduling on Windows 95/98 leaves the old lines and one "NUL=<short path>" more, or changes
+//    nothing; on NT it appends our delete to a whole list;
+//  - withdrawal from a list it can read (NT: also when another program adds its pair after the
+//    first read) leaves every other entry byte for byte and in order and no entry of ours, the
+//    value removed when none is left; when there is nothing of ours it writes nothing; it
+//    answers 1 exactly when no name that may be ours is left;
+//  - a value it cannot read, or a [rename] section too big to read, is left as it is, and the
+//    answer is 0 exactly when one of our file names occurs in its bytes (or in WININIT.INI's), as
+//    8-bit text or as UTF-16 at any byte offset, in any ASCII case; a value over 2 MB, or a
+//    WININIT.INI over it, answers 0; a driver path of MAX_PATH characters or more answers 0 and
 //    changes nothing;
-//  - withdrawal (also right after a scheduling) leaves exactly the entries that neither delete one
-//    of the two paths nor put another file in its place, in order and byte for byte, the value
-//    removed when none is left, and answers 1; when there is nothing to take back it writes
-//    nothing; it answers 0, changing nothing, exactly for a section that does not fit its buffer,
-//    a value over its size limit, of another type or that is no whole list of UTF-16 pairs;
-//  - every WININIT.INI written is flushed;
-//  - every handle closed once; no access outside the buffers (AddressSanitizer: the stand-in's
-//    heap blocks and registry reads are exact).
+//  - every WININIT.INI written is flushed; every handle closed once; no access outside the
+//    buffers (AddressSanitizer: the stand-in's heap blocks and registry reads are exact).
 #include "restart_delete.h"
 #include "fuzz_input.h"
 
@@ -23,26 +33,26 @@ namespace {
 const char kSessionManager[] = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager";
 const char kPending[] = "PendingFileRenameOperations";
 const char kWininit[] = "C:\\WINDOWS\\WININIT.INI";
-const char kOtherDriver[] = "C:\\WINDOWS\\system32\\drivers\\talvenkp.sys";
+const size_t kLimit = 2 * 1024 * 1024;
 
-std::string Trimmed(const std::string& text)
-{
-    size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return "";
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
+// NT: a value's shapes (the choice byte's high nibble; the rest are whole lists with their end).
+enum Shape {
+    kWhole,
+    kNoListEnd,
+    kOddByteCount,
+    kNoFinalNul,
+    kSourceWithoutTarget,
+    kBinary,
+    kByteBefore,
+    kOverLimit,  // a long pair of another program first, 2 MB and a unit in all
+    kNoValue,
+};
 
-// The forms of the two paths that a pending delete may name.
-std::vector<std::string> g_forms;
-
-bool Ours(const std::string& name)
-{
-    for (const std::string& form : g_forms)
-        if (!form.empty() && sim::detail::EqualNoCase(name, form))
-            return true;
-    return false;
-}
+struct Entry {
+    std::u16string source, target;  // NT; on Windows 95/98 the line in `source`, as bytes
+    bool ours = false;
+    bool maybeOurs = false;
+};
 
 // The stand-in's code page: each byte the character of its number.
 std::u16string Widened(const std::string& text)
@@ -53,93 +63,236 @@ std::u16string Widened(const std::string& text)
     return wide;
 }
 
-std::string Utf16Bytes(const std::u16string& units)
+std::string Narrowed(const std::u16string& text)
 {
-    std::string bytes;
-    for (char16_t unit : units) {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
-    }
-    return bytes;
+    return std::string(text.begin(), text.end());
 }
 
-// A name of the list, "\??\" and "!" (a target) taken off, against the forms: ASCII letters
-// folded, the rest exact.
-bool WideOurs(std::u16string name, bool target)
+// UTF-16LE, as the host (x86) lays out its units.
+std::string Utf16Bytes(const std::u16string& units)
 {
-    if (target && name.compare(0, 1, u"!") == 0)
-        name.erase(0, 1);
-    if (name.compare(0, 4, u"\\??\\") == 0)
-        name.erase(0, 4);
-    auto fold = [](char16_t c) { return c >= 'A' && c <= 'Z' ? char16_t(c - 'A' + 'a') : c; };
-    for (const std::string& narrow : g_forms) {
-        std::u16string form = Widened(narrow);
-        if (!form.empty() && form.size() == name.size() &&
-            std::equal(form.begin(), form.end(), name.begin(),
-                       [&](char16_t a, char16_t b) { return fold(a) == fold(b); }))
-            return true;
+    return std::string(reinterpret_cast<const char*>(units.data()), 2 * units.size());
+}
+
+template <class Text>
+Text Lower(Text text)
+{
+    for (auto& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = c - 'A' + 'a';
+    return text;
+}
+
+// ASCII letters flipped to the other case where the mask's bit for their position is set.
+std::u16string Flipped(std::u16string text, uint8_t mask)
+{
+    for (size_t i = 0; i < text.size(); ++i)
+        if (((mask >> (i % 8)) & 1) && ((text[i] | 0x20) >= 'a' && (text[i] | 0x20) <= 'z'))
+            text[i] ^= 0x20;
+    return text;
+}
+
+// The test's driver files: names, and their paths as given and in 8.3 form ("" without one).
+struct Drivers {
+    std::string names[2];
+    std::string given[2];
+    std::string shortForm[2];
+    std::string folder;
+} g_drivers;
+
+// Another program's name: the field's bytes as characters or, in pairs, as UTF-16 units (no NUL);
+// empty when it holds one of our file names' stems.
+std::u16string TheirName(FuzzInput& input, bool units)
+{
+    std::string field = input.Field();
+    std::u16string name;
+    if (units) {
+        for (size_t i = 0; i + 1 < field.size(); i += 2)
+            if (char16_t unit = char16_t(uint8_t(field[i]) | uint8_t(field[i + 1]) << 8))
+                name += unit;
+    } else {
+        name = Widened(field);
     }
+    std::u16string lower = Lower(name);
+    if (lower.find(u"windrvr") != lower.npos || lower.find(u"talvenkp") != lower.npos)
+        return u"";
+    return name;
+}
+
+// One of our paths in a form the withdrawal takes back.
+std::u16string OurName(FuzzInput& input, bool nt)
+{
+    static const char16_t* const kPrefixes[] = {u"", u"\\??\\", u"\\DosDevices\\", u"\\GLOBAL??\\"};
+    uint8_t form = input.Byte();
+    uint8_t mask = input.Byte();
+    int file = form & 1;
+    const std::string& path = (form & 2) && !g_drivers.shortForm[file].empty()
+                                  ? g_drivers.shortForm[file]
+                                  : g_drivers.given[file];
+    std::u16string name = Flipped(Widened(path), mask);
+    if (nt)
+        name = Flipped(kPrefixes[(form >> 2) & 3], mask) + name +
+               ((form & 16) ? Flipped(u"::$DATA", mask) : u"");
+    return name;
+}
+
+// Our file name behind a plain drive path of another folder.
+std::u16string OtherFolderName(FuzzInput& input, bool nt)
+{
+    uint8_t form = input.Byte();
+    std::u16string folder = u"Q:\\a";
+    for (unsigned char c : input.Field())
+        folder += char16_t('a' + c % 26);
+    std::u16string name = folder + u"\\" + Widened(g_drivers.names[form & 1]);
+    for (int i = 0; i < 2; ++i)
+        if (Lower(name) == Lower(Widened(g_drivers.given[i])) ||
+            Lower(name) == Lower(Widened(g_drivers.shortForm[i])))
+            name = folder + u"x\\" + Widened(g_drivers.names[form & 1]);
+    if (nt && (form & 2))
+        name = u"\\??\\" + name + u"::$DATA";
+    return name;
+}
+
+// A name that ends in one of our file names, in a form the code does not know.
+std::u16string MaybeOurName(FuzzInput& input)
+{
+    uint8_t form = input.Byte();
+    std::u16string file = Widened(g_drivers.names[form & 1]);
+    std::u16string given = Widened(g_drivers.given[form & 1]);
+    std::u16string folder = Widened(g_drivers.folder);
+    std::u16string slashed = given;
+    std::replace(slashed.begin(), slashed.end(), u'\\', u'/');
+    const std::u16string forms[] = {
+        u"\\Device\\HarddiskVolume1\\" + file,
+        u"\\??\\\\??\\" + given,
+        u"!" + given,
+        given + u".",
+        given + u" ::$DATA",
+        u"\\??\\" + folder + u"\\.\\" + file,
+        folder + u"\\\\" + file,
+        file,
+        u"\\SystemRoot\\system32\\drivers\\" + file,
+        u"\\??\\UNC\\server\\share\\" + file,
+        slashed,
+    };
+    return forms[(form >> 1) % (sizeof forms / sizeof forms[0])];
+}
+
+std::vector<Entry> NtEntries(FuzzInput& input)
+{
+    std::vector<Entry> entries;
+    while (!input.Empty()) {
+        uint8_t kind = input.Byte();
+        bool units = kind & 0x80;
+        Entry entry;
+        switch (kind & 7) {
+        case 1:  // our delete
+            entry = {OurName(input, true), u"", true};
+            break;
+        case 2:  // another file put in our place
+            entry.source = TheirName(input, units);
+            entry.target = ((kind & 8) ? u"!" : u"") + OurName(input, true);
+            entry.ours = true;
+            break;
+        case 3:  // ours moved away
+            entry.source = OurName(input, true);
+            entry.target = ((kind & 8) ? u"!" : u"") + TheirName(input, units);
+            entry.ours = true;
+            break;
+        case 4:  // our file name in another folder
+            entry = {OtherFolderName(input, true), (kind & 8) ? u"" : TheirName(input, units)};
+            break;
+        case 5:  // a name that may be ours, as a source or behind "!" as a target
+            if (kind & 8)
+                entry = {TheirName(input, units), u"!" + MaybeOurName(input)};
+            else
+                entry = {MaybeOurName(input), u""};
+            entry.maybeOurs = true;
+            break;
+        default:
+            entry = {TheirName(input, units), TheirName(input, units)};
+        }
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+std::vector<Entry> Win9xLines(FuzzInput& input)
+{
+    std::vector<Entry> lines;
+    while (!input.Empty()) {
+        uint8_t kind = input.Byte();
+        std::u16string blank = (kind & 8) ? u" " : u"";
+        Entry line;
+        switch (kind & 3) {
+        case 1: {
+            std::u16string ours = blank + OurName(input, false) + blank;
+            std::u16string theirs = TheirName(input, false);
+            theirs.erase(std::remove(theirs.begin(), theirs.end(), u'='), theirs.end());
+            if (kind & 4)  // a delete, or another file put in our place
+                line.source = ((kind & 16) ? Flipped(u"nul", kind) : ours) + u"=" +
+                              ((kind & 16) ? ours : theirs);
+            else  // ours moved away
+                line.source = theirs + u"=" + ours;
+            line.ours = true;
+            break;
+        }
+        case 2:
+            line.source = u"NUL=" + OtherFolderName(input, false);
+            break;
+        default:
+            line.source = TheirName(input, false);
+        }
+        if (!line.source.empty())
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+std::u16string Pairs(const std::vector<Entry>& entries)
+{
+    std::u16string units;
+    for (const Entry& entry : entries)
+        units += entry.source + u'\0' + entry.target + u'\0';
+    return units;
+}
+
+// The whole list of `entries` with its end, as the withdrawal writes it.
+std::string WholeList(const std::vector<Entry>& entries)
+{
+    return Utf16Bytes(Pairs(entries) + u'\0');
+}
+
+// One of our file names in `bytes`, as 8-bit text or as UTF-16LE at any offset, in any ASCII case.
+bool Mentions(const std::string& bytes)
+{
+    std::string lower = Lower(bytes);
+    for (const std::string& name : g_drivers.names)
+        if (lower.find(Lower(name)) != lower.npos ||
+            lower.find(Utf16Bytes(Widened(Lower(name)))) != lower.npos)
+            return true;
     return false;
 }
 
-// The pending-rename value without our pairs ("" when nothing is left), and how many went; false
-// for a value that is no whole list of UTF-16 pairs.
-bool ExpectedValue(const std::string& bytes, std::string* kept, int* withdrawn)
+// The withdrawal of both driver paths, each in a heap block of its exact size.
+int Withdraw(int windows9x)
 {
-    *withdrawn = 0;
-    kept->clear();
-    if (bytes.size() % 2 != 0)
-        return false;
-    std::u16string units;
-    for (size_t i = 0; i < bytes.size(); i += 2)
-        units += char16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8);
-    if (units.empty())
-        return true;
-    if (units.back() != 0)
-        return false;
-    std::vector<std::u16string> strings;
-    for (size_t pos = 0; pos < units.size();) {
-        size_t nul = units.find(u'\0', pos);
-        strings.push_back(units.substr(pos, nul - pos));
-        pos = nul + 1;
-    }
-    if (strings.size() % 2 != 0) {
-        if (!strings.back().empty())
-            return false;
-        strings.pop_back();
-    }
-    std::u16string left;
-    for (size_t i = 0; i < strings.size(); i += 2) {
-        if ((strings[i + 1].empty() && WideOurs(strings[i], false)) ||
-            WideOurs(strings[i + 1], true)) {
-            ++*withdrawn;
-            continue;
-        }
-        left += strings[i] + u'\0' + strings[i + 1] + u'\0';
-    }
-    *kept = left.empty() ? "" : Utf16Bytes(left + u'\0');
-    return true;
+    Exact windrvr(g_drivers.given[0]);
+    Exact talvenkp(g_drivers.given[1]);
+    const char* paths[2] = {windrvr, talvenkp};
+    return WithdrawDeletesAtRestart(paths, 2, windows9x);
 }
 
-std::vector<std::string> ExpectedLines(const std::vector<std::string>& lines)
+// The longer driver path does not fit MAX_PATH with its NUL.
+bool TooLong()
 {
-    std::vector<std::string> kept;
-    for (const std::string& line : lines) {
-        size_t equals = line.find('=');
-        std::string key = Trimmed(line.substr(0, equals));
-        if (equals != std::string::npos && (Ours(key) || (sim::detail::EqualNoCase(key, "NUL") &&
-                                                          Ours(Trimmed(line.substr(equals + 1))))))
-            continue;
-        kept.push_back(line);
-    }
-    return kept;
+    return g_drivers.given[1].size() >= MAX_PATH;
 }
 
-// The lines of WININIT.INI's [rename] section in `profiles` (the machine's or a snapshot's).
-std::vector<std::string> RenameLines(const decltype(sim::Snapshot::profiles)& profiles)
+std::vector<std::string> RenameLines()
 {
-    auto file = profiles.find(kWininit);
-    if (file == profiles.end() || file->second.count("rename") == 0)
+    auto file = sim::machine().profiles.find(kWininit);
+    if (file == sim::machine().profiles.end() || file->second.count("rename") == 0)
         return {};
     return file->second.at("rename");
 }
@@ -151,42 +304,173 @@ std::string ShortForm(const std::string& path)
     return length == 0 || length >= sizeof form ? "" : form;
 }
 
-void CheckWininit(int result, const sim::Snapshot& before)
+// A folder name made from `field`: separators, ':' and '=' replaced, no empty name, no name
+// ending in a dot or a blank.
+std::string Folder(char drive, const std::string& field)
 {
-    std::vector<std::string> lines = RenameLines(before.profiles);
-    size_t used = 0;
-    for (const std::string& line : lines)
-        used += line.size() + 1;
-    FUZZ_CHECK((result == 0) == (used >= 32767 - 2));
-    std::vector<std::string> expected = ExpectedLines(lines);
-    if (result == 0 || expected == lines)
-        FUZZ_CHECK(sim::TakeSnapshot() == before);
-    else
-        FUZZ_CHECK(RenameLines(sim::machine().profiles) == expected);
+    std::string folder = std::string(1, drive) + ":";
+    std::string name;
+    for (size_t i = 0; i <= field.size(); ++i) {
+        char c = i < field.size() ? field[i] : '\\';
+        if (c != '\\' && c != '/') {
+            name += (c == ':' || c == '=') ? '_' : c;
+            continue;
+        }
+        if (name.empty())
+            continue;
+        if (name.back() == '.' || name.back() == ' ')
+            name += '_';
+        folder += "\\" + name;
+        name.clear();
+    }
+    return folder;
 }
 
-void CheckPendingRenames(int result, const sim::Snapshot& before)
+void CheckWininit(FuzzInput& input, uint8_t choice, uint16_t repeat)
 {
-    auto key = before.registry.find(kSessionManager);
-    auto found = key->second.values.find(kPending);
-    if (found == key->second.values.end()) {
-        FUZZ_CHECK(result == 1 && sim::TakeSnapshot() == before);
+    std::vector<Entry> lines = Win9xLines(input);
+    if ((choice & 2) && !lines.empty())
+        for (uint16_t i = 0; i < repeat % 1024; ++i)
+            lines.push_back(lines[i % lines.size()]);
+    std::vector<std::string> before;
+    for (const Entry& line : lines)
+        before.push_back(Narrowed(line.source));
+    if (!before.empty())
+        sim::machine().profiles[kWininit]["rename"] = before;
+
+    if (choice & 4) {
+        std::vector<std::string> unscheduled = RenameLines();
+        if (ScheduleDeleteAtRestart(Exact(g_drivers.given[0]), 1)) {
+            before.push_back("NUL=" + g_drivers.shortForm[0]);
+            lines.push_back({Widened(before.back()), u"", true});
+        }
+        FUZZ_CHECK(RenameLines() == before);
+    }
+    size_t used = 0;
+    std::string text = "[rename]\r\n";
+    for (const std::string& line : before) {
+        used += line.size() + 1;
+        text += line + "\r\n";
+    }
+    const sim::Snapshot snapshot = sim::TakeSnapshot();
+    int result = Withdraw(1);
+    FUZZ_CHECK(sim::machine().unflushedProfiles.empty());
+    if (TooLong() || used >= 32767 - 2) {
+        FUZZ_CHECK(result == (!TooLong() && text.size() <= kLimit && !Mentions(text)));
+        FUZZ_CHECK(sim::TakeSnapshot() == snapshot);
         return;
     }
-    std::string value(found->second.data.begin(), found->second.data.end());
-    std::string expected;
-    int withdrawn = 0;
-    bool list = found->second.type == REG_MULTI_SZ && ExpectedValue(value, &expected, &withdrawn);
-    FUZZ_CHECK((result == 0) == (!list || value.size() > 2 * 1024 * 1024));
-    if (result == 0 || withdrawn == 0) {
-        FUZZ_CHECK(sim::TakeSnapshot() == before);
-    } else if (expected.empty()) {
-        FUZZ_CHECK(sim::FindValue(kSessionManager, kPending) == nullptr);
-    } else {
-        const sim::RegValue* after = sim::FindValue(kSessionManager, kPending);
-        FUZZ_CHECK(after != nullptr && after->type == REG_MULTI_SZ &&
-                   std::string(after->data.begin(), after->data.end()) == expected);
+    std::vector<std::string> expected;
+    for (const Entry& line : lines)
+        if (!line.ours)
+            expected.push_back(Narrowed(line.source));
+    FUZZ_CHECK(result == 1);
+    if (expected == before)
+        FUZZ_CHECK(sim::TakeSnapshot() == snapshot);
+    else
+        FUZZ_CHECK(RenameLines() == expected);
+}
+
+void CheckPendingRenames(FuzzInput& input, uint8_t choice, uint16_t repeat)
+{
+    const Shape shape = static_cast<Shape>(choice >> 4);
+    std::vector<Entry> entries = NtEntries(input);
+    std::vector<Entry> copies;
+    for (int i = (choice & 2) ? repeat % 32 : 0; i >= 0; --i)
+        copies.insert(copies.end(), entries.begin(), entries.end());
+    entries = copies;
+    std::u16string pairs = Pairs(entries);
+    std::string value;
+    bool readable = true;
+    switch (shape) {
+    case kNoListEnd:
+        value = Utf16Bytes(pairs);
+        break;
+    case kOddByteCount:
+        value = WholeList(entries) + 'x';
+        break;
+    case kNoFinalNul:
+        value = Utf16Bytes(pairs + u"x");
+        break;
+    case kSourceWithoutTarget:
+        value = Utf16Bytes(pairs + u"x" + u'\0');
+        break;
+    case kByteBefore:
+        value = "x" + WholeList(entries);
+        break;
+    case kOverLimit: {
+        // The pair adds its names of `filler` and 8 units, each with its NUL.
+        size_t list = 2 * pairs.size() + 2;
+        size_t filler = kLimit + 2 >= list + 20 ? (kLimit + 2 - list) / 2 - 10 : 0;
+        entries.insert(entries.begin(), {std::u16string(filler, u'p'), u"\\??\\C:\\P"});
+        value = WholeList(entries);
+        readable = false;
+        break;
     }
+    case kNoValue:
+        entries.clear();
+        break;
+    default:
+        value = WholeList(entries);
+    }
+    readable = readable && shape != kOddByteCount && shape != kNoFinalNul &&
+               shape != kSourceWithoutTarget && shape != kBinary && shape != kByteBefore;
+    if (shape != kNoValue) {
+        sim::RegValue& stored = sim::machine().registry[kSessionManager].values[kPending];
+        stored.type = shape == kBinary ? REG_BINARY : REG_MULTI_SZ;
+        stored.data.assign(value.begin(), value.end());
+    }
+
+    if ((choice & 4) && (shape == kWhole || shape == kNoValue)) {
+        if (ScheduleDeleteAtRestart(Exact(g_drivers.given[0]), 0))
+            entries.push_back({u"\\??\\" + Widened(g_drivers.given[0]), u"", true});
+        const sim::RegValue* scheduled = sim::FindValue(kSessionManager, kPending);
+        FUZZ_CHECK(entries.empty() == (scheduled == nullptr));
+        if (scheduled != nullptr) {
+            value = std::string(scheduled->data.begin(), scheduled->data.end());
+            FUZZ_CHECK(value == WholeList(entries));
+        }
+    }
+    // Another program's pair, added after the first read of a whole list.
+    bool changes = (choice & 8) && (shape == kWhole || shape == kNoListEnd);
+    if (changes) {
+        entries.push_back({u"\\??\\C:\\TEMP\\LATE.TMP", u""});
+        value = shape == kWhole ? WholeList(entries) : Utf16Bytes(Pairs(entries));
+        sim::machine().afterValueRead = [&] {
+            if (changes)
+                sim::machine().registry[kSessionManager].values[kPending].data.assign(value.begin(),
+                                                                                      value.end());
+            changes = false;
+        };
+    }
+
+    const sim::Snapshot snapshot = sim::TakeSnapshot();
+    int result = Withdraw(0);
+    sim::machine().afterValueRead = nullptr;
+    const sim::RegValue* after = sim::FindValue(kSessionManager, kPending);
+    auto left = [after](const std::string& bytes) {
+        return after != nullptr && after->data.size() == bytes.size() &&
+               std::equal(bytes.begin(), bytes.end(), after->data.begin(),
+                          [](char a, BYTE b) { return BYTE(a) == b; });
+    };
+    bool anyOurs = false, anyMaybe = false;
+    std::vector<Entry> others;
+    for (const Entry& entry : entries) {
+        anyOurs |= entry.ours;
+        anyMaybe |= entry.maybeOurs;
+        if (!entry.ours)
+            others.push_back(entry);
+    }
+    if (TooLong() || !readable) {
+        FUZZ_CHECK(result == (!TooLong() && value.size() <= kLimit && !Mentions(value)));
+        FUZZ_CHECK(sim::TakeSnapshot() == snapshot);
+        return;
+    }
+    FUZZ_CHECK(result == !anyMaybe);
+    if (!anyOurs)
+        FUZZ_CHECK(shape == kNoValue && entries.empty() ? after == nullptr : left(value));
+    else
+        FUZZ_CHECK(others.empty() ? after == nullptr : left(WholeList(others)));
 }
 
 }  // namespace
@@ -197,71 +481,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     uint8_t choice = input.Byte();
     uint16_t repeat = input.Byte();  // low byte first: two reads in one expression have no order
     repeat |= input.Byte() << 8;
-    const int windows9x = choice & 1;
-    std::string path = input.Field();
-    std::string shortPath = input.Field();
+    const bool windows9x = choice & 1;
+    char drive = static_cast<char>('A' + input.Byte() % 26);
+    std::string folder = input.Field();
+    std::string shortFolder = input.Field();
 
     sim::Reset();
-    sim::AddFile(kOtherDriver);
-    sim::detail::FsPath resolved;
-    if (!shortPath.empty() && sim::detail::ResolvePath(path.c_str(), &resolved)) {
-        sim::AddFile(path);
-        sim::machine().shortNames[resolved.Full()] = shortPath;
-    }
-    g_forms = {path, ShortForm(path), kOtherDriver};
-
-    // What is pending already, repeated towards and past the limits.
-    std::vector<std::string> lines;
-    if (windows9x) {
-        while (!input.Empty()) {
-            std::string line = input.Field();
-            if (!line.empty())
-                lines.push_back(line);
+    g_drivers = Drivers();
+    g_drivers.folder = Folder(drive, folder);
+    for (int i = 0; i < 2; ++i) {
+        g_drivers.names[i] =
+            std::string(i == 0 ? "windrvr" : "talvenkp") + (windows9x ? ".vxd" : ".sys");
+        g_drivers.given[i] = g_drivers.folder + "\\" + g_drivers.names[i];
+        if (!shortFolder.empty() && g_drivers.given[i].size() < MAX_PATH) {
+            sim::AddFile(g_drivers.given[i]);
+            std::string upper = g_drivers.names[i];
+            std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+            sim::machine().shortNames[g_drivers.given[i]] =
+                Folder(drive, shortFolder) + "\\" + upper;
         }
-        if ((choice & 2) && !lines.empty())
-            for (uint16_t i = 0; i < repeat % 1024; ++i)
-                lines.push_back(lines[i % lines.size()]);
-        if (!lines.empty())
-            sim::machine().profiles[kWininit]["rename"] = lines;
-    } else {
-        std::string value = input.Rest();
-        if (choice & 16)
-            value = Utf16Bytes(Widened(value));
-        // A few kilobytes; or, behind a pair of one long name, at the value's size limit.
-        if (repeat >= 0xFF00 && value.size() < 1024) {
-            size_t wanted = 2 * 1024 * 1024 - 2 + (repeat & 3);
-            value = std::string(wanted - value.size() - 4, 'p') + std::string(4, '\0') + value;
-        } else if (choice & 2) {
-            for (std::string unit = value; value.size() < (repeat % 64) * 64u && !unit.empty();)
-                value += unit;
-        }
-        if (!value.empty() || (choice & 8)) {
-            sim::RegValue& stored = sim::machine().registry[kSessionManager].values[kPending];
-            stored.type = (choice & 8) ? REG_BINARY : REG_MULTI_SZ;
-            stored.data.assign(value.begin(), value.end());
-        }
+        g_drivers.shortForm[i] = ShortForm(g_drivers.given[i]);
     }
 
-    Exact exact(path);
-    if (choice & 4) {
-        const sim::Snapshot unscheduled = sim::TakeSnapshot();
-        int scheduled = ScheduleDeleteAtRestart(exact, windows9x);
-        if (windows9x && scheduled) {
-            std::vector<std::string> expected = lines;
-            expected.push_back("NUL=" + g_forms[1]);
-            FUZZ_CHECK(RenameLines(sim::machine().profiles) == expected);
-        } else if (windows9x || !scheduled) {
-            FUZZ_CHECK(sim::TakeSnapshot().profiles == unscheduled.profiles);
-        }
-    }
-    const sim::Snapshot before = sim::TakeSnapshot();
-    const char* paths[2] = {exact, kOtherDriver};
-    int result = WithdrawDeletesAtRestart(paths, 2, windows9x);
-    FUZZ_CHECK(sim::OpenHandleCount() == 0 && sim::BadCloseCount() == 0);
-    FUZZ_CHECK(sim::machine().unflushedProfiles.empty());
     if (windows9x)
-        CheckWininit(result, before);
+        CheckWininit(input, choice, repeat);
     else
-        CheckPendingRenames(result, before);
+        CheckPendingRenames(input, choice, repeat);
+    FUZZ_CHECK(sim::OpenHandleCount() == 0 && sim::BadCloseCount() == 0);
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -135,7 +136,9 @@ struct Machine {
     // A known 8.3 form names its file too (GetShortPathNameA answers it as given, the shell's
     // copy sees it as the same folder as its long form).
     std::map<std::string, std::string, NoCase> shortNames;
-    std::map<std::string, ProfileFile, NoCase> profiles;  // WININIT.INI and the like, by full path
+    // WININIT.INI and the like, by full path; CreateFileA and ReadFile read one as its text
+    // ("[section]" and each line, CR LF behind each) when no file of that path is there.
+    std::map<std::string, ProfileFile, NoCase> profiles;
     // Profile files written since the last flush of Windows' cached copy (their full paths).
     std::set<std::string, NoCase> unflushedProfiles;
     VxdLoader vxd;
@@ -149,6 +152,9 @@ struct Machine {
 
     DWORD sleptMs = 0;
     std::vector<std::string> calls;  // every stand-in call by function name, in order
+    // Run after each read of a value's data: another program at work between a caller's read of
+    // a value and its write.
+    std::function<void()> afterValueRead;
 };
 
 Machine& machine();

@@ -2,9 +2,12 @@
 # A driver file that cannot be deleted because another program holds it open:
 #  - NT family: the held file scheduled in the system's pending-rename list, the restart
 #    message, the file gone once the prefix restarts (wineboot -r carries out the deletes);
-#  - NT family, setup run again before the restart: the pending delete taken back, and an older
-#    update waiting to replace windrvr.sys; other programs' renames around them, with names the
-#    ANSI code page cannot hold, read back through the wide registry functions byte for byte;
+#  - NT family, setup run again before the restart: the pending delete taken back, an older
+#    update waiting to replace windrvr.sys and a move of talvenkp.sys elsewhere; other programs'
+#    renames around them, with names the ANSI code page cannot hold, read back through the wide
+#    registry functions byte for byte;
+#  - NT family, another program's list that is no whole list (an odd byte count), nothing of ours
+#    in it: setup completes and leaves it as it was;
 #  - Windows 98: "NUL=" lines in WININIT.INI's [rename] section beside one there before; setup
 #    run again before the restart takes them back;
 #  - Windows 98, WININIT.INI cannot be written: an "Error" box that names the file; with a VxD
@@ -87,14 +90,16 @@ if [ "$part" = nt ]; then
   release
   # Around our delete as the uninstaller wrote it (list end taken off): another program's replace
   # and delete with Cyrillic and a full-width backslash, in the "\??\" form and without; an older
-  # update of windrvr.sys that would replace the fresh copy at the restart.
+  # update of windrvr.sys that would replace the fresh copy at the restart, and a move that would
+  # take the fresh talvenkp.sys away.
   ours=$(pending_hex)
   expect_eq "nt again: our delete read back" \
     "$(wide_hex '\??\C:\windows\system32\drivers\windrvr.sys' '')0000" "$ours"
   theirs_before=$(wide_hex '\??\C:\temp\файл.new' '!\??\C:\temp\файл.dll' 'C:\temp\a＼b.tmp' '')
   theirs_after=$(wide_hex '\??\C:\temp\c.tmp' '')
   echo older >"$WINEPREFIX/drive_c/windrvr.new"
-  update=$(wide_hex '\??\C:\windrvr.new' '!\??\C:\windows\system32\drivers\windrvr.sys')
+  update=$(wide_hex '\??\C:\windrvr.new' '!\??\C:\windows\system32\drivers\windrvr.sys' \
+    '\??\C:\windows\system32\drivers\talvenkp.sys' '\??\C:\saved.sys')
   set_pending_hex "$theirs_before${ours%0000}$update${theirs_after}0000"
   run_setup "$pkg" 0 "nt again: setup" "${TO_INSTALL[@]}" "${SETUP_COMPLETES[@]}"
   expect_eq "nt again: delete taken back" "" "$(pending_deletes)"
@@ -103,6 +108,8 @@ if [ "$part" = nt ]; then
   wine_restart
   expect_eq "nt again: the older update left where it was" present \
     "$(file_state "$WINEPREFIX/drive_c/windrvr.new")"
+  expect_eq "nt again: talvenkp.sys not moved away" gone \
+    "$(file_state "$WINEPREFIX/drive_c/saved.sys")"
   for service in WinDriver talvenkp; do
     file=$([ $service = WinDriver ] && echo windrvr.sys || echo talvenkp.sys)
     expect_same_file "nt again: $file after the restart" "$pkg/system/$file" "$(driver_file $file)"
@@ -113,6 +120,12 @@ if [ "$part" = nt ]; then
     expect_eq "nt again: $service image file $image" present \
       "$(file_state "$(wine winepath -u "$image" 2>/dev/null | tr -d '\r')")"
   done
+
+  # --- NT family: another program's list with a byte too many, nothing of ours in it ---
+  odd="$(wide_hex '\??\C:\temp\a.tmp' '')0000ff"
+  set_pending_hex "$odd"
+  run_setup "$pkg" 0 "nt odd list: setup" "${TO_INSTALL[@]}" "${SETUP_COMPLETES[@]}"
+  expect_eq "nt odd list: left as it was" "$odd" "$(pending_hex)"
 else
   # --- Windows 95/98: WININIT.INI ---
   wine_set_version win98 uninstall.exe
