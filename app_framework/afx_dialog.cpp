@@ -218,10 +218,9 @@ void CStatusWindow::SetText(LPCSTR text)
 
 void AfxKeepAnswering()
 {
-    // Any look at the queue answers the sent messages first. Paints are handed out a few at a
-    // time, in case a window never validates its own.
+    // Any look at the queue answers the sent messages first; a paint is handed out one at a time.
     MSG msg;
-    for (int i = 0; i < 8 && ::PeekMessageA(&msg, NULL, WM_PAINT, WM_PAINT, PM_REMOVE); i++)
+    if (::PeekMessageA(&msg, NULL, WM_PAINT, WM_PAINT, PM_REMOVE))
         ::DispatchMessageA(&msg);
 }
 

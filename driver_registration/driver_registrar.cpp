@@ -6,6 +6,9 @@
 
 #include <string.h>
 
+const char CDriverRegistrar::kServicesKey[] = "System\\CurrentControlSet\\Services\\";
+const char CDriverRegistrar::kVxdKey[] = "System\\CurrentControlSet\\Services\\VxD\\";
+
 namespace {
 
 // A name that can stand in a registry key path and in a service database: not empty, within its

@@ -51,6 +51,11 @@ public:
 
     enum { kMessagesSize = 2000, kNameSize = 1000, kKeyPathSize = 1024 };
 
+    // Where the drivers are registered below HKEY_LOCAL_MACHINE: the NT family's and Windows 98's
+    // service keys, and the VxD keys of Windows 95/98.
+    static const char kServicesKey[];
+    static const char kVxdKey[];
+
 protected:
     CDriverRegistrar();
 

@@ -5,12 +5,6 @@
 #include "bounded_text.h"
 #include "registry_key.h"
 
-namespace {
-
-const char kServicesKey[] = "System\\CurrentControlSet\\Services\\";
-
-}  // namespace
-
 CNtServiceRegistrar::CNtServiceRegistrar()
 {
     // A virtual call in a constructor reaches this class's own OpenManager, the one meant here.

@@ -9,7 +9,6 @@
 
 namespace {
 
-const char kVxdKey[] = "System\\CurrentControlSet\\Services\\VxD\\";
 const char kUnloadFailed[] = "Could not unload driver, or driver was previously loaded.\n";
 
 }  // namespace

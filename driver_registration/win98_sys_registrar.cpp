@@ -7,7 +7,9 @@
 
 namespace {
 
-const char kServicesKey[] = "System\\CurrentControlSet\\Services\\";
+// How both warnings end: the text is appended to the messages, so it is stored once.
+const char kReboot98Advice[] = "This is a Windows 98 limitation. Please reboot the system.\n"
+                               "For a reboot free installation on 98, use the -VXD option\n";
 
 // There is no manager to open: m_manager holds this marker once constructed.
 HANDLE const kNoManagerNeeded = reinterpret_cast<HANDLE>(1);
@@ -62,16 +64,14 @@ int CWin98SysRegistrar::Remove()
 
 int CWin98SysRegistrar::Load()
 {
-    AddWarning("Dynamic Loading of (SYS) driver not available for WIN 98.\n"
-               "This is a Windows 98 limitation. Please reboot the system.\n"
-               "For a reboot free installation on 98, use the -VXD option\n");
+    AddWarning("Dynamic Loading of (SYS) driver not available for WIN 98.\n");
+    AddWarning(kReboot98Advice);
     return 0;
 }
 
 int CWin98SysRegistrar::Unload()
 {
-    AddWarning("Dynamic unloading of (SYS)driver not available for WIN 98.\n"
-               "This is a Windows 98 limitation. Please reboot the system.\n"
-               "For a reboot free installation on 98, use the -VXD option\n");
+    AddWarning("Dynamic unloading of (SYS)driver not available for WIN 98.\n");
+    AddWarning(kReboot98Advice);
     return 0;
 }

@@ -2,12 +2,10 @@
 #include "driver_rights.h"
 
 #include "registry_key.h"
-#include "support_contact.h"
 
 const char kNoDriverRightsText[] =
-    "Only an administrator can install or remove TALVEN.  Please log on as an administrator, or "
-    "on Windows 2000 and XP use \"Run as...\" with an administrator's account, and run this "
-    "program again.  Contact your administrator or " TALVEN_SUPPORT_EMAIL " for help.";
+    "Only an administrator can install or remove TALVEN.  Please log on as one (or use \"Run "
+    "as...\"), and run this program again.";
 
 // Kept out of line: inlined into OnInitDialog, right after the version's classification, it has
 // the compiler copy the code that follows once for each kind, some 200 bytes of setup.exe.

@@ -8,8 +8,6 @@
 
 namespace {
 
-const char kVxdKey[] = "System\\CurrentControlSet\\Services\\VxD\\";
-
 // kDriverStillRegistered, with kDriverAccessDenied when the call that just failed was refused
 // for lack of rights.
 int StillRegistered()
@@ -23,7 +21,7 @@ int VxdKeyIsGone(const char* name)
 {
     char path[CDriverRegistrar::kKeyPathSize];
     HKEY key = NULL;
-    if (!JoinText(path, sizeof path, kVxdKey, name))
+    if (!JoinText(path, sizeof path, CDriverRegistrar::kVxdKey, name))
         return 0;
     LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key);
     RegistryKey owner(status == ERROR_SUCCESS ? key : NULL);

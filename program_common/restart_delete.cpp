@@ -6,7 +6,6 @@
 #include <string.h>
 
 #include "bounded_text.h"
-#include "file_reading.h"
 #include "registry_key.h"
 #include "shell_files.h"
 #include "system_function.h"
@@ -16,8 +15,8 @@ namespace {
 // The largest profile section Windows 95/98 reads or writes.
 enum { kProfileSectionSize = 32767, kShortPathSize = MAX_PATH };
 
-// A pending-rename list or a WININIT.INI larger than this is not read: taking a delete back then
-// fails rather than holding megabytes. Years of updates leave a few hundred kilobytes at most.
+// A pending-rename list larger than this is not read: taking a delete back then fails rather than
+// holding megabytes. Years of updates leave a few hundred kilobytes at most.
 const DWORD kMaxListSize = 2 * 1024 * 1024;
 
 // The pending-rename list is read again just before it is written back: when another program has
@@ -254,30 +253,9 @@ int IsOurLine(const char* line, size_t length, const PathForms* forms, int count
     return NamesOneOf(key, keyLength, forms, count) || NamesOneOf(value, valueLength, forms, count);
 }
 
-// Whether one of our file names occurs anywhere in WININIT.INI, read from the disk after Windows
-// has written its cached copy there; 1 also when the file cannot be read whole.
-int WininitMentionsOurFile(const OurPaths& ours)
-{
-    char path[kShortPathSize];
-    UINT length = GetWindowsDirectoryA(path, sizeof path);
-    if (length == 0 || length >= sizeof path ||
-        !JoinText(path + length, sizeof path - length, "\\", kWininit)) {
-        return 1;
-    }
-    WritePrivateProfileStringA(NULL, NULL, NULL, kWininit);
-    FileHandle file(OpenFileForReading(path));
-    CHeapBuffer bytes(kMaxListSize + 1);
-    DWORD read = 0;
-    // A read of a file without an OVERLAPPED record returns only at the file's end or when the
-    // buffer is full.
-    return !file.IsOpen() || bytes.text == NULL ||
-           !ReadFile(file.Get(), bytes.text, kMaxListSize + 1, &read, NULL) ||
-           read > kMaxListSize || MentionsOurFile(bytes.text, read, ours);
-}
-
-// A section too big to be read whole is left as it is: a failure only where one of our file names
-// occurs in WININIT.INI.
-int WithdrawInWininit(const PathForms* forms, int count, const OurPaths& ours)
+// A section too big to be read whole (over 32 KB, which Windows 95/98 cannot read back either) is
+// left as it is, and cannot be told free of our paths: a failure.
+int WithdrawInWininit(const PathForms* forms, int count)
 {
     CHeapBuffer section(kProfileSectionSize);
     DWORD used = 0;
@@ -285,7 +263,7 @@ int WithdrawInWininit(const PathForms* forms, int count, const OurPaths& ours)
         return 0;
     }
     if (!ReadRenameSection(section, &used)) {
-        return WininitMentionsOurFile(ours) ? 0 : 1;
+        return 0;
     }
     // The lines kept move up over those taken back, each with its NUL.
     size_t keptSize = 0;
@@ -600,5 +578,5 @@ int WithdrawDeletesAtRestart(const char* const paths[], int count, int windows9x
     if (!WidenForms(forms, count, &ours)) {
         return 0;
     }
-    return windows9x ? WithdrawInWininit(forms, count, ours) : WithdrawInPendingRenames(ours);
+    return windows9x ? WithdrawInWininit(forms, count) : WithdrawInPendingRenames(ours);
 }

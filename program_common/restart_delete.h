@@ -30,8 +30,7 @@ enum { kMaxWithdrawnPaths = 2 };
 // letters in either case, and 1 otherwise. A value over 2 MB is not read and answers 0.
 // Windows 95/98: the lines "<target>=<source>" of WININIT.INI's [rename] section that name such a
 // path on either side ("NUL=<path>" deletes); the rewritten file is flushed to the disk. A section
-// too big to read whole is left as it is, and answers as an unreadable NT value does, after a
-// search of WININIT.INI's bytes (0 for a file over 2 MB or one that cannot be read).
+// too big to read whole (32 KB) is left as it is and answers 0.
 // Every other entry stays, in its order. Returns 1 when none of `paths` is left pending, 0 when
 // that cannot be told or the list could not be written back (the file may then be deleted,
 // moved or replaced at the restart).

@@ -17,9 +17,8 @@
 namespace {
 
 const char kRestartFirstMessage[] =
-    "The TALVEN drivers of an earlier installation are removed only when the computer restarts, "
-    "and they cannot be installed again before then.  Please restart the computer and then run "
-    "setup again.";
+    "The TALVEN drivers of an earlier installation are removed only when the computer restarts.  "
+    "Please restart the computer and then run setup again.";
 const char kFailureMessage[] =
     "TALVEN installation was unsuccessful.  Please contact tech support at " TALVEN_SUPPORT_EMAIL
     ", or visit " TALVEN_SUPPORT_WEB " for more help.";

@@ -28,7 +28,7 @@ const char kUnsupportedWindowsText[] =
     "This TALVEN installer does not support the version of Windows you are running.";
 const char kFolderTooDeepText[] =
     "The TALVEN installer cannot run from a folder this deep.  Please copy the installation "
-    "files to a folder with a shorter path and run setup again.";
+    "files to a folder with a shorter path.";
 
 namespace {
 
@@ -48,12 +48,11 @@ enum { kReadmeSize = 100000 };
 enum { kPackageDamagedExitCode = 5 };
 
 const char kPackageDamagedFormat[] =
-    "The TALVEN package is damaged: %s %s.  Please get a new copy of the package and run its "
-    "setup again.";
+    "The TALVEN package is damaged: %s %s.  Please get a new copy of the package.";
 // What is wrong with the named file, by PackageProblem.
 const char* const kPackageProblems[] = {
     "",
-    "holds no whole list of the package's files",
+    "holds no list of the package's files",
     "is missing",
     "has been changed",
     "cannot be read",
@@ -164,7 +163,7 @@ void CSetupDlg::RefuseToRun(const char* text, int exitCode)
 // seconds.
 BOOL CSetupDlg::PackageIsWhole()
 {
-    char problemPath[256] = "setup.exe";
+    char problemPath[256];
     int problem = kPackageNoRecord;
     if (FindPackageRecord(AfxGetInstanceHandle(), &m_record)) {
         CStatusWindow status(IDD_STATUS, IDC_STATUS_TEXT);
@@ -180,7 +179,9 @@ BOOL CSetupDlg::PackageIsWhole()
         return FALSE;
     }
     char text[sizeof kPackageDamagedFormat + sizeof problemPath + 64];
-    FormatTextCut(text, sizeof text, kPackageDamagedFormat, problemPath, kPackageProblems[problem]);
+    FormatTextCut(text, sizeof text, kPackageDamagedFormat,
+                  problem == kPackageNoRecord ? "setup.exe" : problemPath,
+                  kPackageProblems[problem]);
     RefuseToRun(text, kPackageDamagedExitCode);
     return FALSE;
 }

@@ -1,6 +1,8 @@
 // SHA-256 in its plain form: one message schedule and 64 rounds per block of 64 bytes.
 #include "sha256.h"
 
+#include <string.h>
+
 namespace {
 
 const DWORD kInitialState[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
@@ -56,8 +58,7 @@ void Compress(DWORD state[8], const BYTE block[64])
 
 void Sha256Start(Sha256* hash)
 {
-    for (int i = 0; i < 8; i++)
-        hash->state[i] = kInitialState[i];
+    memcpy(hash->state, kInitialState, sizeof kInitialState);
     hash->length = 0;
 }
 
@@ -72,13 +73,14 @@ void Sha256Add(Sha256* hash, const BYTE* data, DWORD size)
 
 void Sha256Finish(Sha256* hash, BYTE digest[kSha256Size])
 {
-    // The message, a 1 bit, zeros up to 56 bytes into a block, and the length in bits.
-    const unsigned long long bits = hash->length << 3;
+    // The message, a 1 bit, zeros up to 56 bytes into a block, and the length in bits as 64 bits.
+    const DWORD length = hash->length;
     BYTE padding[64 + 8] = {0x80};
-    DWORD zeros = (55 - hash->length) & 63;
-    for (int i = 0; i < 8; i++)
-        padding[1 + zeros + i] = static_cast<BYTE>(bits >> (56 - 8 * i));
-    Sha256Add(hash, padding, 1 + zeros + 8);
+    BYTE* bits = padding + 1 + ((55 - length) & 63);
+    bits[3] = static_cast<BYTE>(length >> 29);
+    for (int i = 0; i < 4; i++)
+        bits[4 + i] = static_cast<BYTE>((length << 3) >> (24 - 8 * i));
+    Sha256Add(hash, padding, static_cast<DWORD>(bits + 8 - padding));
     for (int i = 0; i < kSha256Size; i++)
         digest[i] = static_cast<BYTE>(hash->state[i / 4] >> (24 - 8 * (i % 4)));
 }

@@ -8,8 +8,8 @@ enum { kSha256Size = 32 };
 
 struct Sha256 {
     DWORD state[8];
-    unsigned long long length;  // bytes added so far
-    BYTE block[64];             // the bytes of the block not yet compressed
+    DWORD length;    // bytes added so far: a file of setup's package is below 4 GiB
+    BYTE block[64];  // the bytes of the block not yet compressed
 };
 
 void Sha256Start(Sha256* hash);

@@ -74,7 +74,7 @@ lint_clang_tidy() {
   fi
   # The Windows build's commands for clang: GCC's own options that clang does not take left out,
   # and the target and the C++ headers of the MinGW-w64 compiler given.
-  sed -E 's/ -(malign-data=[a-z]+|flto=[a-z]+|fno-fat-lto-objects|fno-tree-loop-distribute-patterns|mpreferred-stack-boundary=[0-9]+|fno-inline-functions-called-once)\b//g' \
+  sed -E 's/ -(malign-data=[a-z]+|flto=[a-z]+|fno-fat-lto-objects|fno-tree-loop-distribute-patterns|mpreferred-stack-boundary=[0-9]+|fno-inline-functions-called-once|fno-shrink-wrap)\b//g' \
     "$db" >"$work/compile_commands.json"
   local compiler args=(--quiet -p "$work" --extra-arg=--target=i686-w64-mingw32)
   compiler=$(grep -om1 '"command": "[^ ]*' "$db" | sed 's/.*"//')

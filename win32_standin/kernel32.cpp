@@ -41,22 +41,6 @@ const sim::FileEntry* FindEntry(const std::string& fullPath)
     return it == machine().files.end() ? nullptr : &it->second;
 }
 
-// The text of the profile file of `fullPath` when no file of that path is there; false when there
-// is no such profile either.
-bool ProfileText(const std::string& fullPath, std::string* text)
-{
-    auto file = machine().profiles.find(fullPath);
-    if (FindEntry(fullPath) != nullptr || file == machine().profiles.end())
-        return false;
-    text->clear();
-    for (const auto& section : file->second) {
-        *text += "[" + section.first + "]\r\n";
-        for (const std::string& line : section.second)
-            *text += line + "\r\n";
-    }
-    return true;
-}
-
 bool IsDirectoryEntry(const std::string& fullPath)
 {
     const sim::FileEntry* entry = FindEntry(fullPath);
@@ -295,8 +279,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     // Files are only opened to be read: no caller creates, truncates, writes or deletes one.
     if (disposition != OPEN_EXISTING || (access & GENERIC_WRITE) != 0)
         return Refuse(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
-    std::string profile;
-    if (entry == nullptr && !ProfileText(path.Full(), &profile))
+    if (entry == nullptr)
         return Refuse(MissingError(path), INVALID_HANDLE_VALUE);
     SetLastError(0);
     return OpenHandle(kFileHandle, path.Full(), access);
@@ -390,10 +373,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
         return Refuse(ERROR_NOACCESS, FALSE);
     // The file may have gone (deleted by a test): it then reads as empty.
     const sim::FileEntry* stored = FindEntry(entry->target);
-    std::string profile;
-    const std::string* content = stored != nullptr                      ? &stored->content
-                                 : ProfileText(entry->target, &profile) ? &profile
-                                                                        : nullptr;
+    const std::string* content = stored != nullptr ? &stored->content : nullptr;
     size_t size = content != nullptr ? content->size() : 0;
     size_t count = entry->position < size ? size - entry->position : 0;
     if (count > toRead)

@@ -41,15 +41,15 @@ SETUP_DEFAULT_DIR='C:\Program Files\Orbanet\TALVEN 5.7'
 TEXT_COMPLETE="TALVEN Installation Complete!"
 TEXT_FAILURE="TALVEN installation was unsuccessful.  Please contact tech support at $TALVEN_SUPPORT_EMAIL, or visit $TALVEN_SUPPORT_WEB for more help."
 TEXT_NO_DIRECTORY="Could not create install directory"
-TEXT_PATH_TOO_LONG="The TALVEN installer cannot run from a folder this deep.  Please copy the installation files to a folder with a shorter path and run setup again."
-TEXT_DAMAGED="The TALVEN package is damaged: %s %s.  Please get a new copy of the package and run its setup again."  # printf: the file, what is wrong
+TEXT_PATH_TOO_LONG="The TALVEN installer cannot run from a folder this deep.  Please copy the installation files to a folder with a shorter path."
+TEXT_DAMAGED="The TALVEN package is damaged: %s %s.  Please get a new copy of the package."  # printf: the file, what is wrong
 TEXT_REMOVED="TALVEN Removed!"
 TEXT_BUSY="Another TALVEN setup or uninstall program is running.  Please try again when it has finished."
 TEXT_NOT_INSTALLED="TALVEN is either not currently installed, or you do not have access to delete the system files.  Contact your administrator or $TALVEN_SUPPORT_EMAIL for more help."
 TEXT_UNSUPPORTED="This program will not run on your operating system.  Contact $TALVEN_SUPPORT_EMAIL for help."
 TEXT_RESTART="TALVEN has been unregistered, but some of its drivers or system files are still in use and could not be removed now.  They will be removed when the computer restarts.\n\nPlease restart the computer to complete the uninstall."
 TEXT_RESTART_AFTER_ERROR="TALVEN has been unregistered, but some of its drivers or system files are still in use and could not be removed now.  They will be removed when the computer restarts, except any file that an error message named before, which you must delete yourself.\n\nPlease restart the computer."
-TEXT_RESTART_FIRST="The TALVEN drivers of an earlier installation are removed only when the computer restarts, and they cannot be installed again before then.  Please restart the computer and then run setup again."
+TEXT_RESTART_FIRST="The TALVEN drivers of an earlier installation are removed only when the computer restarts.  Please restart the computer and then run setup again."
 # printf format: the driver's name.
 TEXT_STILL_REGISTERED="TALVEN could not remove the registration of the driver %s.  The TALVEN system files have been left in place, so that the uninstaller can run again: please restart the computer and run the uninstaller again, or contact your administrator or $TALVEN_SUPPORT_EMAIL for help."
 

@@ -136,9 +136,7 @@ struct Machine {
     // A known 8.3 form names its file too (GetShortPathNameA answers it as given, the shell's
     // copy sees it as the same folder as its long form).
     std::map<std::string, std::string, NoCase> shortNames;
-    // WININIT.INI and the like, by full path; CreateFileA and ReadFile read one as its text
-    // ("[section]" and each line, CR LF behind each) when no file of that path is there.
-    std::map<std::string, ProfileFile, NoCase> profiles;
+    std::map<std::string, ProfileFile, NoCase> profiles;  // WININIT.INI and the like, by full path
     // Profile files written since the last flush of Windows' cached copy (their full paths).
     std::set<std::string, NoCase> unflushedProfiles;
     VxdLoader vxd;
