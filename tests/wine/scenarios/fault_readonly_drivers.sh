@@ -3,9 +3,9 @@
 # folder's read-only attribute does not keep files out, and the tests run as root, whom no
 # permission bit stops; so the folder that refuses writes (on Windows, one whose access list
 # denies the user) is made with the Linux immutable flag (chattr +i).
-#  1. The copy fails, the copied files do not hold the package's bytes: the failure message
-#     alone. Registration still runs: both services created, STOPPED without their files; the
-#     developer files copied.
+#  1. The copy fails, the driver folder does not hold the package's bytes: the failure message
+#     alone. A driver without its bytes is not registered: no service; the developer files
+#     copied.
 #  2. Older read-only driver files in the folder, writable again: the shell clears the attribute
 #     and overwrites them without asking (FOF_NOCONFIRMATION): the run completes, both drivers
 #     running from the package's bytes.
@@ -24,7 +24,7 @@ TALVEN_ON_EXIT=unlock_drivers
 if chattr +i "$SETUP_DRIVERS" 2>/dev/null && ! touch "$SETUP_DRIVERS/probe" 2>/dev/null; then
   run_setup "$pkg" 0 "1: folder refuses the copy" "${TO_INSTALL[@]}" "${SETUP_FAILS[@]}"
   expect_driver_files 1 gone sys
-  expect_services "1: registered, not started" STOPPED
+  expect_services "1: not registered" MISSING
   expect_ok "1: developer files copied" diff -r "$pkg" "$SETUP_INSTALL_DIR"
   unlock_drivers
 else
