@@ -58,6 +58,8 @@ const char* const kPackageProblems[] = {
     "cannot be read",
     "does not belong to it",
 };
+static_assert(sizeof kPackageProblems / sizeof kPackageProblems[0] == kPackageTooDeep,
+              "a text for each problem that is named by the damaged-package message");
 
 }  // namespace
 
